@@ -1,0 +1,32 @@
+# The demo program directory: what a user's KOVA directory looks like, with
+# the stand-in as KOVA.EXE, every built plugin in PLUGIN\, and the idle
+# plugins installed. `cmake --build build --target demo` builds it afresh in
+# build/demo.
+
+get_property(_shipped GLOBAL PROPERTY KOVA_SHIPPED_TARGETS)
+set(_plugin_files "")
+set(_programs "")
+foreach(t IN LISTS _shipped)
+    get_target_property(_type ${t} TYPE)
+    if(_type STREQUAL "SHARED_LIBRARY")
+        list(APPEND _plugin_files $<TARGET_FILE:${t}>)
+    else()
+        list(APPEND _programs $<TARGET_FILE:${t}>)
+    endif()
+endforeach()
+# Hosted GPU plugins that the demo offers in PLUGIN\PSEMU\ (test builds).
+get_property(_psemu GLOBAL PROPERTY KOVA_DEMO_PSEMU_FILES)
+
+set(KOVA_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)
+add_custom_target(demo
+    COMMAND ${CMAKE_COMMAND}
+        -DDEMO_DIR=${KOVA_DEMO_DIR}
+        -DSTANDIN=$<TARGET_FILE:kova_standin>
+        "-DPROGRAMS=${_programs}"
+        "-DPLUGINS=${_plugin_files}"
+        "-DPSEMU=${_psemu}"
+        -DINI_TEMPLATE=${CMAKE_SOURCE_DIR}/tools/demo/KOVA.INI
+        -P ${CMAKE_SOURCE_DIR}/cmake/assemble-demo.cmake
+    DEPENDS kova_standin ${_shipped}
+    COMMENT "Assembling the demo program directory in ${KOVA_DEMO_DIR}"
+    VERBATIM)

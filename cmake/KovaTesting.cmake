@@ -1,0 +1,65 @@
+# GoogleTest for the target, built from Debian's sources, and the helpers that
+# register test programs with CTest. CTest runs every test program under Wine
+# (CMAKE_CROSSCOMPILING_EMULATOR) in the build tree's own 32-bit prefix;
+# scripts/test.sh prepares that prefix, the X display and the Wine server.
+
+set(KOVA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${KOVA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+set(KOVA_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    env WINEARCH=win32 WINEPREFIX=${KOVA_WINEPREFIX} WINEDEBUG=-all wine)
+
+set(KOVA_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
+
+# A Linux path as Wine's Z: drive sees it, escaped for a C string literal.
+function(kova_wine_path_literal out path)
+    string(REPLACE "/" "\\\\" p "${path}")
+    set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+
+# kova_add_gtest(<name> SOURCES ... [LIBS ...] [LOCKS ...] [TIMEOUT s] [LABELS ...])
+# LOCKS names shared resources (for example "xinput" for tests that move the
+# real keyboard focus or mouse) so that CTest never runs two such tests at once.
+function(kova_add_gtest name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LOCKS;LABELS;DEPENDS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_TEST_BIN_DIR})
+    target_link_libraries(${name} PRIVATE kova_testsupport ${ARG_LIBS})
+    target_link_options(${name} PRIVATE -static)
+    if(ARG_DEPENDS)
+        add_dependencies(${name} ${ARG_DEPENDS})
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 180)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_LOCKS)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
+    if(ARG_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+endfunction()
+
+# kova_add_test_plugin(<name> DEF <file.def> SOURCES ... [LIBS ...] [OUTPUT <file name>])
+# A library built only for the tests (recording, hostile or made-up plugins).
+# It lands beside the test programs and is never shipped.
+function(kova_add_test_plugin name)
+    cmake_parse_arguments(ARG "" "DEF;OUTPUT" "SOURCES;LIBS" ${ARGN})
+    add_library(${name} SHARED ${ARG_SOURCES} ${ARG_DEF})
+    if(NOT ARG_OUTPUT)
+        set(ARG_OUTPUT ${name})
+    endif()
+    set_target_properties(${name} PROPERTIES
+        PREFIX "" OUTPUT_NAME ${ARG_OUTPUT}
+        RUNTIME_OUTPUT_DIRECTORY ${KOVA_TEST_BIN_DIR})
+    if(ARG_DEF)
+        target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--exclude-all-symbols)
+    endif()
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_libraries(${name} PRIVATE kova_flags kova_contract kova_common ${ARG_LIBS})
+endfunction()

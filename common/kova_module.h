@@ -1,0 +1,26 @@
+/* Directories of modules: "C:\EMU\KOVA.EXE" -> "C:\EMU\". */
+#ifndef KOVA_MODULE_H
+#define KOVA_MODULE_H
+
+#include <stddef.h>
+#include <windows.h>
+
+/* Ends the text just behind its last backslash. A text without any
+   backslash becomes empty. */
+void CutAfterLastBackslash(char *path);
+
+/* Puts the directory of module's file, with its final backslash, into dst.
+   Returns false, with dst empty, when the name cannot be had or does not
+   fit (Windows cuts a long module name without saying so unless the buffer
+   is checked). */
+bool ModuleDirectory(HMODULE module, char *dst, size_t dstSize);
+
+/* Windows' GetProcAddress gives a generic function pointer; this turns it
+   into the typed one without a cast warning. Null when not exported. */
+template <typename Fn>
+inline Fn GetProcAs(HMODULE module, const char *name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
+#endif

@@ -1,0 +1,129 @@
+/* cdidle through its real exports. Each test loads the library afresh, so
+   the module state starts as the emulator would find it. */
+#include <string.h>
+
+#include "kova_test.h"
+
+namespace {
+
+struct CdIdle {
+    Library lib{ ShippedPath("cdidle.dll") };
+    PluginOpenFn open = lib.Get<PluginOpenFn>("CD_Open");
+    PluginCloseFn close = lib.Get<PluginCloseFn>("CD_Close");
+    CdReadFn read = lib.Get<CdReadFn>("CD_Read");
+    CdGetTNFn getTN = lib.Get<CdGetTNFn>("CD_GetTN");
+    CdGetTDFn getTD = lib.Get<CdGetTDFn>("CD_GetTD");
+    CdWaitFn wait = lib.Get<CdWaitFn>("CD_Wait");
+    CdPlayFn play = lib.Get<CdPlayFn>("CD_Play");
+    CdStopFn stop = lib.Get<CdStopFn>("CD_Stop");
+    CdGetSeekFn getSeek = lib.Get<CdGetSeekFn>("CD_GetSeek");
+    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
+};
+
+} // namespace
+
+TEST(CdIdle, ReadErrorIsAFlagThatWaitReportsOnce)
+{
+    struct Step {
+        const char *calls; /* r = CD_Read, w = CD_Wait (expects the next value) */
+        int waits[4];
+    };
+    static const Step steps[] = {
+        { "w", { 0 } },                 /* before any read */
+        { "rww", { -1, 0 } },           /* read, then -1, then 0 */
+        { "rrww", { -1, 0 } },          /* two reads: still one -1 */
+        { "rwrw", { -1, -1 } },         /* every read raises it again */
+    };
+    for (size_t i = 0; i < dimof(steps); i++) {
+        SCOPED_TRACE(testing::Message() << "row " << i << " " << steps[i].calls);
+        CdIdle cd;
+        ASSERT_TRUE(cd.lib.loaded());
+        ASSERT_EQ(0, cd.open(NULL));
+        int w = 0;
+        for (const char *c = steps[i].calls; *c; c++) {
+            const uint8_t msf[3] = { 0, 2, 0 };
+            if (*c == 'r')
+                ASSERT_TRUE(cd.read(msf) != NULL);
+            else
+                EXPECT_EQ(steps[i].waits[w++], cd.wait());
+        }
+        cd.close();
+    }
+}
+
+TEST(CdIdle, EveryReadReturnsTheSameEmptyImage)
+{
+    CdIdle cd;
+    ASSERT_TRUE(cd.lib.loaded());
+    ASSERT_EQ(0, cd.open(NULL));
+    static const uint8_t addresses[][3] = { { 0, 2, 0 }, { 1, 23, 45 }, { 99, 99, 99 }, { 0, 0, 0 } };
+    const uint8_t *first = NULL;
+    for (const auto &msf : addresses) {
+        const uint8_t *image = cd.read(msf);
+        ASSERT_TRUE(image != NULL);
+        if (!first)
+            first = image;
+        EXPECT_EQ(first, image);
+        for (int i = 0; i < CD_SECTOR_IMAGE_SIZE; i++)
+            ASSERT_EQ(0, image[i]) << "byte " << i;
+    }
+    cd.close();
+}
+
+TEST(CdIdle, TracksOneToThreeAndNoTrackAddresses)
+{
+    CdIdle cd;
+    ASSERT_TRUE(cd.lib.loaded());
+    ASSERT_EQ(0, cd.open(NULL));
+    uint8_t tn[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
+    EXPECT_EQ(0, cd.getTN(tn));
+    EXPECT_EQ(0xCC, tn[0]);
+    EXPECT_EQ(1, tn[1]);
+    EXPECT_EQ(3, tn[2]);
+    EXPECT_EQ(0xCC, tn[3]);
+    for (int track : { 0, 1, 2, 3, 4, 0xAA, -1 }) {
+        uint8_t td[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
+        EXPECT_EQ(0, cd.getTD(td, track)) << "track " << track;
+        for (uint8_t b : td)
+            EXPECT_EQ(0xCC, b) << "track " << track;
+    }
+    EXPECT_EQ(0, cd.play());
+    EXPECT_EQ(0, cd.stop());
+    cd.getSeek();
+    cd.close();
+}
+
+TEST(CdIdle, ConfigureShowsItsNoteOwnedByTheMainWindow)
+{
+    CdIdle cd;
+    ASSERT_TRUE(cd.lib.loaded());
+    MessageBoxRecorder boxes(cd.lib.handle());
+    TestWindow owner;
+    HostServices host;
+    memset(&host, 0, sizeof host);
+    host.mainWindow = owner.handle();
+    /* freshly loaded: no open before configure */
+    EXPECT_EQ(0, cd.configure(&host));
+    ASSERT_EQ(1u, boxes.calls().size());
+    EXPECT_EQ(owner.handle(), boxes.calls()[0].owner);
+    EXPECT_EQ("No configuration is required", boxes.calls()[0].text);
+    EXPECT_EQ("CDIdle config", boxes.calls()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type); /* no icon either */
+}
+
+TEST(CdIdle, ConfigureShowsARealMessageBox)
+{
+    /* The same call without the recorder: a real box appears, owned by the
+       main window, and OK closes it. */
+    CdIdle cd;
+    ASSERT_TRUE(cd.lib.loaded());
+    TestWindow owner;
+    HostServices host;
+    memset(&host, 0, sizeof host);
+    host.mainWindow = owner.handle();
+    BoxAnswerer answer("CDIdle config", IDOK);
+    EXPECT_EQ(0, cd.configure(&host));
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(owner.handle(), answer.owner);
+    EXPECT_EQ("No configuration is required", answer.text);
+}

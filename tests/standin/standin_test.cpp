@@ -1,0 +1,160 @@
+/* The KOVA.EXE stand-in in a program directory of its own: what it prints,
+   the order in which it calls a plugin, and how it reports what fails. */
+#include <string.h>
+
+#include "kova_test.h"
+
+namespace {
+
+/* A program directory with the stand-in as KOVA.EXE and the given KOVA.INI. */
+struct ProgramDir {
+    ScratchDir dir;
+    explicit ProgramDir(const char *name, const char *ini = NULL) : dir(name)
+    {
+        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir / "KOVA.EXE"));
+        if (ini) {
+            EXPECT_TRUE(WriteFileText(dir / "KOVA.INI", ini));
+        }
+    }
+    void Install(const std::string &library, const char *installName)
+    {
+        EXPECT_TRUE(CopyFileTo(library, dir / installName)) << installName;
+    }
+    /* Runs KOVA.EXE with the arguments, returns its exit code. */
+    DWORD Run(const char *arguments = "")
+    {
+        DWORD code = 0xFFFFFFFF;
+        std::string line = "\"" + (dir / "KOVA.EXE") + "\"" + (*arguments ? " " : "") + arguments;
+        EXPECT_TRUE(RunProgram(line, dir.path().c_str(), 30000, &code)) << "did not end";
+        return code;
+    }
+    std::vector<std::string> Transcript() { return SplitLines(ReadFileText(dir / "STANDIN.LOG")); }
+};
+
+bool Contains(const std::vector<std::string> &lines, const std::string &line)
+{
+    for (const std::string &l : lines)
+        if (l == line)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(StandIn, IdlePluginsGiveTheFullTranscript)
+{
+    ProgramDir p("standin-idle", "[KOVA]\r\nEmulateBios=on\r\nCpuMode=Compiler\r\n"
+                                 "[OTHER]\r\nKey=x\r\n");
+    p.Install(ShippedPath("cdidle.dll"), "CDRend.dll");
+    p.Install(ShippedPath("padidle.dll"), "Joy0Rend.dll");
+    EXPECT_EQ(0u, p.Run("one  two"));
+    const std::vector<std::string> want = {
+        "KOVA stand-in",
+        "argc 3",
+        "argv[0] " + (p.dir / "KOVA.EXE"),
+        "argv[1] one",
+        "argv[2] two",
+        "settings [KOVA]",
+        "  EmulateBios=on",
+        "  CpuMode=Compiler",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: not installed",
+        "CD CDRend.dll: loaded",
+        "CD CD_Open -> 0",
+        "PAD1 Joy0Rend.dll: loaded",
+        "PAD1 JOY0_Open -> 0",
+        "PAD2 Joy1Rend.dll: not installed",
+        "CD CD_GetTN -> 0 first 1 last 3",
+        "CD CD_GetTD 1 -> 0 (no address given)",
+        "CD CD_GetTD 2 -> 0 (no address given)",
+        "CD CD_GetTD 3 -> 0 (no address given)",
+        "CD CD_GetTD lead-out -> 0 (no address given)",
+        "CD CD_Read 00:02:00 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+        "CD CD_Wait -> -1",
+        "CD CD_Read 00:02:16 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+        "CD CD_Wait -> -1",
+        "CD CD_Read 00:02:17 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+        "CD CD_Wait -> -1",
+        "CD CD_Play -> 0",
+        "CD CD_Stop -> 0",
+        "PAD1 JOY0_InitHeader -> 5",
+        "PAD1 after init report 42 41 5a 00 00",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD1 JOY0_Close",
+        "CD CD_Close",
+        "result: ok",
+    };
+    EXPECT_EQ(want, p.Transcript());
+}
+
+TEST(StandIn, NothingInstalledIsReportedButNotAFailure)
+{
+    ProgramDir p("standin-empty");
+    EXPECT_EQ(0u, p.Run());
+    std::vector<std::string> t = p.Transcript();
+    EXPECT_TRUE(Contains(t, "argc 1"));
+    EXPECT_TRUE(Contains(t, "settings KOVA.INI missing"));
+    for (const char *line : { "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+                              "CD CDRend.dll: not installed", "PAD1 Joy0Rend.dll: not installed",
+                              "PAD2 Joy1Rend.dll: not installed", "result: ok" })
+        EXPECT_TRUE(Contains(t, line)) << line;
+}
+
+TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
+{
+    struct Row {
+        const char *what;
+        const char *installName;
+        std::string library;       /* empty: a text file named like a library */
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        { "text file as a library", "CDRend.dll", "", { "result: 1 failure(s)" } },
+        { "pad plugin installed as CD", "CDRend.dll", ShippedPath("padidle.dll"),
+          { "CD CDRend.dll: missing entry point CD_Open", "CD CDRend.dll: missing entry point CD_GetSeek",
+            "result: 9 failure(s)" } },
+        { "CD plugin installed as pad 2", "Joy1Rend.dll", ShippedPath("cdidle.dll"),
+          { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" } },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir p("standin-broken");
+        if (row.library.empty()) {
+            ASSERT_TRUE(WriteFileText(p.dir / row.installName, "not a library\r\n"));
+        } else {
+            p.Install(row.library, row.installName);
+        }
+        EXPECT_EQ(1u, p.Run());
+        std::vector<std::string> t = p.Transcript();
+        for (const std::string &line : row.lines)
+            EXPECT_TRUE(Contains(t, line)) << line;
+    }
+}
+
+TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
+{
+    struct Row {
+        const char *openResult;
+        DWORD exitCode;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        /* after a failed open nothing but close */
+        { "-1", 1, { "CD_Open -> -1", "CD_Close" } },
+        { "0", 0, { "CD_Open -> 0", "CD_GetTN", "CD_GetTD 1", "CD_GetTD 2", "CD_GetTD 170",
+                    "CD_Read 0:2:0", "CD_Wait", "CD_Read 0:2:16", "CD_Wait", "CD_Read 0:2:17",
+                    "CD_Wait", "CD_Play", "CD_Stop", "CD_GetSeek", "CD_Close" } },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.openResult);
+        ProgramDir p("standin-order");
+        std::string log = p.dir / "calls.log";
+        ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", "[RECCD]\r\nLog=" + log + "\r\nOpenResult=" +
+                                                          row.openResult + "\r\n"));
+        p.Install(TestBinPath("rec_cd.dll"), "CDRend.dll");
+        EXPECT_EQ(row.exitCode, p.Run());
+        EXPECT_EQ(row.calls, SplitLines(ReadFileText(log)));
+    }
+}

@@ -1,0 +1,109 @@
+/* The stand-in's CD run: track table, track starts, a few sector reads. */
+#include <string.h>
+
+#include "kova_str.h"
+#include "standin.h"
+
+static const char *const kCdRunNames[] = {
+    "CD_Open", "CD_Close", "CD_Read", "CD_Play", "CD_Stop",
+    "CD_GetTN", "CD_GetTD", "CD_Wait", "CD_GetSeek",
+};
+
+void OpenCd(InstalledPlugin *plugin)
+{
+    if (!LoadInstalled(plugin, kCdRunNames, dimof(kCdRunNames)))
+        return;
+    PluginOpenFn open = EntryAs<PluginOpenFn>(plugin, "CD_Open");
+    int32_t result = open(&Host);
+    if (result == 0) {
+        Say("CD CD_Open -> 0");
+        plugin->opened = true;
+    } else {
+        Fail("CD CD_Open -> %ld (failed)", static_cast<long>(result));
+    }
+}
+
+static void ShowRead(CdReadFn read, CdWaitFn wait, uint8_t minute, uint8_t second, uint8_t frame)
+{
+    const uint8_t msf[3] = { minute, second, frame };
+    const uint8_t *image = read(msf);
+    if (!image) {
+        Fail("CD CD_Read %02u:%02u:%02u -> null", minute, second, frame);
+        return;
+    }
+    char header[16], data[64];
+    HexBytes(header, sizeof header, image, 4);
+    HexBytes(data, sizeof data, image + CD_SECTOR_DATA_OFFSET, 8);
+    char text[9];
+    for (int i = 0; i < 8; i++) {
+        uint8_t c = image[CD_SECTOR_DATA_OFFSET + i];
+        text[i] = (c >= 32 && c < 127) ? static_cast<char>(c) : '.';
+    }
+    text[8] = '\0';
+    Say("CD CD_Read %02u:%02u:%02u -> header %s data %s |%s|", minute, second, frame,
+        header, data, text);
+    Say("CD CD_Wait -> %ld", static_cast<long>(wait()));
+}
+
+void ExerciseCd(InstalledPlugin *plugin)
+{
+    if (!plugin->opened)
+        return;
+    CdGetTNFn getTN = EntryAs<CdGetTNFn>(plugin, "CD_GetTN");
+    CdGetTDFn getTD = EntryAs<CdGetTDFn>(plugin, "CD_GetTD");
+    CdReadFn read = EntryAs<CdReadFn>(plugin, "CD_Read");
+    CdWaitFn wait = EntryAs<CdWaitFn>(plugin, "CD_Wait");
+    CdPlayFn play = EntryAs<CdPlayFn>(plugin, "CD_Play");
+    CdStopFn stop = EntryAs<CdStopFn>(plugin, "CD_Stop");
+    CdGetSeekFn getSeek = EntryAs<CdGetSeekFn>(plugin, "CD_GetSeek");
+
+    /* Byte 0 of these buffers is the caller's: a plugin must leave it. */
+    uint8_t tn[4] = { 0xEE, 0, 0, 0 };
+    int32_t result = getTN(tn);
+    Say("CD CD_GetTN -> %ld first %u last %u", static_cast<long>(result), tn[1], tn[2]);
+    if (tn[0] != 0xEE)
+        Fail("CD CD_GetTN changed byte 0");
+
+    if (result == 0) {
+        unsigned first = tn[1], last = tn[2];
+        if (last > 99)
+            last = 99;
+        for (unsigned track = first; track <= last && track > 0; track++) {
+            uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
+            int32_t r = getTD(td, static_cast<int32_t>(track));
+            if (r == 0 && td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE)
+                Say("CD CD_GetTD %u -> 0 (no address given)", track);
+            else
+                Say("CD CD_GetTD %u -> %ld start %02u:%02u:%02u", track, static_cast<long>(r),
+                    td[1], td[2], td[3]);
+            if (td[0] != 0xEE)
+                Fail("CD CD_GetTD changed byte 0");
+        }
+        uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
+        int32_t r = getTD(td, CD_TRACK_LEADOUT);
+        if (r == 0 && td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE)
+            Say("CD CD_GetTD lead-out -> 0 (no address given)");
+        else
+            Say("CD CD_GetTD lead-out -> %ld start %02u:%02u:%02u", static_cast<long>(r),
+                td[1], td[2], td[3]);
+    }
+
+    ShowRead(read, wait, 0, 2, 0);
+    ShowRead(read, wait, 0, 2, 16);  /* sector 16: the volume descriptor of a data disc */
+    ShowRead(read, wait, 0, 2, 17);
+    Say("CD CD_Play -> %ld", static_cast<long>(play()));
+    Say("CD CD_Stop -> %ld", static_cast<long>(stop()));
+    getSeek();
+}
+
+void CloseCd(InstalledPlugin *plugin)
+{
+    if (!plugin->module)
+        return;
+    /* A CD plugin is closed also after a failed open. */
+    PluginCloseFn close = EntryAs<PluginCloseFn>(plugin, "CD_Close");
+    close();
+    Say("CD CD_Close");
+    FreeLibrary(plugin->module);
+    plugin->module = NULL;
+}
