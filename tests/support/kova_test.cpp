@@ -327,7 +327,15 @@ bool XDoTool(const std::string &arguments)
        them end, so the shell leaves a marker file when xdotool is done. */
     static unsigned counter;
     char marker[MAX_PATH];
-    BufFormat(marker, sizeof marker, "/tmp/kova-xdo-%lu-%u", GetCurrentProcessId(), ++counter);
+    /* Wine process ids repeat across prefixes, so the marker also carries
+       the X display and the time. */
+    char display[32] = "";
+    GetEnvironmentVariableA("DISPLAY", display, sizeof display);
+    for (char &c : display)
+        if (c == ':' || c == '.')
+            c = '_';
+    BufFormat(marker, sizeof marker, "/tmp/kova-xdo%s-%lu-%lu-%u", display, GetCurrentProcessId(),
+              GetTickCount(), ++counter);
     std::string winMarker = std::string("Z:") + marker;
     for (char &c : winMarker)
         if (c == '/')
