@@ -130,16 +130,16 @@ bool FakeReadToc(HANDLE drive, CDROM_TOC *toc)
     return true;
 }
 
-void *FakeAllocPage(void)
+void *FakeAllocBuffer(void)
 {
     Fake->calls.push_back("alloc");
     if (Fake->allocFails)
         return NULL;
-    Fake->page = VirtualAlloc(NULL, CD_SECTOR_PAGE_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    Fake->page = VirtualAlloc(NULL, CD_SECTOR_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     return Fake->page;
 }
 
-void FakeFreePage(void *page)
+void FakeFreeBuffer(void *page)
 {
     EXPECT_EQ(Fake->page, page);
     Fake->calls.push_back("free");
@@ -153,7 +153,7 @@ UINT FakeDriveType(const char *)
 }
 
 const DriveIo kFakeIo = {
-    FakeOpen, FakeClose, FakeSeek, FakeRead, FakeReadToc, FakeAllocPage, FakeFreePage,
+    FakeOpen, FakeClose, FakeSeek, FakeRead, FakeReadToc, FakeAllocBuffer, FakeFreeBuffer,
     FakeDriveType,
 };
 
@@ -305,7 +305,8 @@ TEST_F(CdDirectSeam, ReadsLandAtOffset12UnderTheirBcdHeader)
         drive.reads.clear();
         const uint8_t *image = CD_Read(row.msf);
         ASSERT_TRUE(image != NULL);
-        EXPECT_EQ(drive.page, image) << "the image is the sector page";
+        EXPECT_EQ(static_cast<uint8_t *>(drive.page) + 4096 - 12, image)
+            << "the image lies in the sector buffer, its user data on the second page";
         EXPECT_EQ(std::vector<int64_t>{ row.offset }, drive.seeks);
         ASSERT_EQ(1u, drive.reads.size()) << "one ReadFile per sector";
         EXPECT_EQ(image + 12, drive.reads[0].dst) << "read straight into the image";
@@ -361,7 +362,7 @@ TEST_F(CdDirectSeam, EveryReadReturnsTheSamePage)
     const uint8_t *first = Read(0, 2, 0);
     for (int f = 1; f < 20; f++)
         EXPECT_EQ(first, Read(0, 2, static_cast<uint8_t>(f * 3)));
-    EXPECT_EQ(drive.page, first);
+    EXPECT_EQ(static_cast<uint8_t *>(drive.page) + 4096 - 12, first);
 }
 
 TEST_F(CdDirectSeam, AFailedReadRaisesTheErrorAndLeavesNoStaleData)

@@ -23,10 +23,14 @@ static const PluginInfo kInfo = {
 HINSTANCE ModuleInstance;
 
 static HANDLE DriveHandle = INVALID_HANDLE_VALUE;
-/* The sector image CD_Read hands out: a page of its own, zero-filled by the
-   system, while a drive is open; null otherwise. Bytes that are never
-   written (mode, subheader, error correction) stay zero. */
+/* Two pages of their own, zero-filled by the system, while a drive is open;
+   null otherwise. */
 static uint8_t *SectorBuffer;
+/* The sector image CD_Read hands out, inside SectorBuffer, placed so that
+   its user data starts on the second page (see drive_io.h). Bytes that are
+   never written (mode, subheader, error correction) stay zero. */
+static uint8_t *SectorImage;
+#define SECTOR_IMAGE_OFFSET (CD_SECTOR_PAGE_SIZE - CD_SECTOR_DATA_OFFSET)
 /* The sector at which the device's position stands; -1 when unknown. */
 static int32_t NextSector = -1;
 /* Raised by a read that did not deliver its sector; reported once by
@@ -38,8 +42,9 @@ static uint8_t NoDriveImage[CD_SECTOR_IMAGE_SIZE];
 static void CloseDrive(void)
 {
     if (SectorBuffer) {
-        CdDriveIo->freePage(SectorBuffer);
+        CdDriveIo->freeBuffer(SectorBuffer);
         SectorBuffer = NULL;
+        SectorImage = NULL;
     }
     if (DriveHandle != INVALID_HANDLE_VALUE) {
         CdDriveIo->close(DriveHandle);
@@ -69,7 +74,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)
 int32_t KOVA_CALL CD_Open(HostServices *host)
 {
     /* The emulator closes before it opens again; should it not, the drive
-       and page of the earlier open are not leaked. */
+       and buffer of the earlier open are not leaked. */
     CloseDrive();
     ReadError = 0;
     if (!host || !host->readSetting)
@@ -88,11 +93,12 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     DriveHandle = CdDriveIo->open(path);
     if (DriveHandle == INVALID_HANDLE_VALUE)
         return -1;
-    SectorBuffer = static_cast<uint8_t *>(CdDriveIo->allocPage());
+    SectorBuffer = static_cast<uint8_t *>(CdDriveIo->allocBuffer());
     if (!SectorBuffer) {
         CloseDrive();
         return -1;
     }
+    SectorImage = SectorBuffer + SECTOR_IMAGE_OFFSET;
     NextSector = -1;
     return 0;
 }
@@ -105,7 +111,7 @@ void KOVA_CALL CD_Close(void)
 
 uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
 {
-    if (!SectorBuffer || !msf) {
+    if (!SectorImage || !msf) {
         /* No drive: no data, and CD_Wait says so. The image is cleared
            again in case a caller wrote into the last one it got. */
         memset(NoDriveImage, 0, sizeof NoDriveImage);
@@ -114,7 +120,7 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
     }
 
     int32_t sector = SectorFromMsf(msf);
-    uint8_t *data = SectorBuffer + CD_SECTOR_DATA_OFFSET;
+    uint8_t *data = SectorImage + CD_SECTOR_DATA_OFFSET;
     uint32_t got = 0;
     /* Addresses before 00:02:00 lie before the data area: no such sector. */
     bool ok = sector >= 0;
@@ -138,8 +144,8 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
         memset(data + got, 0, CD_SECTOR_DATA_SIZE - got);
         ReadError = 1;
     }
-    WriteHeaderAddress(SectorBuffer, msf);
-    return SectorBuffer;
+    WriteHeaderAddress(SectorImage, msf);
+    return SectorImage;
 }
 
 int32_t KOVA_CALL CD_Play(void)

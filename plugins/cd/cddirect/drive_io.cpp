@@ -4,7 +4,7 @@
 
 static HANDLE WinOpen(const char *devicePath)
 {
-    /* No buffering: sectors land straight in the sector page, without a
+    /* No buffering: sectors land straight in the sector image, without a
        copy through the system file cache. */
     return CreateFileA(devicePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                        OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, NULL);
@@ -38,14 +38,14 @@ static bool WinReadToc(HANDLE drive, CDROM_TOC *toc)
                            NULL) != FALSE;
 }
 
-static void *WinAllocPage(void)
+static void *WinAllocBuffer(void)
 {
-    return VirtualAlloc(NULL, CD_SECTOR_PAGE_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    return VirtualAlloc(NULL, CD_SECTOR_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
-static void WinFreePage(void *page)
+static void WinFreeBuffer(void *buffer)
 {
-    VirtualFree(page, 0, MEM_RELEASE);
+    VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
 static UINT WinDriveType(const char *root)
@@ -54,7 +54,7 @@ static UINT WinDriveType(const char *root)
 }
 
 const DriveIo kWindowsDriveIo = {
-    WinOpen, WinClose, WinSeek, WinRead, WinReadToc, WinAllocPage, WinFreePage, WinDriveType,
+    WinOpen, WinClose, WinSeek, WinRead, WinReadToc, WinAllocBuffer, WinFreeBuffer, WinDriveType,
 };
 
 const DriveIo *CdDriveIo = &kWindowsDriveIo;

@@ -11,9 +11,12 @@
 #include <ntddcdrm.h>
 #include <stdint.h>
 
-/* Size of the sector page: one page, so that an unbuffered read of a whole
-   sector into it at offset 12 stays inside it. */
+/* The sector buffer: two pages. The sector image sits across their border
+   so that its user data (offset 12) starts exactly on the second page: an
+   unbuffered read then lands on a boundary that satisfies any alignment a
+   device asks for, and the system copies into it at full speed. */
 #define CD_SECTOR_PAGE_SIZE 4096
+#define CD_SECTOR_BUFFER_SIZE (2 * CD_SECTOR_PAGE_SIZE)
 
 struct DriveIo {
     /* CreateFileA(path, GENERIC_READ, share read and write, OPEN_EXISTING,
@@ -26,10 +29,10 @@ struct DriveIo {
     bool (*read)(HANDLE drive, void *dst, uint32_t size, uint32_t *got);
     /* IOCTL_CDROM_READ_TOC into toc (804 bytes). */
     bool (*readToc)(HANDLE drive, CDROM_TOC *toc);
-    /* A fresh, zero-filled, page-aligned CD_SECTOR_PAGE_SIZE block; null
+    /* A fresh, zero-filled, page-aligned CD_SECTOR_BUFFER_SIZE block; null
        when there is no memory. */
-    void *(*allocPage)(void);
-    void (*freePage)(void *page);
+    void *(*allocBuffer)(void);
+    void (*freeBuffer)(void *buffer);
     /* GetDriveTypeA of a two-character root such as "E:". */
     UINT (*driveType)(const char *root);
 };
