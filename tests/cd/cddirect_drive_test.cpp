@@ -132,22 +132,6 @@ TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
     cd.close();
 }
 
-TEST_F(CdDirectDrive, TheVolumeDescriptorIsWhereADiscHasIt)
-{
-    CdDirect cd;
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "E:");
-    ASSERT_EQ(0, cd.open(&host.record));
-    const uint8_t msf[3] = { 0, 2, 16 };
-    const uint8_t *image = cd.read(msf);
-    static const uint8_t header[3] = { 0x00, 0x02, 0x16 };
-    EXPECT_EQ(0, memcmp(image, header, 3));
-    EXPECT_EQ(0, memcmp(image + 12, "\x01" "CD001\x01", 7));
-    /* The volume identifier given to genisoimage, padded with blanks. */
-    EXPECT_EQ(0, memcmp(image + 12 + 40, "KOVA_TEST ", 10));
-    cd.close();
-}
-
 TEST_F(CdDirectDrive, ReadingPastTheEndOfTheDiscRaisesTheReadError)
 {
     CdDirect cd;

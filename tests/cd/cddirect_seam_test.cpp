@@ -356,15 +356,6 @@ TEST_F(CdDirectSeam, SeeksOnlyWhereARunOfSectorsStarts)
     }
 }
 
-TEST_F(CdDirectSeam, EveryReadReturnsTheSamePage)
-{
-    Open();
-    const uint8_t *first = Read(0, 2, 0);
-    for (int f = 1; f < 20; f++)
-        EXPECT_EQ(first, Read(0, 2, static_cast<uint8_t>(f * 3)));
-    EXPECT_EQ(static_cast<uint8_t *>(drive.page) + 4096 - 12, first);
-}
-
 TEST_F(CdDirectSeam, AFailedReadRaisesTheErrorAndLeavesNoStaleData)
 {
     struct Row {

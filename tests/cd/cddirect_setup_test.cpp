@@ -26,7 +26,6 @@ struct DialogSeen {
     bool seen = false;
     std::string caption;
     HWND owner = NULL;
-    LONG style = 0;
     std::vector<std::string> items;
     int selected = -2;
     bool listEnabled = false;
@@ -64,7 +63,6 @@ void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD)
     GetWindowTextA(dialog, text, sizeof text);
     s.caption = text;
     s.owner = GetWindow(dialog, GW_OWNER);
-    s.style = GetWindowLongA(dialog, GWL_STYLE);
     HWND list = GetDlgItem(dialog, IDC_DRIVE_LETTER);
     LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
@@ -402,18 +400,4 @@ TEST(CdDirectSetup, TemplateOneHundredAndOneInUsEnglish)
         EXPECT_EQ(want.flags, got.style & want.flags);
         EXPECT_TRUE(got.style & WS_VISIBLE);
     }
-}
-
-TEST(CdDirectSetup, TheLiveDialogHasNoSystemMenu)
-{
-    Library lib(ShippedPath("cddirect.dll"));
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
-    ASSERT_TRUE(configure);
-    RecordingHost host;
-    DialogSeen seen;
-    EXPECT_EQ(0, Configure(configure, &host.record, ClickCancel, &seen));
-    ASSERT_TRUE(seen.seen);
-    EXPECT_EQ(0, seen.style & WS_SYSMENU);
-    EXPECT_EQ(WS_CAPTION, seen.style & WS_CAPTION);
-    EXPECT_TRUE(seen.owner == NULL) << "no main window given";
 }
