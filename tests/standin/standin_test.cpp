@@ -158,3 +158,57 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
         EXPECT_EQ(row.calls, SplitLines(ReadFileText(log)));
     }
 }
+
+TEST(StandIn, ReadsTheDiscInTheTestPrefixsCdRomDriveThroughCdDirect)
+{
+    /* Drive E: of the test prefix is a CD-ROM drive backed by an ISO 9660
+       image; the stand-in opens it through cddirect as the emulator would,
+       with "CDIOCTRL"/"DriveLetter" from its KOVA.INI. */
+    ProgramDir p("standin-cddirect", "[CDIOCTRL]\r\nDriveLetter=E\r\n");
+    p.Install(ShippedPath("cddirect.dll"), "CDRend.dll");
+    EXPECT_EQ(0u, p.Run());
+    const std::vector<std::string> want = {
+        "KOVA stand-in",
+        "argc 1",
+        "argv[0] " + (p.dir / "KOVA.EXE"),
+        "settings [KOVA] empty",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: not installed",
+        "CD CDRend.dll: loaded",
+        "CD CD_Open -> 0",
+        "PAD1 Joy0Rend.dll: not installed",
+        "PAD2 Joy1Rend.dll: not installed",
+        /* This drive does not answer the table-of-contents request. */
+        "CD CD_GetTN -> -1 (no track table)",
+        "CD CD_GetTD lead-out -> -1",
+        /* The system area, then the primary volume descriptor and the set
+           terminator, under headers in BCD. */
+        "CD CD_Read 00:02:00 -> header 00 02 00 00 data 00 00 00 00 00 00 00 00 |........|",
+        "CD CD_Wait -> 0",
+        "CD CD_Read 00:02:16 -> header 00 02 16 00 data 01 43 44 30 30 31 01 00 |.CD001..|",
+        "CD CD_Wait -> 0",
+        "CD CD_Read 00:02:17 -> header 00 02 17 00 data ff 43 44 30 30 31 01 00 |.CD001..|",
+        "CD CD_Wait -> 0",
+        "CD CD_Play -> 0",
+        "CD CD_Stop -> 0",
+        "CD CD_Close",
+        "result: ok",
+    };
+    EXPECT_EQ(want, p.Transcript());
+}
+
+TEST(StandIn, CdDirectWithoutAUsableDriveFailsItsOpen)
+{
+    const char *const inis[] = { "[CDIOCTRL]\r\nDriveLetter=Q\r\n", "[CDIOCTRL]\r\n", "" };
+    for (const char *ini : inis) {
+        SCOPED_TRACE(ini);
+        ProgramDir p("standin-cddirect-nodrive", ini);
+        p.Install(ShippedPath("cddirect.dll"), "CDRend.dll");
+        EXPECT_EQ(1u, p.Run());
+        std::vector<std::string> t = p.Transcript();
+        EXPECT_TRUE(Contains(t, "CD CD_Open -> -1 (failed)"));
+        EXPECT_TRUE(Contains(t, "CD CD_Close"));
+        EXPECT_FALSE(Contains(t, "CD CD_GetTN -> -1 (no track table)")) << "nothing but close";
+        EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
+    }
+}

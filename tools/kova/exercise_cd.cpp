@@ -45,6 +45,29 @@ static void ShowRead(CdReadFn read, CdWaitFn wait, uint8_t minute, uint8_t secon
     Say("CD CD_Wait -> %ld", static_cast<long>(wait()));
 }
 
+/* One CD_GetTD line; name "" prints the track number. */
+static void ShowTrackStart(CdGetTDFn getTD, int32_t track, const char *name)
+{
+    char label[16];
+    if (*name)
+        BufSet(label, name);
+    else
+        BufFormat(label, sizeof label, "%ld", static_cast<long>(track));
+    uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
+    int32_t r = getTD(td, track);
+    bool untouched = td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE;
+    if (r == 0 && untouched)
+        Say("CD CD_GetTD %s -> 0 (no address given)", label);
+    else if (r == 0)
+        Say("CD CD_GetTD %s -> 0 start %02u:%02u:%02u", label, td[1], td[2], td[3]);
+    else
+        Say("CD CD_GetTD %s -> %ld", label, static_cast<long>(r));
+    if (td[0] != 0xEE)
+        Fail("CD CD_GetTD changed byte 0");
+    if (r != 0 && !untouched)
+        Fail("CD CD_GetTD %s -> %ld but wrote the buffer", label, static_cast<long>(r));
+}
+
 void ExerciseCd(InstalledPlugin *plugin)
 {
     if (!plugin->opened)
@@ -57,10 +80,17 @@ void ExerciseCd(InstalledPlugin *plugin)
     CdStopFn stop = EntryAs<CdStopFn>(plugin, "CD_Stop");
     CdGetSeekFn getSeek = EntryAs<CdGetSeekFn>(plugin, "CD_GetSeek");
 
-    /* Byte 0 of these buffers is the caller's: a plugin must leave it. */
-    uint8_t tn[4] = { 0xEE, 0, 0, 0 };
+    /* Byte 0 of these buffers is the caller's: a plugin must leave it. A
+       plugin that reports -1 must leave the whole buffer. */
+    uint8_t tn[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
     int32_t result = getTN(tn);
-    Say("CD CD_GetTN -> %ld first %u last %u", static_cast<long>(result), tn[1], tn[2]);
+    if (result == 0) {
+        Say("CD CD_GetTN -> 0 first %u last %u", tn[1], tn[2]);
+    } else {
+        Say("CD CD_GetTN -> %ld (no track table)", static_cast<long>(result));
+        if (tn[1] != 0xEE || tn[2] != 0xEE)
+            Fail("CD CD_GetTN -> %ld but wrote the buffer", static_cast<long>(result));
+    }
     if (tn[0] != 0xEE)
         Fail("CD CD_GetTN changed byte 0");
 
@@ -68,25 +98,11 @@ void ExerciseCd(InstalledPlugin *plugin)
         unsigned first = tn[1], last = tn[2];
         if (last > 99)
             last = 99;
-        for (unsigned track = first; track <= last && track > 0; track++) {
-            uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
-            int32_t r = getTD(td, static_cast<int32_t>(track));
-            if (r == 0 && td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE)
-                Say("CD CD_GetTD %u -> 0 (no address given)", track);
-            else
-                Say("CD CD_GetTD %u -> %ld start %02u:%02u:%02u", track, static_cast<long>(r),
-                    td[1], td[2], td[3]);
-            if (td[0] != 0xEE)
-                Fail("CD CD_GetTD changed byte 0");
-        }
-        uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
-        int32_t r = getTD(td, CD_TRACK_LEADOUT);
-        if (r == 0 && td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE)
-            Say("CD CD_GetTD lead-out -> 0 (no address given)");
-        else
-            Say("CD CD_GetTD lead-out -> %ld start %02u:%02u:%02u", static_cast<long>(r),
-                td[1], td[2], td[3]);
+        for (unsigned track = first; track <= last && track > 0; track++)
+            ShowTrackStart(getTD, static_cast<int32_t>(track), "");
     }
+    /* Asked also without a track table: where the disc ends. */
+    ShowTrackStart(getTD, CD_TRACK_LEADOUT, "lead-out");
 
     ShowRead(read, wait, 0, 2, 0);
     ShowRead(read, wait, 0, 2, 16);  /* sector 16: the volume descriptor of a data disc */

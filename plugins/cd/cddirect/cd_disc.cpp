@@ -1,0 +1,75 @@
+#include "cd_disc.h"
+
+int32_t SectorFromMsf(const uint8_t msf[3])
+{
+    return (msf[0] * CD_SECONDS_PER_MINUTE + msf[1]) * CD_FRAMES_PER_SECOND + msf[2] -
+           CD_LEAD_IN_FRAMES;
+}
+
+int64_t SectorOffset(int32_t sector)
+{
+    return static_cast<int64_t>(sector) * CD_COOKED_SECTOR_SIZE;
+}
+
+uint8_t BcdFromNumber(uint8_t value)
+{
+    return static_cast<uint8_t>(((value / 10) << 4) | (value % 10));
+}
+
+uint8_t NumberFromBcd(uint8_t bcd)
+{
+    return static_cast<uint8_t>((bcd >> 4) * 10 + (bcd & 0x0F));
+}
+
+void WriteHeaderAddress(uint8_t *image, const uint8_t msf[3])
+{
+    image[0] = BcdFromNumber(msf[0]);
+    image[1] = BcdFromNumber(msf[1]);
+    image[2] = BcdFromNumber(msf[2]);
+}
+
+int TocEntryCount(const CDROM_TOC *toc)
+{
+    /* Length counts FirstTrack, LastTrack and the entries, not itself. */
+    int length = (toc->Length[0] << 8) | toc->Length[1];
+    int entries = (length - 2) / static_cast<int>(sizeof(TRACK_DATA));
+    if (entries < 0)
+        return 0;
+    if (entries > MAXIMUM_NUMBER_TRACKS)
+        return MAXIMUM_NUMBER_TRACKS;
+    return entries;
+}
+
+bool TocTrackStart(const CDROM_TOC *toc, int32_t track, uint8_t msf[3])
+{
+    int entries = TocEntryCount(toc);
+    for (int i = 0; i < entries; i++) {
+        const TRACK_DATA *entry = &toc->TrackData[i];
+        if (entry->TrackNumber != track)
+            continue;
+        msf[0] = NumberFromBcd(entry->Address[1]);
+        msf[1] = NumberFromBcd(entry->Address[2]);
+        msf[2] = NumberFromBcd(entry->Address[3]);
+        return true;
+    }
+    return false;
+}
+
+void FormDevicePath(char *path, char letter)
+{
+    static const char kTemplate[CD_DEVICE_PATH_SIZE] = "\\\\.\\?:";
+    for (int i = 0; i < CD_DEVICE_PATH_SIZE; i++)
+        path[i] = kTemplate[i];
+    path[4] = letter;
+}
+
+int CollectCdDrives(char *letters, DriveTypeFn driveType)
+{
+    int count = 0;
+    for (char letter = 'A'; letter <= 'Z'; letter++) {
+        const char root[3] = { letter, ':', '\0' };
+        if (driveType(root) == DRIVE_CDROM && count < CD_DRIVE_LETTER_COUNT)
+            letters[count++] = letter;
+    }
+    return count;
+}
