@@ -21,8 +21,8 @@ function(kova_wine_path_literal out path)
 endfunction()
 
 # kova_add_gtest(<name> SOURCES ... [LIBS ...] [LOCKS ...] [TIMEOUT s] [LABELS ...])
-# LOCKS names shared resources (for example "xinput" for tests that move the
-# real keyboard focus or mouse) so that CTest never runs two such tests at once.
+# LOCKS names shared resources; "xinput" marks tests that send real key or
+# mouse events or move the X focus: CTest runs those alone.
 function(kova_add_gtest name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LOCKS;LABELS;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -39,6 +39,12 @@ function(kova_add_gtest name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
     if(ARG_LOCKS)
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
+    # Wine gives every new window the foreground, so any test showing a window
+    # beside a real-event test would take its keyboard and mouse: real-event
+    # tests run alone.
+    if("xinput" IN_LIST ARG_LOCKS)
+        set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
     endif()
     if(ARG_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")

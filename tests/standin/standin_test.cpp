@@ -1,5 +1,7 @@
 /* The KOVA.EXE stand-in in a program directory of its own: what it prints,
    the order in which it calls a plugin, and how it reports what fails. */
+#include <algorithm>
+#include <stdio.h>
 #include <string.h>
 
 #include "kova_test.h"
@@ -210,5 +212,152 @@ TEST(StandIn, CdDirectWithoutAUsableDriveFailsItsOpen)
         EXPECT_TRUE(Contains(t, "CD CD_Close"));
         EXPECT_FALSE(Contains(t, "CD CD_GetTN -> -1 (no track table)")) << "nothing but close";
         EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
+    }
+}
+
+TEST(StandIn, KeyboardPadAndMousePadGiveTheirTranscript)
+{
+    ProgramDir p("standin-pads");
+    p.Install(ShippedPath("padkeys.dll"), "Joy0Rend.dll");
+    p.Install(ShippedPath("mousepad.dll"), "Joy1Rend.dll");
+    EXPECT_EQ(0u, p.Run());
+    const std::vector<std::string> want = {
+        "KOVA stand-in",
+        "argc 1",
+        "argv[0] " + (p.dir / "KOVA.EXE"),
+        "settings KOVA.INI missing",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: not installed",
+        "CD CDRend.dll: not installed",
+        "PAD1 Joy0Rend.dll: loaded",
+        "PAD1 JOY0_Open -> 0",
+        "PAD2 Joy1Rend.dll: loaded",
+        "PAD2 JOY1_Open -> 0",
+        "PAD1 JOY0_InitHeader -> 5",
+        "PAD1 after init report 42 41 5a 00 00",
+        "PAD2 JOY1_InitHeader -> 7",
+        "PAD2 after init report 42 12 5a ff ff 00 00",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD2 poll report 42 12 5a ff ff 00 00",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD2 poll report 42 12 5a ff ff 00 00",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD2 poll report 42 12 5a ff ff 00 00",
+        "PAD2 JOY1_Close",
+        "PAD1 JOY0_Close",
+        "result: ok",
+    };
+    EXPECT_EQ(want, p.Transcript());
+}
+
+namespace {
+
+/* Index of the first line at or after from that is a live report of the
+   family ("PAD1 +123ms report ..."), or -1. */
+int FindLiveReport(const std::vector<std::string> &lines, size_t from, const char *family,
+                   const std::string &report)
+{
+    std::string head = std::string(family) + " +";
+    std::string tail = "ms report " + report;
+    for (size_t i = from; i < lines.size(); i++) {
+        const std::string &l = lines[i];
+        if (l.compare(0, head.size(), head) == 0 && l.size() > tail.size() &&
+            l.compare(l.size() - tail.size(), tail.size(), tail) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+/* Runs the stand-in in live mode and presses a key, moves and clicks the
+   mouse while it polls. Returns the transcript and its exit code. */
+std::vector<std::string> RunLive(ProgramDir &p, DWORD *exitCode)
+{
+    SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::string line = "\"" + (p.dir / "KOVA.EXE") + "\"";
+    std::vector<char> command(line.begin(), line.end());
+    command.push_back('\0');
+    BOOL started = CreateProcessA(NULL, command.data(), NULL, NULL, FALSE, 0, NULL,
+                                  p.dir.path().c_str(), &si, &pi);
+    SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", NULL);
+    EXPECT_TRUE(started);
+    if (!started)
+        return {};
+    CloseHandle(pi.hThread);
+
+    /* Events only once it polls live, with its window in front. */
+    DWORD start = GetTickCount();
+    bool live = false;
+    while (!live && GetTickCount() - start < 10000 &&
+           WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+        for (const std::string &l : p.Transcript())
+            live = live || l.compare(0, 13, "live polling ") == 0;
+    }
+    EXPECT_TRUE(live) << "the stand-in never polled live";
+    if (live) {
+        XDoTool("keydown Return");
+        Sleep(150);
+        XDoTool("keyup Return");
+        XDoTool("mousemove_relative -- 30 -20");
+        Sleep(150);
+        XDoTool("mousedown 1");
+        Sleep(150);
+        XDoTool("mouseup 1");
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(pi.hProcess, 20000));
+    GetExitCodeProcess(pi.hProcess, exitCode);
+    CloseHandle(pi.hProcess);
+    return p.Transcript();
+}
+
+} // namespace
+
+TEST(StandIn, LivePollingShowsKeysAndTheMouseAsTheyChange)
+{
+    ASSERT_TRUE(HaveXDisplay()) << "real key and mouse events need the test display";
+    /* Reports in the order the events were sent: Enter down and up on pad
+       1; motion, no motion, left button, none on pad 2. */
+    const struct {
+        const char *family;
+        const char *report;
+    } expected[] = {
+        { "PAD1", "42 41 5a f7 ff" },       { "PAD1", "42 41 5a ff ff" },
+        { "PAD2", "42 12 5a ff ff 1e ec" }, { "PAD2", "42 12 5a ff ff 00 00" },
+        { "PAD2", "42 12 5a ff f7 00 00" }, { "PAD2", "42 12 5a ff ff 00 00" },
+    };
+    /* Another test's window that takes the foreground meanwhile takes the
+       events with it: such a run is tried again. */
+    const int kRuns = 3;
+    for (int run = 1; run <= kRuns; run++) {
+        ProgramDir p("standin-live");
+        p.Install(ShippedPath("padkeys.dll"), "Joy0Rend.dll");
+        p.Install(ShippedPath("mousepad.dll"), "Joy1Rend.dll");
+        DWORD exitCode = 0xFFFFFFFF;
+        std::vector<std::string> t = RunLive(p, &exitCode);
+        size_t from[2] = { 0, 0 };
+        std::string missing;
+        for (const auto &e : expected) {
+            size_t &next = from[e.family[3] - '1'];
+            int at = FindLiveReport(t, next, e.family, e.report);
+            if (at < 0) {
+                missing = std::string(e.family) + " " + e.report;
+                break;
+            }
+            next = static_cast<size_t>(at) + 1;
+        }
+        if (missing.empty() || run == kRuns) {
+            EXPECT_EQ("", missing) << "live report missing or out of order";
+            EXPECT_EQ(0u, exitCode);
+            ASSERT_GE(t.size(), 3u);
+            EXPECT_EQ("PAD2 JOY1_Close", t[t.size() - 3]);
+            EXPECT_EQ("PAD1 JOY0_Close", t[t.size() - 2]);
+            EXPECT_EQ("result: ok", t.back());
+            EXPECT_EQ(1, std::count(t.begin(), t.end(), "live polling for 2500 ms"));
+            break;
+        }
+        printf("note: run %d missed \"%s\"; trying again\n", run, missing.c_str());
     }
 }

@@ -29,4 +29,44 @@ inline void PadWriteButtons(uint8_t *report, uint16_t pressed)
     report[4] = static_cast<uint8_t>(released & 0xFF);
 }
 
+/* The mouse's buttons in byte 4 of its report (active-low like the pad's);
+   byte 3 carries no buttons and stays 0xFF. */
+#define PAD_MOUSE_LEFT  0x08
+#define PAD_MOUSE_RIGHT 0x04
+
+/* One axis of motion as the report's signed byte. Motion beyond -128..127
+   is dropped, not carried into the next report. */
+inline uint8_t PadClampMotion(int32_t counts)
+{
+    if (counts > 127)
+        counts = 127;
+    if (counts < -128)
+        counts = -128;
+    return static_cast<uint8_t>(counts & 0xFF);
+}
+
+/* Bytes 4 to 6 of the mouse report: buttons, then X and Y motion since the
+   previous report. Byte 3 keeps what init-header preset. */
+inline void PadWriteMouse(uint8_t *report, bool left, bool right, int32_t dx, int32_t dy)
+{
+    uint8_t buttons = 0xFF;
+    if (left)
+        buttons = static_cast<uint8_t>(buttons & ~PAD_MOUSE_LEFT);
+    if (right)
+        buttons = static_cast<uint8_t>(buttons & ~PAD_MOUSE_RIGHT);
+    report[4] = buttons;
+    report[5] = PadClampMotion(dx);
+    report[6] = PadClampMotion(dy);
+}
+
+/* The mouse's header, with the four data bytes preset to a mouse at rest:
+   no buttons, no motion. Returns the report length, 7. */
+inline int32_t PadWriteMouseHeader(uint8_t *report)
+{
+    int32_t length = PadWriteHeader(report, PAD_ID_MOUSE);
+    report[3] = 0xFF;
+    PadWriteMouse(report, false, false, 0, 0);
+    return length;
+}
+
 #endif

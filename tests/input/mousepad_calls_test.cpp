@@ -1,0 +1,534 @@
+/* mousepad against a recording DirectInput: the plugin's import of
+   DirectInputCreateA is pointed at a made-up DirectInput that answers as
+   each row tells it and writes down every call, so that the order and the
+   arguments of the open sequence, what a failed step releases, and the
+   poll's handling of lost input can be seen exactly. */
+#define DIRECTINPUT_VERSION 0x0500
+#include <windows.h>
+#include <dinput.h>
+
+#include <deque>
+#include <string.h>
+
+#include "kova_test.h"
+
+namespace {
+
+/* ---- the recording DirectInput ---- */
+
+struct Script {
+    HRESULT create = DI_OK;
+    bool createGivesObject = true;
+    HRESULT createDevice = DI_OK;
+    HRESULT setDataFormat = DI_OK;
+    HRESULT setCooperativeLevel = DI_OK;
+    bool eventFails = false;
+    HRESULT setEventNotification = DI_OK;
+    HRESULT setProperty = DI_OK;
+    HRESULT openAcquire = DI_OK;  /* the first Acquire */
+    HRESULT laterAcquire = DI_OK; /* every Acquire after it */
+    std::deque<HRESULT> states;   /* GetDeviceState answers in turn; then "lost" for ever */
+    bool lostForEver = false;
+    DIMOUSESTATE state = {};      /* delivered with DI_OK */
+};
+
+Script Plan;
+std::vector<std::string> Calls;
+HINSTANCE HostInstance;
+HWND MainWindow;
+HANDLE LastEvent;
+int Acquires;
+
+void Note(const std::string &call)
+{
+    Calls.push_back(call);
+}
+
+HRESULT Unexpected(const char *method)
+{
+    Note(std::string("unexpected ") + method);
+    return E_NOTIMPL;
+}
+
+const GUID kSysMouse = { 0x6F1D2B60, 0xD5A0, 0x11CF, { 0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00 } };
+
+/* The format the plugin hands over, compared field by field with the
+   library's own c_dfDIMouse (the test links the same static data). */
+std::string DescribeFormat(const DIDATAFORMAT *f)
+{
+    const DIDATAFORMAT &want = c_dfDIMouse;
+    bool same = f && f->dwSize == want.dwSize && f->dwObjSize == want.dwObjSize &&
+                f->dwFlags == want.dwFlags && f->dwDataSize == want.dwDataSize &&
+                f->dwNumObjs == want.dwNumObjs;
+    for (DWORD i = 0; same && i < want.dwNumObjs; i++) {
+        const DIOBJECTDATAFORMAT &a = f->rgodf[i], &b = want.rgodf[i];
+        same = a.dwOfs == b.dwOfs && a.dwType == b.dwType && a.dwFlags == b.dwFlags &&
+               ((!a.pguid && !b.pguid) || (a.pguid && b.pguid && IsEqualGUID(*a.pguid, *b.pguid)));
+    }
+    if (same)
+        return "c_dfDIMouse";
+    char text[128];
+    BufFormat(text, sizeof text, "format size %lu, %lu objects, %lu data bytes", f ? f->dwSize : 0,
+              f ? f->dwNumObjs : 0, f ? f->dwDataSize : 0);
+    return text;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+class FakeDevice : public IDirectInputDeviceA {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
+    {
+        *out = NULL;
+        return Unexpected("device QueryInterface");
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        Note("device AddRef");
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        Note("device Release");
+        return 0;
+    }
+    HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS) override { return Unexpected("GetCapabilities"); }
+    HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD) override
+    {
+        return Unexpected("EnumObjects");
+    }
+    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID, LPDIPROPHEADER) override { return Unexpected("GetProperty"); }
+    HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) override
+    {
+        char text[160];
+        const DIPROPDWORD *value = reinterpret_cast<const DIPROPDWORD *>(header);
+        BufFormat(text, sizeof text, "SetProperty(%s, size %lu, header %lu, object %lu, how %lu, data %lu)",
+                  reinterpret_cast<uintptr_t>(&property) == 1 ? "DIPROP_BUFFERSIZE" : "other",
+                  value->diph.dwSize, value->diph.dwHeaderSize, value->diph.dwObj,
+                  value->diph.dwHow, value->dwData);
+        Note(text);
+        return Plan.setProperty;
+    }
+    HRESULT STDMETHODCALLTYPE Acquire() override
+    {
+        Note("Acquire");
+        return Acquires++ ? Plan.laterAcquire : Plan.openAcquire;
+    }
+    HRESULT STDMETHODCALLTYPE Unacquire() override
+    {
+        Note("Unacquire");
+        return DI_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD size, LPVOID data) override
+    {
+        char text[64];
+        BufFormat(text, sizeof text, "GetDeviceState(%lu)", size);
+        Note(text);
+        HRESULT result = DIERR_INPUTLOST;
+        if (!Plan.states.empty()) {
+            result = Plan.states.front();
+            Plan.states.pop_front();
+        } else if (!Plan.lostForEver) {
+            result = DI_OK;
+        }
+        if (result == DI_OK && size == sizeof Plan.state)
+            memcpy(data, &Plan.state, sizeof Plan.state);
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override
+    {
+        return Unexpected("GetDeviceData");
+    }
+    HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override
+    {
+        Note("SetDataFormat(" + DescribeFormat(format) + ")");
+        return Plan.setDataFormat;
+    }
+    HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE event) override
+    {
+        Note(std::string("SetEventNotification(") +
+             (event && event == LastEvent ? "the event" : "another handle") + ")");
+        return Plan.setEventNotification;
+    }
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) override
+    {
+        char text[96];
+        BufFormat(text, sizeof text, "SetCooperativeLevel(%s, 0x%lx)",
+                  window == MainWindow ? "main window" : "another window", flags);
+        Note(text);
+        return Plan.setCooperativeLevel;
+    }
+    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override
+    {
+        return Unexpected("GetObjectInfo");
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA) override { return Unexpected("GetDeviceInfo"); }
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return Unexpected("device RunControlPanel"); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override
+    {
+        return Unexpected("device Initialize");
+    }
+};
+
+class FakeInput : public IDirectInputA {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
+    {
+        *out = NULL;
+        return Unexpected("input QueryInterface");
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        Note("input AddRef");
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        Note("input Release");
+        return 0;
+    }
+    HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID device, LPDIRECTINPUTDEVICEA *out, LPUNKNOWN outer) override;
+    HRESULT STDMETHODCALLTYPE EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKA, LPVOID, DWORD) override
+    {
+        return Unexpected("EnumDevices");
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override { return Unexpected("GetDeviceStatus"); }
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return Unexpected("input RunControlPanel"); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override { return Unexpected("input Initialize"); }
+};
+
+#pragma GCC diagnostic pop
+
+FakeDevice TheDevice;
+FakeInput TheInput;
+
+HRESULT STDMETHODCALLTYPE FakeInput::CreateDevice(REFGUID device, LPDIRECTINPUTDEVICEA *out, LPUNKNOWN outer)
+{
+    Note(std::string("CreateDevice(") + (IsEqualGUID(device, kSysMouse) ? "GUID_SysMouse" : "another device") +
+         (outer ? ", outer)" : ", no outer)"));
+    *out = SUCCEEDED(Plan.createDevice) ? &TheDevice : NULL;
+    return Plan.createDevice;
+}
+
+HRESULT WINAPI FakeDirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInputA **out, IUnknown *outer)
+{
+    char text[128];
+    BufFormat(text, sizeof text, "DirectInputCreateA(%s, 0x%04lx, %s)",
+              instance == HostInstance ? "host instance" : "another instance", version,
+              outer ? "outer" : "no outer");
+    Note(text);
+    *out = Plan.createGivesObject ? &TheInput : NULL;
+    return Plan.create;
+}
+
+HANDLE WINAPI RecordCreateEventA(SECURITY_ATTRIBUTES *security, BOOL manual, BOOL initial, const char *name)
+{
+    char text[128];
+    BufFormat(text, sizeof text, "CreateEventA(%s, %s, %s, %s)", security ? "security" : "no security",
+              manual ? "manual reset" : "auto-reset", initial ? "signalled" : "not signalled",
+              name ? name : "unnamed");
+    Note(text);
+    LastEvent = Plan.eventFails ? NULL : CreateEventA(security, manual, initial, name);
+    return LastEvent;
+}
+
+BOOL WINAPI RecordCloseHandle(HANDLE handle)
+{
+    Note(handle && handle == LastEvent ? "CloseHandle(the event)" : "CloseHandle(another handle)");
+    return CloseHandle(handle);
+}
+
+/* ---- the plugin with its DirectInput and events redirected ---- */
+
+struct RecordedMousePad {
+    Library lib{ ShippedPath("mousepad.dll") };
+    ImportHook create{ lib.handle(), "dinput.dll", "DirectInputCreateA",
+                       reinterpret_cast<void *>(FakeDirectInputCreateA) };
+    ImportHook createEvent{ lib.handle(), "kernel32.dll", "CreateEventA",
+                            reinterpret_cast<void *>(RecordCreateEventA) };
+    ImportHook closeHandle{ lib.handle(), "kernel32.dll", "CloseHandle",
+                            reinterpret_cast<void *>(RecordCloseHandle) };
+    PluginOpenFn open = lib.Get<PluginOpenFn>("JOY1_Open");
+    PluginCloseFn close = lib.Get<PluginCloseFn>("JOY1_Close");
+    PadVibrateFn vibrate = lib.Get<PadVibrateFn>("JOY1_Vibrate");
+    PadInitHeaderFn initHeader = lib.Get<PadInitHeaderFn>("JOY1_InitHeader");
+    PadPollFn poll = lib.Get<PadPollFn>("JOY1_Poll");
+    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("JOY1_Configure");
+    HostServices host;
+
+    RecordedMousePad()
+    {
+        Plan = Script();
+        Calls.clear();
+        LastEvent = NULL;
+        Acquires = 0;
+        HostInstance = reinterpret_cast<HINSTANCE>(0x00400000);
+        MainWindow = reinterpret_cast<HWND>(0x0001234);
+        memset(&host, 0, sizeof host);
+        host.hostInstance = HostInstance;
+        host.mainWindow = MainWindow;
+    }
+    bool ready() const
+    {
+        return lib.loaded() && create.installed() && createEvent.installed() && closeHandle.installed();
+    }
+    /* The calls made since the last look, then forgotten. */
+    std::vector<std::string> TakeCalls()
+    {
+        std::vector<std::string> calls;
+        calls.swap(Calls);
+        return calls;
+    }
+};
+
+std::string Bytes(const uint8_t *bytes, size_t count)
+{
+    std::string text;
+    for (size_t i = 0; i < count; i++) {
+        char hex[4];
+        BufFormat(hex, sizeof hex, i ? " %02x" : "%02x", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+const char *const kCreate = "DirectInputCreateA(host instance, 0x0500, no outer)";
+const char *const kCreateDevice = "CreateDevice(GUID_SysMouse, no outer)";
+const char *const kSetDataFormat = "SetDataFormat(c_dfDIMouse)";
+const char *const kSetCooperativeLevel = "SetCooperativeLevel(main window, 0x5)";
+const char *const kCreateEvent = "CreateEventA(no security, auto-reset, not signalled, unnamed)";
+const char *const kSetEventNotification = "SetEventNotification(the event)";
+const char *const kSetProperty =
+    "SetProperty(DIPROP_BUFFERSIZE, size 20, header 16, object 0, how 0, data 16)";
+const char *const kAcquire = "Acquire";
+const char *const kRead = "GetDeviceState(16)";
+
+} // namespace
+
+TEST(MousePadCalls, OpenSetsUpTheMouseInOrderAndCloseReleasesEverything)
+{
+    RecordedMousePad pad;
+    ASSERT_TRUE(pad.ready());
+    ASSERT_EQ(0, pad.open(&pad.host));
+    const std::vector<std::string> opened = { kCreate, kCreateDevice, kSetDataFormat,
+                                              kSetCooperativeLevel, kCreateEvent,
+                                              kSetEventNotification, kSetProperty, kAcquire };
+    EXPECT_EQ(opened, pad.TakeCalls());
+
+    /* The event is auto-reset and starts not signalled. */
+    ASSERT_TRUE(LastEvent != NULL);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(LastEvent, 0));
+    SetEvent(LastEvent);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(LastEvent, 0));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(LastEvent, 0));
+
+    pad.vibrate();
+    pad.close();
+    const std::vector<std::string> closed = { "device Release", "input Release",
+                                              "CloseHandle(the event)" };
+    EXPECT_EQ(closed, pad.TakeCalls());
+    pad.close();
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "second close";
+}
+
+TEST(MousePadCalls, AFailingStepReleasesWhatExistsAndOpenReturnsMinusOne)
+{
+    struct Row {
+        const char *what;
+        void (*plan)(Script &);
+        int32_t result;
+        std::vector<std::string> calls;
+    };
+    const std::vector<std::string> released = { "device Release", "input Release" };
+    const std::vector<std::string> allReleased = { "device Release", "input Release",
+                                                   "CloseHandle(the event)" };
+    auto join = [](std::vector<std::string> a, const std::vector<std::string> &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const Row rows[] = {
+        { "DirectInput refuses version 0x0500",
+          [](Script &s) { s.create = DIERR_OLDDIRECTINPUTVERSION; s.createGivesObject = false; },
+          -1, { kCreate } },
+        { "DirectInput answers S_FALSE, which is not DI_OK",
+          [](Script &s) { s.create = S_FALSE; },
+          -1, { kCreate, "input Release" } },
+        { "no mouse device",
+          [](Script &s) { s.createDevice = DIERR_DEVICENOTREG; },
+          -1, { kCreate, kCreateDevice, "input Release" } },
+        { "data format refused",
+          [](Script &s) { s.setDataFormat = DIERR_INVALIDPARAM; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat }, released) },
+        { "cooperative level refused",
+          [](Script &s) { s.setCooperativeLevel = E_HANDLE; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel }, released) },
+        { "no event",
+          [](Script &s) { s.eventFails = true; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent },
+                   released) },
+        { "event notification refused",
+          [](Script &s) { s.setEventNotification = DIERR_INVALIDPARAM; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
+                     kSetEventNotification }, allReleased) },
+        { "buffer size refused",
+          [](Script &s) { s.setProperty = DIERR_UNSUPPORTED; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
+                     kSetEventNotification, kSetProperty }, allReleased) },
+        { "another program has the mouse",
+          [](Script &s) { s.openAcquire = DIERR_OTHERAPPHASPRIO; },
+          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
+                     kSetEventNotification, kSetProperty, kAcquire }, allReleased) },
+        { "positive answers of later steps are successes",
+          [](Script &s) { s.setProperty = DI_PROPNOEFFECT; s.openAcquire = S_FALSE; },
+          0, { kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
+               kSetEventNotification, kSetProperty, kAcquire } },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        RecordedMousePad pad;
+        ASSERT_TRUE(pad.ready());
+        row.plan(Plan);
+        EXPECT_EQ(row.result, pad.open(&pad.host));
+        EXPECT_EQ(row.calls, pad.TakeCalls());
+        if (row.result != 0) {
+            /* Closed again: a poll has no device, close has nothing left. */
+            uint8_t report[8];
+            memset(report, 0x55, sizeof report);
+            pad.initHeader(report);
+            report[4] = report[5] = report[6] = 0x55;
+            pad.poll();
+            EXPECT_EQ("55 12 5a ff ff 00 00 55", Bytes(report, 8));
+            pad.close();
+            EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
+        } else {
+            pad.close();
+        }
+    }
+}
+
+TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
+{
+    struct Row {
+        const char *what;
+        std::vector<HRESULT> states;
+        bool lostForEver;
+        std::vector<std::string> calls;
+        const char *bytes; /* 4 to 6 */
+    };
+    const std::vector<std::string> lostOnce = { kRead, kAcquire };
+    const Row rows[] = {
+        { "state read", {}, false, { kRead }, "f7 05 fd" },
+        { "not acquired: one try to retake it, a resting mouse",
+          { DIERR_NOTACQUIRED }, false, { kRead, kAcquire }, "ff 00 00" },
+        { "lost, retaken, read again", { DIERR_INPUTLOST }, false, { kRead, kAcquire, kRead }, "f7 05 fd" },
+        { "lost, then not acquired", { DIERR_INPUTLOST, DIERR_NOTACQUIRED }, false,
+          { kRead, kAcquire, kRead, kAcquire }, "ff 00 00" },
+        { "lost for ever: four reads, then a resting mouse", {}, true,
+          { kRead, kAcquire, kRead, kAcquire, kRead, kAcquire, kRead, kAcquire }, "ff 00 00" },
+        { "any other failure: no retry", { DIERR_INVALIDPARAM }, false, { kRead }, "ff 00 00" },
+        { "a success code other than DI_OK", { S_FALSE }, false, { kRead }, "ff 00 00" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        RecordedMousePad pad;
+        ASSERT_TRUE(pad.ready());
+        ASSERT_EQ(0, pad.open(&pad.host));
+        uint8_t report[8];
+        memset(report, 0xCC, sizeof report);
+        ASSERT_EQ(7, pad.initHeader(report));
+        pad.TakeCalls();
+        Plan.states.assign(row.states.begin(), row.states.end());
+        Plan.lostForEver = row.lostForEver;
+        Plan.laterAcquire = DIERR_OTHERAPPHASPRIO;
+        Plan.state.lX = 5;
+        Plan.state.lY = -3;
+        Plan.state.rgbButtons[0] = 0x80;
+        report[4] = report[5] = report[6] = 0x55;
+        pad.poll();
+        EXPECT_EQ(row.calls, pad.TakeCalls());
+        EXPECT_EQ(std::string("cc 12 5a ff ") + row.bytes + " cc", Bytes(report, 8));
+        pad.close();
+    }
+}
+
+TEST(MousePadCalls, WithoutADeviceOrABufferNothingIsReadOrWrittenThroughNull)
+{
+    RecordedMousePad pad;
+    ASSERT_TRUE(pad.ready());
+    uint8_t report[8];
+
+    pad.poll(); /* nothing loaded into the plugin yet: no buffer, no device */
+    pad.close();
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "close without open";
+
+    memset(report, 0xCC, sizeof report);
+    EXPECT_EQ(7, pad.initHeader(report));
+    EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(report, 8));
+    report[4] = report[5] = report[6] = 0x55;
+    pad.poll();
+    EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(report, 8)) << "poll before open";
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
+
+    EXPECT_EQ(-1, pad.open(NULL)) << "no record, no window to bind the mouse to";
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
+
+    ASSERT_EQ(0, pad.open(&pad.host));
+    pad.TakeCalls();
+    EXPECT_EQ(7, pad.initHeader(NULL));
+    pad.poll(); /* open, but no buffer: the mouse is not even read */
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
+
+    /* a second init-header: later polls reach only the new buffer */
+    uint8_t second[8];
+    memset(second, 0xCC, sizeof second);
+    EXPECT_EQ(7, pad.initHeader(second));
+    Plan.state.lX = -300;
+    Plan.state.rgbButtons[1] = 0x80;
+    report[4] = report[5] = report[6] = 0x55;
+    pad.poll();
+    EXPECT_EQ("cc 12 5a ff fb 80 00 cc", Bytes(second, 8));
+    EXPECT_EQ("cc 12 5a ff 55 55 55 cc", Bytes(report, 8));
+
+    pad.close();
+    pad.TakeCalls();
+    second[4] = 0x00;
+    pad.poll();
+    EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(second, 8)) << "poll after close";
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
+}
+
+TEST(MousePadCalls, ASecondOpenStartsAfreshInsteadOfLeaking)
+{
+    RecordedMousePad pad;
+    ASSERT_TRUE(pad.ready());
+    ASSERT_EQ(0, pad.open(&pad.host));
+    pad.TakeCalls();
+    ASSERT_EQ(0, pad.open(&pad.host));
+    const std::vector<std::string> calls = { "device Release", "input Release", "CloseHandle(the event)",
+                                             kCreate, kCreateDevice, kSetDataFormat,
+                                             kSetCooperativeLevel, kCreateEvent,
+                                             kSetEventNotification, kSetProperty, kAcquire };
+    EXPECT_EQ(calls, pad.TakeCalls());
+    pad.close();
+}
+
+TEST(MousePadCalls, ConfigureShowsItsNoteOwnedByTheMainWindow)
+{
+    RecordedMousePad pad;
+    ASSERT_TRUE(pad.ready());
+    MessageBoxRecorder boxes(pad.lib.handle());
+    /* A recorded box shows nothing, so a made-up owner will do; a real
+       window would take the foreground from tests with real events. */
+    HWND owner = reinterpret_cast<HWND>(0x00012340);
+    HostServices host;
+    memset(&host, 0, sizeof host);
+    host.mainWindow = owner;
+    EXPECT_EQ(0, pad.configure(&host));
+    ASSERT_EQ(1u, boxes.calls().size());
+    EXPECT_EQ(owner, boxes.calls()[0].owner);
+    EXPECT_EQ("This Plugin doesn't need to be configured", boxes.calls()[0].text);
+    EXPECT_EQ("MousePad config", boxes.calls()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type);
+    EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "configure opens no device";
+}

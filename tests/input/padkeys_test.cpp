@@ -1,0 +1,166 @@
+/* padkeys through its real exports, with real key events: xdotool presses
+   keys on the test display while a window of this process has the X
+   keyboard focus, and the plugin reads Windows' asynchronous key state. */
+#include <string.h>
+
+#include "input_events.h"
+#include "kova_test.h"
+
+namespace {
+
+struct PadKeys {
+    Library lib{ ShippedPath("padkeys.dll") };
+    PluginOpenFn open = lib.Get<PluginOpenFn>("JOY0_Open");
+    PluginCloseFn close = lib.Get<PluginCloseFn>("JOY0_Close");
+    PadVibrateFn vibrate = lib.Get<PadVibrateFn>("JOY0_Vibrate");
+    PadInitHeaderFn initHeader = lib.Get<PadInitHeaderFn>("JOY0_InitHeader");
+    PadPollFn poll = lib.Get<PadPollFn>("JOY0_Poll");
+    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("JOY0_Configure");
+};
+
+std::string Bytes(const uint8_t *bytes, size_t count)
+{
+    std::string text;
+    for (size_t i = 0; i < count; i++) {
+        char hex[4];
+        BufFormat(hex, sizeof hex, i ? " %02x" : "%02x", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(PadKeys, InitHeaderWritesOnlyIdentifierAndMarker)
+{
+    PadKeys pad;
+    ASSERT_TRUE(pad.lib.loaded());
+    EXPECT_EQ(0, pad.open(NULL));
+    uint8_t report[8];
+    memset(report, 0xCC, sizeof report);
+    EXPECT_EQ(5, pad.initHeader(report));
+    EXPECT_EQ("cc 41 5a cc cc cc cc cc", Bytes(report, sizeof report));
+    EXPECT_EQ(5, pad.initHeader(NULL)) << "no buffer: still the length";
+    pad.poll(); /* and nothing to write to */
+    pad.close();
+}
+
+TEST(PadKeys, RealKeysHeldAtThePollClearTheirButtons)
+{
+    ASSERT_TRUE(HaveXDisplay()) << "real key events need the test display";
+    ForegroundWindow window("padkeys window", false);
+    PadKeys pad;
+    ASSERT_TRUE(pad.lib.loaded());
+
+    struct Row {
+        const char *keys;  /* X key names, "" for none */
+        const char *bytes; /* 0 to 5 */
+    };
+    const Row rows[] = {
+        { "", "cc 41 5a ff ff cc" },
+        { "Return", "cc 41 5a f7 ff cc" },
+        { "Left", "cc 41 5a 7f ff cc" },
+        { "Prior", "cc 41 5a ff fd cc" },
+        { "Next", "cc 41 5a ff f7 cc" },
+        { "Up Down", "cc 41 5a af ff cc" },
+        { "Insert", "cc 41 5a ff fe cc" },
+        { "Delete", "cc 41 5a ff fb cc" },
+        { "Tab", "cc 41 5a fe ff cc" },
+        { "v z", "cc 41 5a ff cf cc" },
+        { "x c", "cc 41 5a ff 3f cc" },
+        { "Right", "cc 41 5a df ff cc" },
+        { kAllPadKeys, "cc 41 5a 06 00 cc" },
+        { "space a Escape F1", "cc 41 5a ff ff cc" },
+    };
+    /* per row: the report while the keys are held, then after they went up */
+    std::vector<std::string> seen;
+    bool ran = RunUndisturbed(window, 0, [&]() {
+        seen.clear();
+        HeldInput held;
+        EXPECT_EQ(0, pad.open(NULL));
+        uint8_t report[6];
+        memset(report, 0xCC, sizeof report);
+        EXPECT_EQ(5, pad.initHeader(report));
+        for (const Row &row : rows) {
+            if (*row.keys && !held.KeysDown(row.keys))
+                return false;
+            pad.poll();
+            seen.push_back(Bytes(report, sizeof report));
+            if (*row.keys && !held.KeysUp(row.keys))
+                return false;
+            pad.poll();
+            seen.push_back(Bytes(report, sizeof report));
+        }
+        pad.close();
+        return true;
+    });
+    ASSERT_TRUE(ran);
+    ASSERT_EQ(2 * dimof(rows), seen.size());
+    for (size_t i = 0; i < dimof(rows); i++) {
+        const char *what = *rows[i].keys ? rows[i].keys : "no key";
+        EXPECT_EQ(rows[i].bytes, seen[2 * i]) << what << " held";
+        EXPECT_EQ("cc 41 5a ff ff cc", seen[2 * i + 1]) << what << " up again";
+    }
+}
+
+TEST(PadKeys, ASecondInitHeaderMovesLaterPollsToTheNewBuffer)
+{
+    ASSERT_TRUE(HaveXDisplay()) << "real key events need the test display";
+    ForegroundWindow window("padkeys window", false);
+    PadKeys pad;
+    ASSERT_TRUE(pad.lib.loaded());
+    uint8_t first[6], second[6];
+    std::vector<std::string> seen;
+    bool ran = RunUndisturbed(window, 0, [&]() {
+        seen.clear();
+        HeldInput held;
+        EXPECT_EQ(0, pad.open(NULL));
+        if (!held.KeysDown("Return"))
+            return false;
+        pad.poll(); /* before any init-header: nowhere to write, no harm */
+        memset(first, 0xCC, sizeof first);
+        memset(second, 0x00, sizeof second);
+        EXPECT_EQ(5, pad.initHeader(first));
+        seen.push_back(Bytes(first, sizeof first));
+        pad.poll();
+        seen.push_back(Bytes(first, sizeof first));
+        EXPECT_EQ(5, pad.initHeader(second));
+        seen.push_back(Bytes(second, sizeof second));
+        if (!held.KeysDown("Left"))
+            return false;
+        pad.vibrate();
+        pad.poll();
+        seen.push_back(Bytes(second, sizeof second));
+        seen.push_back(Bytes(first, sizeof first));
+        pad.close();
+        return true;
+    });
+    ASSERT_TRUE(ran);
+    const std::vector<std::string> want = {
+        "cc 41 5a cc cc cc", /* keys are read at polls only */
+        "cc 41 5a f7 ff cc",
+        "00 41 5a 00 00 00", /* the new buffer after its init-header */
+        "00 41 5a 77 ff 00", /* Enter and Left, in the new buffer */
+        "cc 41 5a f7 ff cc", /* the old buffer is not written any more */
+    };
+    EXPECT_EQ(want, seen);
+}
+
+TEST(PadKeys, ConfigureShowsItsNoteOwnedByTheMainWindow)
+{
+    PadKeys pad;
+    ASSERT_TRUE(pad.lib.loaded());
+    MessageBoxRecorder boxes(pad.lib.handle());
+    /* A recorded box shows nothing, so a made-up owner will do; a real
+       window would take the foreground from tests with real events. */
+    HWND owner = reinterpret_cast<HWND>(0x00012340);
+    HostServices host;
+    memset(&host, 0, sizeof host);
+    host.mainWindow = owner;
+    EXPECT_EQ(0, pad.configure(&host));
+    ASSERT_EQ(1u, boxes.calls().size());
+    EXPECT_EQ(owner, boxes.calls()[0].owner);
+    EXPECT_EQ("This plugin doesn't require configuration", boxes.calls()[0].text);
+    EXPECT_EQ("PadKeys Config", boxes.calls()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type);
+}
