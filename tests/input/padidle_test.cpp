@@ -81,3 +81,18 @@ TEST(PadIdle, ConfigureShowsItsNoteOwnedByTheMainWindow)
     EXPECT_EQ("PadIdle Config", boxes.calls()[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type);
 }
+
+TEST(PadIdle, InitHeaderWithoutABufferWritesNothingAndLaterPollsNeither)
+{
+    PadIdle pad;
+    ASSERT_TRUE(pad.lib.loaded());
+    ASSERT_EQ(0, pad.open(NULL));
+    uint8_t report[8];
+    memset(report, 0xCC, sizeof report);
+    ASSERT_EQ(5, pad.initHeader(report));
+    EXPECT_EQ(5, pad.initHeader(NULL)); /* the buffer is withdrawn */
+    pad.poll();
+    EXPECT_EQ(0xCC, report[3]);
+    EXPECT_EQ(0xCC, report[4]);
+    pad.close();
+}

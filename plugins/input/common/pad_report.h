@@ -11,9 +11,12 @@
 #include "kova_plugin.h"
 
 /* Writes the device identifier and the marker into bytes 1 and 2 and returns
-   the report length; leaves every other byte alone. */
+   the report length; leaves every other byte alone. A null buffer gets no
+   bytes but the same length. */
 inline int32_t PadWriteHeader(uint8_t *report, uint8_t deviceId)
 {
+    if (!report)
+        return PAD_REPORT_LENGTH(deviceId);
     report[1] = deviceId;
     report[2] = PAD_REPORT_MARKER;
     return PAD_REPORT_LENGTH(deviceId);

@@ -37,8 +37,6 @@ void KOVA_CALL JOY0_Vibrate(void)
 int32_t KOVA_CALL JOY0_InitHeader(uint8_t *report)
 {
     Report = report;
-    if (!report)
-        return PAD_REPORT_LENGTH(PAD_ID_DIGITAL);
     return PadWriteHeader(report, PAD_ID_DIGITAL);
 }
 
