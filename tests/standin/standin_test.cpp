@@ -361,3 +361,126 @@ TEST(StandIn, LivePollingShowsKeysAndTheMouseAsTheyChange)
         printf("note: run %d missed \"%s\"; trying again\n", run, missing.c_str());
     }
 }
+
+namespace {
+
+/* The picture of the stand-in's GPU run: 16 x 16 pixels at (64, 32). */
+uint16_t PicturePixel(unsigned k)
+{
+    unsigned i = k / 2;
+    return static_cast<uint16_t>(k % 2 ? ((i * 2 + 1) * 0x21) & 0x7FFF : (i * 2) & 0x7FFF);
+}
+
+/* A pixel of a bottom-up 16-bit BMP of 1024 x 512, as PlayStation 1-5-5-5. */
+uint16_t SnapshotPixel(const std::vector<uint8_t> &bmp, unsigned x, unsigned y)
+{
+    size_t at = 54 + (511 - y) * 2048 + x * 2;
+    uint16_t bgr = static_cast<uint16_t>(bmp[at] | (bmp[at + 1] << 8));
+    return static_cast<uint16_t>(((bgr >> 10) & 0x1F) | (bgr & 0x3E0) | ((bgr & 0x1F) << 10));
+}
+
+} // namespace
+
+TEST(StandIn, GpuHostCarriesAPictureToTheHostedPluginAndBack)
+{
+    ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
+    p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
+    p.dir.MakeDir("PLUGIN\\PSEMU");
+    p.Install(TestBinPath("pse_soft.dll"), "PLUGIN\\PSEMU\\pse_soft.dll");
+    std::string log = p.dir / "pse.log";
+    SetEnvironmentVariableA("KOVA_PSE_LOG", log.c_str());
+    DWORD code = p.Run();
+    SetEnvironmentVariableA("KOVA_PSE_LOG", NULL);
+    EXPECT_EQ(0u, code);
+    const std::vector<std::string> want = {
+        "KOVA stand-in",
+        "argc 1",
+        "argv[0] " + (p.dir / "KOVA.EXE"),
+        "settings [KOVA]",
+        "  EmulateBios=on",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: loaded",
+        "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
+        "CD CDRend.dll: not installed",
+        "PAD1 Joy0Rend.dll: not installed",
+        "PAD2 Joy1Rend.dll: not installed",
+        "GPU GP1_Read -> 14802000",
+        "GPU upload 128 words from 80100000",
+        "GPU ramWriteNotify 00180000 00180200",
+        "GPU readback: 128 words equal",
+        "GPU GPU_Update",
+        "GPU GPU_ScreenShot",
+        "GPU GPU_Close",
+        "result: ok",
+    };
+    EXPECT_EQ(want, p.Transcript());
+
+    /* What the hosted plugin was called with, in order. */
+    std::vector<std::string> calls;
+    for (const std::string &line : SplitLines(ReadFileText(log))) {
+        ASSERT_EQ(0u, line.find("pse_soft.dll ")) << line;
+        calls.push_back(line.substr(13));
+    }
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(0u, calls[2].find("GPUopen ")) << calls[2];
+    calls[2] = "GPUopen";
+    std::vector<std::string> wantCalls = { "attach", "GPUinit", "GPUopen", "GPUreadStatus -> 14802000",
+                                           "GPUwriteData a0000000", "GPUwriteData 00200040",
+                                           "GPUwriteData 00100010" };
+    char line[64];
+    for (unsigned i = 0; i < 128; i++) {
+        snprintf(line, sizeof line, "GPUwriteData %04x%04x", PicturePixel(2 * i + 1), PicturePixel(2 * i));
+        wantCalls.push_back(line);
+    }
+    for (const char *c : { "GPUwriteData c0000000", "GPUwriteData 00200040", "GPUwriteData 00100010" })
+        wantCalls.push_back(c);
+    for (unsigned i = 0; i < 128; i++) {
+        snprintf(line, sizeof line, "GPUreadData -> %04x%04x", PicturePixel(2 * i + 1), PicturePixel(2 * i));
+        wantCalls.push_back(line);
+    }
+    for (const char *c : { "GPUupdateLace", "GPUmakeSnapshot", "snapshot SNAP\\SNAP000.BMP written",
+                           "GPUclose", "GPUshutdown", "detach" })
+        wantCalls.push_back(c);
+    EXPECT_EQ(wantCalls, calls);
+
+    /* The snapshot shows the picture where it was uploaded, and nothing
+       around it. */
+    std::vector<uint8_t> bmp = ReadFileBytes(p.dir / "SNAP\\SNAP000.BMP");
+    ASSERT_EQ(54u + 1024 * 512 * 2, bmp.size());
+    EXPECT_EQ('B', bmp[0]);
+    EXPECT_EQ('M', bmp[1]);
+    EXPECT_EQ(16, bmp[28]);
+    for (unsigned y = 30; y < 50; y++)
+        for (unsigned x = 62; x < 82; x++) {
+            bool inside = x >= 64 && x < 80 && y >= 32 && y < 48;
+            uint16_t expected = inside ? PicturePixel((y - 32) * 16 + (x - 64)) : 0;
+            ASSERT_EQ(expected, SnapshotPixel(bmp, x, y)) << x << "," << y;
+        }
+}
+
+TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
+{
+    struct Row {
+        const char *what;
+        const char *ini;
+        const char *hosted;
+    };
+    static const Row rows[] = {
+        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll" },
+        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll" },
+        { "chosen plugin lacks GPUdmaChain", "[GPUHOST]\r\nPluginName=pse_no_GPUdmaChain.dll\r\n",
+          "pse_no_GPUdmaChain.dll" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir p("standin-gpu-fail", row.ini);
+        p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
+        p.dir.MakeDir("PLUGIN\\PSEMU");
+        p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
+        EXPECT_EQ(1u, p.Run());
+        std::vector<std::string> t = p.Transcript();
+        EXPECT_TRUE(Contains(t, "GPU GPU_Open -> -1 (failed)"));
+        EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
+        EXPECT_FALSE(Contains(t, "GPU GPU_Close"));
+    }
+}

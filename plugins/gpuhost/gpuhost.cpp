@@ -1,0 +1,194 @@
+/* gpuhost: the emulator's GPU plugin that draws nothing itself. It loads a
+ * PSEmu Pro GPU plugin from PLUGIN\PSEMU\ below the emulator and hands it
+ * every port access, frame update, snapshot and DMA transfer. */
+#include <stdio.h>
+#include <string.h>
+
+#include "gpuhost.h"
+#include "gpuhost_logic.h"
+#include "kova_module.h"
+#include "kova_str.h"
+
+HostedGpuApi Hosted;
+char BaseDirectory[MAX_PATH];
+HINSTANCE GpuHostInstance;
+
+static uint8_t *RamBase;
+static RamWriteNotifyFn RamWriteNotify;
+static int IsOpen;
+
+/* The run-time functions that gpuhost calls without testing them: a plugin
+   lacking one of them is refused at open instead of crashing mid-game. */
+static bool HostedHasRunTimeFunctions()
+{
+    return Hosted.GPUinit && Hosted.GPUshutdown && Hosted.GPUopen && Hosted.GPUclose &&
+           Hosted.GPUreadStatus && Hosted.GPUwriteStatus && Hosted.GPUreadData &&
+           Hosted.GPUwriteData && Hosted.GPUupdateLace && Hosted.GPUdmaChain &&
+           Hosted.GPUmakeSnapshot;
+}
+
+int LoadHostedPlugin(const char *path)
+{
+    /* A broken or foreign library fails quietly, without a system box. */
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE library = LoadLibraryA(path);
+    SetErrorMode(oldMode);
+    Hosted.library = library;
+    if (reinterpret_cast<uintptr_t>(library) < 32)
+        return -1;
+#define GPUHOST_LOOKUP(name) Hosted.name = GetProcAs<Pse##name##Fn>(library, #name);
+    PSE_GPU_FUNCTIONS(GPUHOST_LOOKUP)
+#undef GPUHOST_LOOKUP
+    return 0;
+}
+
+void UnloadHostedPlugin()
+{
+    if (Hosted.library)
+        FreeLibrary(Hosted.library);
+    Hosted.library = NULL;
+}
+
+/* The module's file name cut after its last backslash; empty when the name
+   cannot be had or does not fit. */
+static void FillBaseDirectory(HMODULE module)
+{
+    ModuleDirectory(module, BaseDirectory, sizeof BaseDirectory);
+}
+
+/* The one diagnostic line. Written straight to the standard output handle
+   so that its bytes are exactly these (the C runtime's text mode would add
+   a CR); the runtime's own buffer goes first to keep the host's lines in
+   order. */
+static void ReportUnknownChannel(uint32_t channelControl)
+{
+    char line[32];
+    FormatDmaUnknown(line, sizeof line, channelControl);
+    fflush(stdout);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == NULL || out == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(out, line, static_cast<DWORD>(strlen(line)), &written, NULL);
+}
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    /* Only the process notifications matter: the module's directory does
+       not change while it is loaded, and thread notifications would put it
+       back over the emulator's directory that GPU_Open found. */
+    if (reason == DLL_PROCESS_ATTACH) {
+        GpuHostInstance = instance;
+        DisableThreadLibraryCalls(instance);
+        FillBaseDirectory(instance);
+    }
+    return TRUE;
+}
+
+int32_t KOVA_CALL GPU_Open(HostServices *host)
+{
+    FillBaseDirectory(host->hostInstance);
+
+    char path[MAX_PATH];
+    char name[KOVA_SETTING_SIZE];
+    name[0] = '\0';
+    host->readSetting(GPUHOST_SECTION, GPUHOST_KEY_PLUGIN, name);
+    BufTerminate(name, sizeof name);
+    /* No name means no choice was made: the bare folder is no library, and
+       a cut path could name another file than the one chosen. */
+    if (!name[0] || !BufSet(path, BaseDirectory) || !BufAppend(path, "PLUGIN\\" GPUHOST_PSEMU_FOLDER) ||
+        !BufAppend(path, name))
+        return -1;
+
+    if (LoadHostedPlugin(path) != 0)
+        return -1;
+    if (!HostedHasRunTimeFunctions()) {
+        UnloadHostedPlugin();
+        return -1;
+    }
+
+    Hosted.GPUinit();
+    Hosted.GPUopen(host->mainWindow);
+    RamBase = host->ramBase;
+    RamWriteNotify = host->ramWriteNotify;
+    host->flags &= ~HOSTSERVICES_FLAG_BIT0;
+    IsOpen = 1;
+    return 0;
+}
+
+void KOVA_CALL GPU_Close(void)
+{
+    if (!IsOpen)
+        return;
+    Hosted.GPUclose();
+    Hosted.GPUshutdown();
+    UnloadHostedPlugin();
+    IsOpen = 0;
+}
+
+/* The six forwarding entry points: one indirect call each, nothing else. */
+
+void KOVA_CALL GPU_Update(void)
+{
+    Hosted.GPUupdateLace();
+}
+
+uint32_t KOVA_CALL GP0_Read(void)
+{
+    return static_cast<uint32_t>(Hosted.GPUreadData());
+}
+
+void KOVA_CALL GP0_Write(uint32_t value)
+{
+    Hosted.GPUwriteData(value);
+}
+
+uint32_t KOVA_CALL GP1_Read(void)
+{
+    return static_cast<uint32_t>(Hosted.GPUreadStatus());
+}
+
+void KOVA_CALL GP1_Write(uint32_t value)
+{
+    Hosted.GPUwriteStatus(value);
+}
+
+void KOVA_CALL GPU_ScreenShot(void)
+{
+    Hosted.GPUmakeSnapshot();
+}
+
+void KOVA_CALL GPU_DmaExec(uint32_t address, uint32_t blockControl, uint32_t channelControl)
+{
+    int32_t wordCount = DmaWordCount(blockControl);
+    uint32_t offset = DmaRamOffset(address);
+    switch (channelControl) {
+    case DMA_TO_RAM_STARTED:
+        if (!IsOpen)
+            return;
+        if (RamWriteNotify)
+            RamWriteNotify(address, DmaNotifyEnd(address, wordCount));
+        if (wordCount > 0)
+            DmaGpuToRam(RamBase, offset, static_cast<uint32_t>(wordCount), Hosted.GPUreadData);
+        break;
+    case DMA_FROM_RAM_STARTED:
+        if (IsOpen && wordCount > 0)
+            DmaRamToGpu(RamBase, offset, static_cast<uint32_t>(wordCount), Hosted.GPUwriteData);
+        break;
+    case DMA_CHAIN_STARTED:
+        if (IsOpen)
+            Hosted.GPUdmaChain(reinterpret_cast<unsigned long *>(RamBase), offset);
+        break;
+    case DMA_TO_RAM_IDLE:
+    case DMA_FROM_RAM_IDLE:
+    case DMA_CHAIN_IDLE:
+        break;
+    default:
+        ReportUnknownChannel(channelControl);
+        break;
+    }
+}
+
+} /* extern "C" */
