@@ -24,6 +24,9 @@ void ProgramDir::AddPlugin(const std::string &library, const std::string &asName
 
 void ProgramDir::AddFile(const std::string &relative, const std::string &text)
 {
+    size_t slash = relative.rfind('\\');
+    if (slash != std::string::npos)
+        scratch.MakeDir(relative.substr(0, slash).c_str());
     EXPECT_TRUE(WriteFileText(path + relative, text)) << relative;
 }
 
@@ -173,9 +176,10 @@ std::string WindowText(HWND window)
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
         return "<no answer>";
-    std::wstring text(length + 1, L'\0');
+    /* Room to spare: the text may grow between the two messages. */
+    std::wstring text(length + 4096, L'\0');
     DWORD_PTR got = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]),
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
                         SMTO_NORMAL, 5000, &got);
     text.resize(got);
     return Narrow(text);

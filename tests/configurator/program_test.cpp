@@ -118,3 +118,82 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
         EXPECT_TRUE(file.second == it->second) << file.first << " changed";
     }
 }
+
+TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
+{
+    ProgramDir dir("whole road");
+    dir.AddPrograms();
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    dir.AddPlugin(Fake("fake_pad"), "fakepad.dll");
+    dir.AddFile("MEMCARDS\\card1.mcd");
+    dir.AddFile("MEMCARDS\\card2.mcd");
+
+    Configurator cfg(dir.path);
+    ASSERT_TRUE(cfg.started());
+    /* Splash: its two texts, then the main dialog. */
+    HWND splash = WaitForDialog("", cfg.processId(), 10000);
+    ASSERT_TRUE(splash != NULL);
+    std::vector<std::string> seen;
+    HWND main = NULL;
+    DWORD start = GetTickCount();
+    while (!main && GetTickCount() - start < 15000) {
+        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
+        if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+        main = WaitForDialog(kMainCaption, cfg.processId(), 0);
+        Sleep(5);
+    }
+    ASSERT_TRUE(main != NULL);
+    EXPECT_EQ(std::vector<std::string>({ "Loading INI settings...", "Searching for plugins..." }), seen);
+
+    /* The user's choices. */
+    std::vector<std::string> pads = ComboItems(main, IDC_JOY0_LIST);
+    std::vector<std::string> cds = ComboItems(main, IDC_CD_LIST);
+    ASSERT_EQ(2u, pads.size());
+    ASSERT_EQ(2u, cds.size());
+    SelectCombo(main, IDC_JOY0_LIST, pads[0] == "PadIdle 1.0" ? 0 : 1);
+    SelectCombo(main, IDC_CD_LIST, cds[0] == "CDIdle 1.0" ? 0 : 1);
+    SelectCombo(main, IDC_COUNTRY, 1);
+    SelectCombo(main, IDC_MEMCARD2, 1);
+    Click(main, IDC_SECTOR_CACHE);
+    Click(main, IDC_INTERPRETER);
+    SetItemText(main, IDC_COMMAND_LINE, "  demo   -x ");
+    Click(main, IDC_SAVE);
+    EXPECT_EQ(ReadFileBytes(CdIdle()), ReadFileBytes(dir / "CDRend.dll"));
+    EXPECT_EQ(ReadFileBytes(PadIdle()), ReadFileBytes(dir / "Joy0Rend.dll"));
+    Click(main, IDC_RUN);
+    EXPECT_EQ("  demo   -x ", ItemText(main, IDC_COMMAND_LINE));
+    EXPECT_EQ(0u, cfg.Exit());
+
+    const std::vector<std::string> want = {
+        "KOVA stand-in",
+        "argc 3",
+        "argv[0] " + (dir / "KOVA.EXE"),
+        "argv[1] demo",
+        "argv[2] -x",
+        "settings [KOVA]",
+        "  EmulateBios=on",
+        "  Debugger=off",
+        "  Verbose=off",
+        "  Disasm=off",
+        "  CDUseCache=on",
+        "  UseSerial=off",
+        "  CpuMode=Interpreter",
+        "  CDCountry=1",
+        "  MemCard1=card1.mcd",
+        "  MemCard2=card2.mcd",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: not installed",
+        "CD CDRend.dll: loaded",
+        "CD CD_Open -> 0",
+        "PAD1 Joy0Rend.dll: loaded",
+        "PAD1 JOY0_Open -> 0",
+        "PAD2 Joy1Rend.dll: not installed",
+    };
+    std::vector<std::string> transcript = SplitLines(ReadFileText(dir / "STANDIN.LOG"));
+    ASSERT_GE(transcript.size(), want.size());
+    EXPECT_EQ(want, std::vector<std::string>(transcript.begin(), transcript.begin() + want.size()));
+    EXPECT_EQ("result: ok", transcript.back());
+}

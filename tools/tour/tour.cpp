@@ -1,7 +1,8 @@
 /* KOVATOUR.EXE: a scripted tour of the configurator for the README's main
  * job when there is no display to show it on. It starts KOVACFG.EXE in a
  * program directory, works its dialogs as a user would and takes a
- * screenshot of each (ImageMagick's import on the X display Wine draws on).
+ * screenshot of each (ImageMagick's import on the X display Wine draws on):
+ * splash, main dialog, a plugin's about box, Save, the file chooser, Run.
  *
  *   KOVATOUR.EXE <program directory> <Unix directory for the pictures>
  *
@@ -151,6 +152,74 @@ static HANDLE StartConfigurator()
     return pi.hProcess;
 }
 
+/* The index of a list box entry, read with the W message: across
+   processes the A message hands back only the first character. */
+static int ListIndexOf(HWND dialog, int id, const char *wanted)
+{
+    HWND list = GetDlgItem(dialog, id);
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        WCHAR wide[MAX_PATH];
+        char text[MAX_PATH];
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= MAX_PATH)
+            continue;
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL);
+        if (_stricmp(text, wanted) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+/* Selects an entry of the chooser's directory list as a click does. */
+static bool EnterDirectory(HWND chooser, const char *name)
+{
+    char entry[MAX_PATH];
+    BufFormat(entry, sizeof entry, "[%s]", name);
+    int index = ListIndexOf(chooser, IDC_CHOOSER_DIRS, entry);
+    if (index < 0)
+        return false;
+    SendDlgItemMessageA(chooser, IDC_CHOOSER_DIRS, LB_SETCURSEL, index, 0);
+    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDC_CHOOSER_DIRS, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDC_CHOOSER_DIRS)));
+    return true;
+}
+
+/* Button 1104: the chooser opens at the root of the program's drive; the
+   tour walks down to DEMOS\ and picks the program there. */
+static void TourChooser(HWND main)
+{
+    ClickLater(main, IDC_CHOOSE_FILE);
+    HWND chooser = WaitForDialog("Load PSX file");
+    if (!chooser) {
+        Fail("the file chooser did not open");
+        return;
+    }
+    char path[MAX_PATH];
+    BufFormat(path, sizeof path, "%sDEMOS\\", programDir + 3);
+    for (char *name = path, *end; (end = strchr(name, '\\')) != NULL; name = end + 1) {
+        *end = '\0';
+        if (!EnterDirectory(chooser, name)) {
+            Fail("the chooser does not list the demo's folders");
+            PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+    }
+    int hello = ListIndexOf(chooser, IDC_CHOOSER_FILES, "HELLO.EXE");
+    if (hello < 0) {
+        Fail("DEMOS\\HELLO.EXE is not listed");
+        PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SendDlgItemMessageA(chooser, IDC_CHOOSER_FILES, LB_SETCURSEL, hello, 0);
+    Step("file chooser in DEMOS\\");
+    Screenshot(chooser, "4-chooser.png");
+    PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+    Step("the program is on the command line");
+    Screenshot(main, "5-command-line.png");
+}
+
 static void TourPluginAbout(HWND main)
 {
     ClickLater(main, IDC_CD_ABOUT);
@@ -198,6 +267,10 @@ int main(int argc, char **argv)
     TourPluginAbout(main);
     Click(main, IDC_SAVE);
     Step("Save: KOVA.INI written, plugins installed");
+    TourChooser(main);
+    Step("Run: KOVA.EXE runs, the configurator waits");
+    Click(main, IDC_RUN);
+    Step("KOVA.EXE has ended");
 
     PostMessageA(main, WM_COMMAND, IDC_EXIT, 0);
     if (WaitForSingleObject(process, 15000) != WAIT_OBJECT_0) {
