@@ -41,6 +41,8 @@ void LaunchEmulator(HWND dialog)
             CloseHandle(process.hProcess);
         }
     }
+    /* The emulator's window had the foreground; the user comes back here. */
+    SetForegroundWindow(dialog);
     SetFocus(dialog);
     if (!started)
         MessageBoxA(dialog, "Cannot run KOVA.EXE", "System Error", MB_OK);
