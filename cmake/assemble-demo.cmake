@@ -22,3 +22,9 @@ endif()
 if(EXISTS ${DEMO_DIR}/PLUGIN/padidle.dll)
     file(COPY_FILE ${DEMO_DIR}/PLUGIN/padidle.dll ${DEMO_DIR}/Joy0Rend.dll)
 endif()
+# Something for the configurator's lists and file chooser to show: two
+# (blank) memory cards and a program to pick in DEMOS\.
+file(WRITE ${DEMO_DIR}/MEMCARDS/card1.mcd "")
+file(WRITE ${DEMO_DIR}/MEMCARDS/card2.mcd "")
+file(MAKE_DIRECTORY ${DEMO_DIR}/DEMOS)
+file(WRITE ${DEMO_DIR}/DEMOS/HELLO.EXE "PS-X EXE")

@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
 # The main job: builds everything, assembles the demo program directory in
-# build/demo and runs KOVA.EXE there (the emulator stand-in, with the idle
-# plugins installed), showing its transcript.
+# build/demo and starts the configurator there.
+#
+# With an X display (DISPLAY set) the configurator opens on it for you.
+# Without one, or with --tour, a scripted tour runs on a private Xvfb:
+# splash, main dialog, a plugin's about box, Save and the other steps of
+# tools/tour; its pictures and the emulator stand-in's transcript are left
+# in build/tour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
+
+TOUR=0
+if [ "${1:-}" = "--tour" ] || [ -z "${DISPLAY:-}" ]; then
+    TOUR=1
+fi
 
 scripts/setup.sh
 cmake --preset mingw-i686 >/dev/null
@@ -14,10 +24,26 @@ cmake --build --preset mingw-i686 --target demo >/dev/null
 . tests/rig/session.sh
 kova_prefix_ensure "$ROOT/build/wine-demo"
 trap kova_session_stop EXIT
-if [ -z "${DISPLAY:-}" ]; then
-    kova_display_start
-fi
-kova_wine_start
 
-cd build/demo
-wine KOVA.EXE "$@"
+if [ "$TOUR" = 0 ]; then
+    kova_wine_start
+    # On a desktop with a window manager, let it manage Wine's windows.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
+    cd build/demo
+    wine KOVACFG.exe
+    exit 0
+fi
+
+kova_display_start
+kova_wine_start
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+rm -rf build/tour
+mkdir -p build/tour
+status=0
+wine build/bin/KOVATOUR.exe "$(winepath -w build/demo)" "$ROOT/build/tour" || status=$?
+if [ -f build/demo/STANDIN.LOG ]; then
+    cp build/demo/STANDIN.LOG build/tour/STANDIN.LOG
+fi
+echo "run: pictures of the tour and the stand-in's transcript are in build/tour:"
+ls build/tour
+exit $status

@@ -1,0 +1,210 @@
+/* The plugin catalogue: every library in PLUGIN\ asked for its PluginInfo
+ * once during the splash, filed by the type byte it reports; the family
+ * lists of the main dialog; configure calls; and installing the selected
+ * libraries under their fixed names. */
+#include "configurator.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "kova_module.h"
+#include "kova_str.h"
+#include "resource.h"
+#include "text_rules.h"
+
+const FamilyRow kFamilies[PLUGIN_TYPE_COUNT] = {
+    { PLUGIN_GPU, "GPU_About", "GPU_Configure", KOVA_INSTALL_NAME_GPU, IDC_GPU_LIST,
+      IDC_GPU_ABOUT, IDC_GPU_CONFIGURE },
+    { PLUGIN_SPU, "SPU_About", "SPU_Configure", KOVA_INSTALL_NAME_SPU, IDC_SPU_LIST,
+      IDC_SPU_ABOUT, IDC_SPU_CONFIGURE },
+    { PLUGIN_JOY0, "JOY0_About", "JOY0_Configure", KOVA_INSTALL_NAME_JOY0, IDC_JOY0_LIST,
+      IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE },
+    { PLUGIN_JOY1, "JOY1_About", "JOY1_Configure", KOVA_INSTALL_NAME_JOY1, IDC_JOY1_LIST,
+      IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE },
+    { PLUGIN_CD, "CD_About", "CD_Configure", KOVA_INSTALL_NAME_CD, IDC_CD_LIST, IDC_CD_ABOUT,
+      IDC_CD_CONFIGURE },
+};
+
+PluginEntry catalogue[MAX_PLUGINS];
+int catalogueCount;
+FamilyList familyLists[PLUGIN_TYPE_COUNT];
+
+static const char kPluginFolder[] = "PLUGIN\\";
+
+/* Asks one library for its record; true when it answered an about call. */
+static bool CatalogueLibrary(PluginEntry *entry)
+{
+    char path[MAX_PATH];
+    if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
+        return false;
+    /* A library that needs a missing DLL must not stop the scan with a
+       system message box; the mode goes back before anything else runs. */
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE library = LoadLibraryA(path);
+    SetErrorMode(oldMode);
+    if (!library)
+        return false;
+    bool answered = false;
+    for (const FamilyRow &family : kFamilies) {
+        PluginAboutFn about = GetProcAs<PluginAboutFn>(library, family.aboutName);
+        if (!about)
+            continue;
+        memset(&entry->info, 0, sizeof entry->info);
+        about(&entry->info);
+        TerminatePluginTexts(&entry->info);
+        answered = true;
+        break;
+    }
+    FreeLibrary(library);
+    return answered;
+}
+
+void ScanPlugins()
+{
+    catalogueCount = 0;
+    memset(familyLists, 0, sizeof familyLists);
+
+    char pattern[MAX_PATH];
+    if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll"))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (catalogueCount >= MAX_PLUGINS)
+            break;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        PluginEntry *entry = &catalogue[catalogueCount];
+        if (!BufSet(entry->fileName, found.cFileName))
+            continue;
+        if (!CatalogueLibrary(entry))
+            continue;
+        catalogueCount++;
+        PluginType type = entry->info.type;
+        if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
+            FamilyList *list = &familyLists[type - PLUGIN_TYPE_FIRST];
+            list->entries[list->count++] = entry;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void FillFamilyCombos(HWND dialog)
+{
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+        const FamilyRow &family = kFamilies[f];
+        const FamilyList &list = familyLists[f];
+        if (list.count == 0) {
+            EnableControl(dialog, family.listId, false);
+            EnableControl(dialog, family.aboutId, false);
+            EnableControl(dialog, family.configureId, false);
+            continue;
+        }
+        for (int i = 0; i < list.count; i++) {
+            char line[PLUGININFO_NAME_SIZE + 16];
+            FormatPluginLine(line, sizeof line, &list.entries[i]->info);
+            SendDlgItemMessageA(dialog, family.listId, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(line));
+        }
+        SendDlgItemMessageA(dialog, family.listId, CB_SETCURSEL, 0, 0);
+    }
+}
+
+PluginEntry *SelectedPlugin(HWND dialog, int family)
+{
+    const FamilyList &list = familyLists[family];
+    LRESULT index = SendDlgItemMessageA(dialog, kFamilies[family].listId, CB_GETCURSEL, 0, 0);
+    if (index < 0 || index >= list.count)
+        return NULL;
+    return list.entries[index];
+}
+
+void ConfigurePlugin(HWND dialog, int family)
+{
+    PluginEntry *entry = SelectedPlugin(dialog, family);
+    if (!entry)
+        return;
+    /* The copy in PLUGIN\, not the installed one: the user configures what
+       the list shows. */
+    char path[MAX_PATH];
+    if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
+        return;
+    HMODULE library = LoadLibraryA(path);
+    if (!library)
+        return;
+    for (const FamilyRow &row : kFamilies) {
+        PluginConfigureFn configure = GetProcAs<PluginConfigureFn>(library, row.configureName);
+        if (configure) {
+            configure(&Host);
+            break;
+        }
+    }
+    FreeLibrary(library);
+}
+
+bool CopyLibrary(const char *source, const char *target)
+{
+    /* Windows refuses to replace a read-only file; the check makes it so
+       on every file system, also where the owner could write anyway. */
+    DWORD targetAttributes = GetFileAttributesA(target);
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    HANDLE in = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+    if (in == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = GetFileSize(in, NULL);
+    bool ok = size != INVALID_FILE_SIZE;
+    void *buffer = ok ? malloc(size ? size : 1) : NULL;
+    DWORD got = 0;
+    ok = buffer && (size == 0 || (ReadFile(in, buffer, size, &got, NULL) && got == size));
+    CloseHandle(in);
+
+    /* The new copy is written beside the target first and only then put in
+       its place, so a failed read or write never leaves a truncated or
+       missing plugin where the emulator looks for it. */
+    char directory[MAX_PATH];
+    char temporary[MAX_PATH];
+    ok = ok && BufSet(directory, target);
+    if (ok)
+        CutAfterLastBackslash(directory);
+    ok = ok && GetTempFileNameA(directory, "kov", 0, temporary) != 0;
+    if (ok) {
+        HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD written = 0;
+        ok = out != INVALID_HANDLE_VALUE &&
+             (size == 0 || (WriteFile(out, buffer, size, &written, NULL) && written == size));
+        if (out != INVALID_HANDLE_VALUE && !CloseHandle(out))
+            ok = false;
+        ok = ok && MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!ok)
+            DeleteFileA(temporary);
+    }
+    free(buffer);
+    return ok;
+}
+
+void InstallPlugins(HWND dialog, char *failed, size_t failedSize)
+{
+    if (failedSize)
+        failed[0] = '\0';
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+        /* A family without a library keeps whatever is installed. */
+        PluginEntry *entry = SelectedPlugin(dialog, f);
+        if (!entry)
+            continue;
+        char source[MAX_PATH], target[MAX_PATH];
+        bool ok = ProgramPath(source, sizeof source, kPluginFolder, entry->fileName) &&
+                  ProgramPath(target, sizeof target, kFamilies[f].installName) &&
+                  CopyLibrary(source, target);
+        if (!ok) {
+            BufAppend(failed, failedSize, kFamilies[f].installName);
+            BufAppend(failed, failedSize, " (from PLUGIN\\");
+            BufAppend(failed, failedSize, entry->fileName);
+            BufAppend(failed, failedSize, ")\r\n");
+        }
+    }
+}

@@ -1,0 +1,205 @@
+/* The main configuration dialog: options, BIOS image, memory cards, serial
+ * port, country, one plugin per family and the command line; Save, Run,
+ * About and Exit. Its state is its controls and the settings flags. */
+#include "configurator.h"
+
+#include <string.h>
+
+#include "kova_str.h"
+#include "resource.h"
+
+int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
+{
+    char path[MAX_PATH];
+    int added = 0;
+    if (ProgramPath(path, sizeof path, folder, pattern)) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(path, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    continue;
+                SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0,
+                                    reinterpret_cast<LPARAM>(found.cFileName));
+                added++;
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+    }
+    if (added == 0) {
+        EnableControl(dialog, listId, false);
+        return 0;
+    }
+    /* The list is sorted: this is the first name in order. */
+    SendDlgItemMessageA(dialog, listId, CB_SETCURSEL, 0, 0);
+    return 1;
+}
+
+void FillSerialPorts(HWND dialog)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(key, NULL, NULL, NULL, NULL, NULL, NULL, &values, NULL, NULL, NULL,
+                         NULL) != ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
+    }
+    if (values == 0) {
+        RegCloseKey(key);
+        EnableControl(dialog, IDC_PORT_LIST, false);
+        return;
+    }
+    for (DWORD i = 0; i < values; i++) {
+        char name[1024];
+        BYTE data[1024];
+        DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, NULL, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        if (type != REG_SZ)
+            continue;
+        /* Registry strings need not carry their terminator. */
+        data[dataSize < sizeof data ? dataSize : sizeof data - 1] = '\0';
+        SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(data));
+    }
+    RegCloseKey(key);
+    if (SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_GETCOUNT, 0, 0) > 0)
+        SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_SETCURSEL, 0, 0);
+}
+
+static void InitMainDialog(HWND dialog)
+{
+    /* The button is 16 x 12 units: the icon's small picture fits it. */
+    HICON chooseIcon = static_cast<HICON>(LoadImageA(ProgramInstance, MAKEINTRESOURCEA(IDI_CHOOSE_FILE),
+                                                     IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    SendDlgItemMessageA(dialog, IDC_CHOOSE_FILE, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(chooseIcon));
+    HICON programIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon));
+
+    FillSerialPorts(dialog);
+    FillFamilyCombos(dialog);
+    if (settings.useSerial == 0)
+        EnableControl(dialog, IDC_PORT_LIST, false);
+
+    CheckControl(dialog, IDC_EMULATE_BIOS, settings.emulateBios);
+    if (settings.emulateBios == 1)
+        EnableControl(dialog, IDC_BIOS_LIST, false);
+    settings.biosAvailable = FillFileCombo(dialog, IDC_BIOS_LIST, "BIOS\\", "*.bin");
+    if (settings.biosAvailable == 0) {
+        CheckControl(dialog, IDC_EMULATE_BIOS, 1);
+        settings.emulateBios = 1;
+    }
+    FillFileCombo(dialog, IDC_MEMCARD1, "MEMCARDS\\", "*.mcd");
+    FillFileCombo(dialog, IDC_MEMCARD2, "MEMCARDS\\", "*.mcd");
+
+    CheckControl(dialog, settings.cpuMode == 1 ? IDC_COMPILER : IDC_INTERPRETER, 1);
+    CheckControl(dialog, IDC_VERBOSE, settings.verbose);
+    CheckControl(dialog, IDC_DISASM, settings.disasm);
+    CheckControl(dialog, IDC_DEBUGGER, settings.debugger);
+    CheckControl(dialog, IDC_SECTOR_CACHE, settings.cdUseCache);
+    CheckControl(dialog, IDC_USE_SERIAL, settings.useSerial);
+    EnableControl(dialog, IDC_VERBOSE, settings.debugger == 0);
+    EnableControl(dialog, IDC_DISASM, settings.debugger == 0);
+
+    static const char *const kCountries[] = { "America", "Europe", "Japan" };
+    for (const char *country : kCountries)
+        SendDlgItemMessageA(dialog, IDC_COUNTRY, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(country));
+    SendDlgItemMessageA(dialog, IDC_COUNTRY, CB_SETCURSEL, settings.cdCountry, 0);
+
+    /* The command line may be as long as Windows starts a program with. */
+    SendDlgItemMessageA(dialog, IDC_COMMAND_LINE, EM_LIMITTEXT, COMMAND_LINE_SIZE - 1, 0);
+
+    Host.mainWindow = dialog;
+}
+
+/* The family (index into kFamilies) whose button id is given, or -1. */
+static int FamilyOfButton(int id, bool configure)
+{
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++)
+        if ((configure ? kFamilies[f].configureId : kFamilies[f].aboutId) == id)
+            return f;
+    return -1;
+}
+
+static void OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_COMPILER:
+        settings.cpuMode = 1;
+        return;
+    case IDC_INTERPRETER:
+        settings.cpuMode = 0;
+        return;
+    case IDC_EMULATE_BIOS:
+        /* Without an image to run, BIOS emulation stays on. */
+        if (settings.biosAvailable == 1) {
+            EnableControl(dialog, IDC_BIOS_LIST, settings.emulateBios == 1);
+            settings.emulateBios = !settings.emulateBios;
+            CheckControl(dialog, IDC_EMULATE_BIOS, settings.emulateBios);
+        }
+        return;
+    case IDC_DEBUGGER:
+        settings.debugger = IsControlChecked(dialog, IDC_DEBUGGER);
+        EnableControl(dialog, IDC_VERBOSE, settings.debugger == 0);
+        EnableControl(dialog, IDC_DISASM, settings.debugger == 0);
+        return;
+    case IDC_USE_SERIAL:
+        settings.useSerial = !settings.useSerial;
+        EnableControl(dialog, IDC_PORT_LIST, settings.useSerial == 1);
+        CheckControl(dialog, IDC_USE_SERIAL, settings.useSerial);
+        return;
+    case IDC_SAVE:
+        settings.verbose = IsControlChecked(dialog, IDC_VERBOSE);
+        settings.disasm = IsControlChecked(dialog, IDC_DISASM);
+        SaveSettings(dialog);
+        return;
+    case IDC_EXIT:
+        EndDialog(dialog, 0);
+        return;
+    case IDC_PROGRAM_ABOUT:
+        ShowProgramAbout(dialog);
+        return;
+    case IDC_RUN:
+        LaunchEmulator(dialog);
+        return;
+    case IDC_CHOOSE_FILE:
+        AppendChosenFileToCommandLine(dialog);
+        return;
+    default:
+        break;
+    }
+    int family = FamilyOfButton(id, false);
+    if (family >= 0) {
+        ShowPluginAbout(dialog, family);
+        return;
+    }
+    family = FamilyOfButton(id, true);
+    if (family >= 0)
+        ConfigurePlugin(dialog, family);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitMainDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        /* Button clicks only: list selections and typing are read on Save
+           and Run. Escape (IDCANCEL) does not close it; only Exit does. */
+        if (HIWORD(wParam) != 0)
+            return FALSE;
+        OnCommand(dialog, LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR RunMainDialog()
+{
+    return DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+}

@@ -1,0 +1,38 @@
+/* "About plugin": the catalogued record of the plugin selected in a
+ * family's list. The texts were terminated when the record was read. */
+#include "configurator.h"
+
+#include "resource.h"
+#include "text_rules.h"
+
+static INT_PTR CALLBACK PluginAboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        const PluginEntry *entry = reinterpret_cast<const PluginEntry *>(lParam);
+        char line[PLUGININFO_NAME_SIZE + 16];
+        FormatPluginLine(line, sizeof line, &entry->info);
+        SetDlgItemTextA(dialog, IDC_PLUGIN_NAME, line);
+        SetDlgItemTextA(dialog, IDC_PLUGIN_AUTHOR, entry->info.author);
+        SetDlgItemTextA(dialog, IDC_PLUGIN_DESCRIPTION, entry->info.description);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void ShowPluginAbout(HWND dialog, int family)
+{
+    PluginEntry *entry = SelectedPlugin(dialog, family);
+    if (!entry)
+        return;
+    DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_PLUGIN_ABOUT), dialog, PluginAboutProc,
+                    reinterpret_cast<LPARAM>(entry));
+}

@@ -1,0 +1,330 @@
+/* The plugin catalogue on a PLUGIN\ folder with real and hostile entries,
+   the plugin about box, configure calls and installing by Save. */
+#include <map>
+#include <string.h>
+
+#include "cfg_test.h"
+#include "configurator.h"
+
+namespace {
+
+/* A 64-bit DLL that exports CD_About: a well-formed PE32+ image for
+   x86-64, which a 32-bit process cannot load. */
+std::vector<uint8_t> Pe32PlusDll()
+{
+    std::vector<uint8_t> f(0x400, 0);
+    auto u16 = [&](size_t o, uint16_t v) { f[o] = v & 0xFF; f[o + 1] = v >> 8; };
+    auto u32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; i++) f[o + i] = (v >> (8 * i)) & 0xFF; };
+    auto u64 = [&](size_t o, uint64_t v) { u32(o, static_cast<uint32_t>(v)); u32(o + 4, static_cast<uint32_t>(v >> 32)); };
+    f[0] = 'M'; f[1] = 'Z';
+    u32(0x3C, 0x40);
+    memcpy(&f[0x40], "PE\0\0", 4);
+    size_t fh = 0x44;
+    u16(fh + 0, 0x8664);       /* AMD64 */
+    u16(fh + 2, 1);            /* one section */
+    u16(fh + 16, 0xF0);        /* optional header size */
+    u16(fh + 18, 0x2022);      /* DLL, executable, large addresses */
+    size_t oh = fh + 20;
+    u16(oh + 0, 0x20B);        /* PE32+ */
+    u32(oh + 4, 0x200);        /* size of code */
+    u32(oh + 16, 0);           /* no entry point */
+    u32(oh + 20, 0x1000);      /* base of code */
+    u64(oh + 24, 0x180000000ull);
+    u32(oh + 32, 0x1000);      /* section alignment */
+    u32(oh + 36, 0x200);       /* file alignment */
+    u16(oh + 40, 6); u16(oh + 48, 6);
+    u32(oh + 56, 0x2000);      /* size of image */
+    u32(oh + 60, 0x200);       /* size of headers */
+    u16(oh + 68, 2);           /* GUI */
+    u16(oh + 70, 0x0160);
+    u64(oh + 72, 0x100000); u64(oh + 80, 0x1000); u64(oh + 88, 0x100000); u64(oh + 96, 0x1000);
+    u32(oh + 108, 16);         /* data directories */
+    u32(oh + 112, 0x1010);     /* export directory */
+    u32(oh + 116, 0x60);
+    size_t sh = oh + 0xF0;
+    memcpy(&f[sh], ".text", 5);
+    u32(sh + 8, 0x200); u32(sh + 12, 0x1000); u32(sh + 16, 0x200); u32(sh + 20, 0x200);
+    u32(sh + 36, 0x60000020);
+    size_t s = 0x200;          /* file offset of RVA 0x1000 */
+    f[s] = 0xC3;               /* CD_About: ret */
+    size_t e = s + 0x10;       /* export directory at RVA 0x1010 */
+    u32(e + 12, 0x1050);       /* DLL name */
+    u32(e + 16, 1);
+    u32(e + 20, 1); u32(e + 24, 1);
+    u32(e + 28, 0x1040); u32(e + 32, 0x1044); u32(e + 36, 0x1048);
+    u32(s + 0x40, 0x1000);     /* function */
+    u32(s + 0x44, 0x105C);     /* name */
+    u16(s + 0x48, 0);          /* ordinal */
+    memcpy(&f[s + 0x50], "x64.dll", 8);
+    memcpy(&f[s + 0x5C], "CD_About", 9);
+    return f;
+}
+
+/* The order in which a directory search of the folder delivers names. */
+std::vector<std::string> SearchOrder(const std::string &pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+const int kLists[PLUGIN_TYPE_COUNT] = { IDC_GPU_LIST, IDC_SPU_LIST, IDC_JOY0_LIST, IDC_JOY1_LIST,
+                                        IDC_CD_LIST };
+
+std::string LongName()
+{
+    return "cd plugin with a file name longer than thirty-one characters.dll";
+}
+
+} // namespace
+
+TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
+{
+    ProgramDir dir("hostile");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    dir.AddPlugin(CdIdle(), LongName());
+    dir.scratch.MakeDir("PLUGIN\\old.dll");
+    dir.AddFile("PLUGIN\\readme.dll", "This is a text file, not a library.\r\n");
+    std::vector<uint8_t> pe64 = Pe32PlusDll();
+    ASSERT_TRUE(WriteFileBytes(dir / "PLUGIN\\x64.dll", pe64.data(), pe64.size()));
+    for (const char *fake : { "fake_failmain", "fake_noabout", "fake_type0", "fake_type6",
+                              "fake_twofaced", "fake_unterminated", "fake_minor10" })
+        dir.AddPlugin(Fake(fake), std::string(fake + 5) + ".dll");
+
+    /* What each entry should give: list index (-1 none) and line; entries
+       that are not plugins at all are absent. */
+    struct Expect {
+        int family;
+        std::string line;
+    };
+    const std::string unterminatedLine = std::string(63, 'n') + " 1.10";
+    std::map<std::string, Expect> expected = {
+        { "cdidle.dll", { 4, "CDIdle 1.0" } },
+        { LongName(), { 4, "CDIdle 1.0" } },
+        { "padidle.dll", { 2, "PadIdle 1.0" } },
+        { "type0.dll", { -1, "" } },
+        { "type6.dll", { -1, "" } },
+        { "twofaced.dll", { 4, "TwoFaced 1.0" } },
+        { "unterminated.dll", { 3, unterminatedLine } },
+        { "minor10.dll", { 0, "MinorTen 2.a" } },
+    };
+    std::vector<std::string> lists[PLUGIN_TYPE_COUNT];
+    int counted = 0;
+    for (const std::string &name : SearchOrder(dir / "PLUGIN\\*.dll")) {
+        auto it = expected.find(name);
+        if (it == expected.end())
+            continue;
+        counted++;
+        if (it->second.family >= 0)
+            lists[it->second.family].push_back(it->second.line);
+    }
+    ASSERT_EQ(8, counted) << "the search does not see every plugin";
+
+    RunInProcess(dir.path, [&](HWND main) {
+        for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+            SCOPED_TRACE(testing::Message() << "family " << f);
+            EXPECT_EQ(lists[f], ComboItems(main, kLists[f]));
+        }
+        /* The unterminated record's about box shows every field cut at its
+           last byte. */
+        ClickLater(main, IDC_JOY1_ABOUT);
+        HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
+        ASSERT_TRUE(about != NULL);
+        EXPECT_EQ(unterminatedLine, ItemText(about, IDC_PLUGIN_NAME));
+        EXPECT_EQ(std::string(63, 'a'), ItemText(about, IDC_PLUGIN_AUTHOR));
+        EXPECT_EQ(std::string(1023, 'd'), ItemText(about, IDC_PLUGIN_DESCRIPTION));
+        EXPECT_EQ(main, GetWindow(about, GW_OWNER));
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitGone(about));
+    });
+    EXPECT_EQ(8, catalogueCount);
+}
+
+TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
+{
+    ProgramDir dir("about box");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    RunInProcess(dir.path, [&](HWND main) {
+        std::vector<std::string> items = ComboItems(main, IDC_CD_LIST);
+        ASSERT_EQ(2u, items.size());
+        struct Row {
+            const char *line, *author, *description;
+        };
+        const Row rows[] = {
+            { "CDIdle 1.0", "Tovrin",
+              "This Plugin is a dummy CD driver. Use it only for running demos and executables "
+              "that don't need CD-ROM accesses." },
+            { "TwoFaced 1.0", "Test Author", "A plugin made up for the tests.\r\nSecond line." },
+        };
+        for (const Row &row : rows) {
+            SCOPED_TRACE(row.line);
+            int index = items[0] == row.line ? 0 : 1;
+            ASSERT_EQ(row.line, items[index]);
+            SelectCombo(main, IDC_CD_LIST, index);
+            ClickLater(main, IDC_CD_ABOUT);
+            HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
+            ASSERT_TRUE(about != NULL);
+            EXPECT_EQ(row.line, ItemText(about, IDC_PLUGIN_NAME));
+            EXPECT_EQ(row.author, ItemText(about, IDC_PLUGIN_AUTHOR));
+            EXPECT_EQ(row.description, ItemText(about, IDC_PLUGIN_DESCRIPTION));
+            PostMessageW(about, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(WaitGone(about));
+        }
+    });
+}
+
+TEST(Catalogue, AtMost256PluginsAreCatalogued)
+{
+    ProgramDir dir("many");
+    for (int i = 0; i < 260; i++) {
+        char name[32];
+        BufFormat(name, sizeof name, "pad%03d.dll", i);
+        dir.AddPlugin(Fake("fake_pad"), name);
+    }
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_EQ(256u, ComboItems(main, IDC_JOY0_LIST).size());
+    });
+    EXPECT_EQ(256, catalogueCount);
+    EXPECT_EQ(256, familyLists[2].count);
+}
+
+TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
+{
+    ProgramDir dir("configure");
+    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
+    dir.AddFile("KOVA.INI", "[RECORDER]\r\nProbe=hello there\r\n");
+    HWND mainWindow = NULL;
+    std::string iniAfterConfigure;
+    RunInProcess(dir.path, [&](HWND main) {
+        mainWindow = main;
+        EXPECT_EQ(std::vector<std::string>({ "Recorder 1.0" }), ComboItems(main, IDC_SPU_LIST));
+        Click(main, IDC_SPU_CONFIGURE);
+        iniAfterConfigure = dir.Ini();
+    });
+    char record[2 * sizeof(HostServices) + 1];
+    GetPrivateProfileStringA("RECORDER", "Record", "", record, sizeof record, (dir / "KOVA.INI").c_str());
+    ASSERT_EQ(2 * sizeof(HostServices), strlen(record)) << iniAfterConfigure;
+    HostServices got;
+    uint8_t *bytes = reinterpret_cast<uint8_t *>(&got);
+    for (size_t i = 0; i < sizeof got; i++) {
+        unsigned v = 0;
+        sscanf(record + 2 * i, "%2x", &v);
+        bytes[i] = static_cast<uint8_t>(v);
+    }
+    EXPECT_EQ(NULL, got.ramBase);
+    EXPECT_EQ(0u, got.flags);
+    for (uint32_t word : got.reserved)
+        EXPECT_EQ(0u, word);
+    EXPECT_TRUE(got.readSetting == ReadSetting);
+    EXPECT_TRUE(got.writeSetting == WriteSetting);
+    EXPECT_TRUE(got.ramWriteNotify == NULL);
+    EXPECT_EQ(mainWindow, got.mainWindow);
+    EXPECT_EQ(GetModuleHandleA(NULL), got.hostInstance);
+    EXPECT_EQ(0u, got.reserved2);
+    /* The settings callbacks reach KOVA.INI; nothing waited for Save. */
+    EXPECT_NE(std::string::npos, iniAfterConfigure.find("Probe=hello there\r\n")) << iniAfterConfigure;
+    EXPECT_NE(std::string::npos, iniAfterConfigure.find("ReadResult=0\r\n"));
+    EXPECT_NE(std::string::npos, iniAfterConfigure.find(std::string("OwnerCaption=") + kMainCaption));
+    EXPECT_EQ(std::string::npos, iniAfterConfigure.find("[KOVA]"));
+}
+
+TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
+{
+    ProgramDir dir("install");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    dir.AddPlugin(Fake("fake_pad"), LongName());
+    /* Families without plugins keep what is installed. */
+    dir.AddFile("GpuRend.dll", "an old graphics plugin");
+    dir.AddFile("CDRend.dll", "an old CD plugin");
+    RunInProcess(dir.path, [&](HWND main) {
+        std::vector<std::string> cds = ComboItems(main, IDC_CD_LIST);
+        std::vector<std::string> pads = ComboItems(main, IDC_JOY0_LIST);
+        ASSERT_EQ(2u, cds.size());
+        ASSERT_EQ(2u, pads.size());
+        std::string firstCd = cds[0] == "CDIdle 1.0" ? CdIdle() : Fake("fake_twofaced");
+        std::string firstPad = pads[0] == "PadIdle 1.0" ? PadIdle() : Fake("fake_pad");
+        Click(main, IDC_SAVE);
+        EXPECT_EQ(ReadFileBytes(firstCd), ReadFileBytes(dir / "CDRend.dll"));
+        EXPECT_EQ(ReadFileBytes(firstPad), ReadFileBytes(dir / "Joy0Rend.dll"));
+        EXPECT_EQ("an old graphics plugin", ReadFileText(dir / "GpuRend.dll"));
+        EXPECT_FALSE(FileExists(dir / "SpuRend.dll"));
+        EXPECT_FALSE(FileExists(dir / "Joy1Rend.dll"));
+
+        /* Save again, with the other entries: each installed file is
+           rewritten, also when its selection did not change. */
+        ASSERT_TRUE(WriteFileText(dir / "Joy0Rend.dll", "damaged"));
+        SelectCombo(main, IDC_CD_LIST, 1);
+        Click(main, IDC_SAVE);
+        std::string secondCd = firstCd == CdIdle() ? Fake("fake_twofaced") : CdIdle();
+        EXPECT_EQ(ReadFileBytes(secondCd), ReadFileBytes(dir / "CDRend.dll"));
+        EXPECT_EQ(ReadFileBytes(firstPad), ReadFileBytes(dir / "Joy0Rend.dll"));
+        SelectCombo(main, IDC_JOY0_LIST, pads[0] == "PadIdle 1.0" ? 1 : 0);
+        Click(main, IDC_SAVE);
+        EXPECT_EQ(ReadFileBytes(Fake("fake_pad")), ReadFileBytes(dir / "Joy0Rend.dll"))
+            << "the long-named library is installed from PLUGIN\\";
+    });
+    /* No temporary file is left behind. */
+    std::vector<std::string> left = SearchOrder(dir / "*.tmp");
+    EXPECT_TRUE(left.empty()) << left.size() << " left, first " << (left.empty() ? "" : left[0]);
+}
+
+TEST(Install, FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage)
+{
+    ProgramDir dir("install fails");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
+    dir.AddPlugin(Fake("fake_minor10"), "minor10.dll");
+    dir.AddFile("CDRend.dll", "the CD plugin installed before");
+    dir.AddFile("Joy0Rend.dll", "the pad plugin installed before");
+    dir.AddFile("SpuRend.dll", "the sound plugin installed before");
+    ASSERT_TRUE(SetFileAttributesA((dir / "Joy0Rend.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+    std::string text;
+    HANDLE lockedSource = INVALID_HANDLE_VALUE, lockedTarget = INVALID_HANDLE_VALUE;
+    RunInProcess(dir.path, [&](HWND main) {
+        /* After the scan, another program holds the CD library and the
+           installed sound plugin open without sharing them. */
+        lockedSource = CreateFileA((dir / "PLUGIN\\cdidle.dll").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   0, NULL, OPEN_EXISTING, 0, NULL);
+        lockedTarget = CreateFileA((dir / "SpuRend.dll").c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                   OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, lockedSource);
+        ASSERT_NE(INVALID_HANDLE_VALUE, lockedTarget);
+        ClickLater(main, IDC_SAVE);
+        EXPECT_TRUE(Answer("System Error", IDOK, &text));
+        EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 500));
+    });
+    CloseHandle(lockedSource);
+    CloseHandle(lockedTarget);
+    SetFileAttributesA((dir / "Joy0Rend.dll").c_str(), FILE_ATTRIBUTE_NORMAL);
+    struct Row {
+        const char *installName, *source, *before;
+    };
+    const Row failed[] = {
+        { "CDRend.dll", "cdidle.dll", "the CD plugin installed before" },
+        { "Joy0Rend.dll", "padidle.dll", "the pad plugin installed before" },
+        { "SpuRend.dll", "recorder.dll", "the sound plugin installed before" },
+    };
+    for (const Row &row : failed) {
+        SCOPED_TRACE(row.installName);
+        EXPECT_EQ(row.before, ReadFileText(dir / row.installName));
+        EXPECT_NE(std::string::npos,
+                  text.find(std::string(row.installName) + " (from PLUGIN\\" + row.source + ")"))
+            << text;
+    }
+    EXPECT_EQ(ReadFileBytes(Fake("fake_minor10")), ReadFileBytes(dir / "GpuRend.dll"))
+        << "the other families are installed";
+    EXPECT_EQ(std::string::npos, text.find("GpuRend.dll")) << text;
+    EXPECT_TRUE(SearchOrder(dir / "*.tmp").empty());
+}

@@ -1,0 +1,394 @@
+#include "cfg_test.h"
+
+#include <string.h>
+#include <thread>
+
+#include "configurator.h"
+
+const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
+
+/* ---- program directories ---- */
+
+ProgramDir::ProgramDir(const char *name) : scratch((std::string("cfg dir ") + name).c_str())
+{
+    path = scratch.path();
+    scratch.MakeDir("BIOS");
+    scratch.MakeDir("MEMCARDS");
+    scratch.MakeDir("PLUGIN");
+}
+
+void ProgramDir::AddPlugin(const std::string &library, const std::string &asName)
+{
+    EXPECT_TRUE(CopyFileTo(library, path + "PLUGIN\\" + asName)) << library << " as " << asName;
+}
+
+void ProgramDir::AddFile(const std::string &relative, const std::string &text)
+{
+    size_t slash = relative.rfind('\\');
+    if (slash != std::string::npos)
+        scratch.MakeDir(relative.substr(0, slash).c_str());
+    EXPECT_TRUE(WriteFileText(path + relative, text)) << relative;
+}
+
+void ProgramDir::AddPrograms()
+{
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), path + "KOVACFG.EXE"));
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + "KOVA.EXE"));
+}
+
+std::string CdIdle()
+{
+    return ShippedPath("cdidle.dll");
+}
+
+std::string PadIdle()
+{
+    return ShippedPath("padidle.dll");
+}
+
+std::string Fake(const char *name)
+{
+    return TestBinPath((std::string(name) + ".dll").c_str());
+}
+
+static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+static HKEY OpenSerialKey()
+{
+    HKEY key = NULL;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialKey, 0, NULL, REG_OPTION_VOLATILE,
+                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return NULL;
+    return key;
+}
+
+static void ClearValues(HKEY key, std::vector<std::pair<std::string, std::string>> *saved)
+{
+    for (;;) {
+        char name[1024], data[1024];
+        DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+        if (RegEnumValueA(key, 0, name, &nameSize, NULL, &type, reinterpret_cast<BYTE *>(data),
+                          &dataSize) != ERROR_SUCCESS)
+            break;
+        data[dataSize] = '\0';
+        if (saved)
+            saved->push_back({ name, data });
+        if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
+            break;
+    }
+}
+
+SerialPorts::SerialPorts(const std::vector<std::string> &ports)
+{
+    HKEY key = OpenSerialKey();
+    if (!key) {
+        ADD_FAILURE() << "cannot open the serial port key";
+        return;
+    }
+    ClearValues(key, &saved_);
+    int n = 0;
+    for (const std::string &port : ports) {
+        char name[64];
+        BufFormat(name, sizeof name, "\\Device\\KovaSerial%d", n++);
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE *>(port.c_str()),
+                                                static_cast<DWORD>(port.size() + 1)));
+    }
+    RegCloseKey(key);
+}
+
+SerialPorts::~SerialPorts()
+{
+    HKEY key = OpenSerialKey();
+    if (!key)
+        return;
+    ClearValues(key, NULL);
+    for (const auto &value : saved_)
+        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE *>(value.second.c_str()),
+                       static_cast<DWORD>(value.second.size() + 1));
+    RegCloseKey(key);
+}
+
+/* ---- looking at dialogs ---- */
+
+static std::string Narrow(const std::wstring &wide)
+{
+    if (wide.empty())
+        return "";
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
+                                NULL, NULL);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
+                        NULL);
+    return s;
+}
+
+struct FindDialog {
+    const char *caption;
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK FindDialogProc(HWND window, LPARAM param)
+{
+    FindDialog *find = reinterpret_cast<FindDialog *>(param);
+    char className[32];
+    if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
+        return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (find->processId && pid != find->processId)
+        return TRUE;
+    if (WindowText(window) != find->caption)
+        return TRUE;
+    find->found = window;
+    return FALSE;
+}
+
+HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        FindDialog find = { caption, processId, NULL };
+        EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&find));
+        if (find.found && IsWindowVisible(find.found))
+            return find.found;
+        if (GetTickCount() - start > timeoutMs)
+            return NULL;
+        Sleep(10);
+    }
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
+        return "<no answer>";
+    /* Room to spare: the text may grow between the two messages. */
+    std::wstring text(length + 4096, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                        SMTO_NORMAL, 5000, &got);
+    text.resize(got);
+    return Narrow(text);
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+bool Checked(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Enabled(HWND dialog, int id)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+static std::vector<std::string> Items(HWND dialog, int id, UINT countMsg, UINT lenMsg, UINT textMsg)
+{
+    std::vector<std::string> items;
+    LRESULT count = SendDlgItemMessageW(dialog, id, countMsg, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        LRESULT length = SendDlgItemMessageW(dialog, id, lenMsg, i, 0);
+        std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
+        /* Across processes only the W message carries the whole text. */
+        LRESULT got = SendDlgItemMessageW(dialog, id, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(got < 0 ? 0 : static_cast<size_t>(got));
+        items.push_back(Narrow(text));
+    }
+    return items;
+}
+
+std::vector<std::string> ComboItems(HWND dialog, int id)
+{
+    return Items(dialog, id, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+std::vector<std::string> ListItems(HWND dialog, int id)
+{
+    return Items(dialog, id, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+int ComboSelection(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+std::string ComboSelectedText(HWND dialog, int id)
+{
+    int sel = ComboSelection(dialog, id);
+    std::vector<std::string> items = ComboItems(dialog, id);
+    return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "";
+}
+
+std::string BoxText(HWND box)
+{
+    return ItemText(box, 0xFFFF);
+}
+
+/* ---- acting on dialogs ---- */
+
+void Click(HWND dialog, int id)
+{
+    DWORD_PTR result;
+    EXPECT_TRUE(SendMessageTimeoutW(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 20000,
+                                    &result))
+        << "button " << id << " did not return";
+}
+
+void ClickLater(HWND dialog, int id)
+{
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void SelectCombo(HWND dialog, int id, int index)
+{
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, index, 0);
+}
+
+void SetItemText(HWND dialog, int id, const std::string &text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? n - 1 : 0);
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+bool Answer(const char *caption, int button, std::string *text, DWORD processId)
+{
+    HWND box = WaitForDialog(caption, processId ? processId : GetCurrentProcessId());
+    if (!box)
+        return false;
+    if (text)
+        *text = BoxText(box);
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return WaitGone(box);
+}
+
+/* ---- running the configurator ---- */
+
+static BOOL CALLBACK CollectDialogs(HWND window, LPARAM param)
+{
+    char className[32];
+    if (GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
+        reinterpret_cast<std::vector<HWND> *>(param)->push_back(window);
+    return TRUE;
+}
+
+void CloseDialogsOfThread(DWORD threadId)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 20000) {
+        std::vector<HWND> dialogs;
+        EnumThreadWindows(threadId, CollectDialogs, reinterpret_cast<LPARAM>(&dialogs));
+        if (dialogs.empty())
+            return;
+        for (HWND dialog : dialogs) {
+            if (WindowText(dialog) == kMainCaption)
+                PostMessageW(dialog, WM_COMMAND, IDC_EXIT, 0);
+            else
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        Sleep(100);
+    }
+}
+
+void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &body, bool splash)
+{
+    ASSERT_TRUE(StartUp(GetModuleHandleA(NULL), NULL));
+    ASSERT_TRUE(UseProgramDirectory(dir.c_str()));
+    DWORD mainThread = GetCurrentThreadId();
+    std::thread driver([&] {
+        HWND main = NULL;
+        if (!splash) {
+            main = WaitForDialog(kMainCaption, GetCurrentProcessId());
+            EXPECT_TRUE(main != NULL) << "no main dialog";
+        }
+        if (splash || main)
+            body(main);
+        CloseDialogsOfThread(mainThread);
+    });
+    if (splash) {
+        RunSplash();
+    } else {
+        LoadSettings();
+        ScanPlugins();
+    }
+    RunMainDialog();
+    driver.join();
+    Host.mainWindow = NULL;
+}
+
+Configurator::Configurator(const std::string &dir) : process_(NULL), processId_(0)
+{
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::string exe = dir + "KOVACFG.EXE";
+    std::string line = "\"" + exe + "\"";
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    if (!CreateProcessA(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si,
+                        &pi)) {
+        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+        return;
+    }
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    processId_ = pi.dwProcessId;
+    threadId_ = pi.dwThreadId;
+}
+
+Configurator::~Configurator()
+{
+    if (!process_)
+        return;
+    if (!Ended(0)) {
+        CloseDialogsOfThread(threadId_);
+        if (!Ended(10000)) {
+            ADD_FAILURE() << "the configurator did not end";
+            TerminateProcess(process_, 99);
+        }
+    }
+    CloseHandle(process_);
+}
+
+HWND Configurator::Main(DWORD timeoutMs)
+{
+    return process_ ? WaitForDialog(kMainCaption, processId_, timeoutMs) : NULL;
+}
+
+bool Configurator::Ended(DWORD timeoutMs)
+{
+    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Configurator::Exit()
+{
+    HWND main = Main();
+    if (!main)
+        return 0xFFFFFFFF;
+    PostMessageW(main, WM_COMMAND, IDC_EXIT, 0);
+    if (!Ended(15000))
+        return 0xFFFFFFFF;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}

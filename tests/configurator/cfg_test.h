@@ -1,0 +1,111 @@
+/* Helpers for the configurator's tests: program directories laid out as a
+ * user's, the serial ports of the registry, and a driver that works the
+ * configurator's dialogs from a second thread (in this process) or from
+ * this process (the real KOVACFG.EXE in another one). */
+#ifndef CFG_TEST_H
+#define CFG_TEST_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kova_test.h"
+#include "resource.h"
+
+extern const char kMainCaption[];
+
+/* ---- program directories ---- */
+
+/* A program directory in a scratch folder (its name has a blank in it):
+   BIOS\, MEMCARDS\, PLUGIN\ exist; nothing else. */
+struct ProgramDir {
+    ScratchDir scratch;
+    std::string path;  /* ends in '\' */
+    explicit ProgramDir(const char *name);
+    std::string operator/(const std::string &relative) const { return path + relative; }
+    /* Copies a built library into PLUGIN\ under the given name. */
+    void AddPlugin(const std::string &library, const std::string &asName);
+    void AddFile(const std::string &relative, const std::string &text = "x");
+    /* KOVACFG.EXE and the stand-in as KOVA.EXE. */
+    void AddPrograms();
+    std::string Ini() const { return ReadFileText(path + "KOVA.INI"); }
+};
+
+/* Paths of the shipped idle plugins and the test plugins. */
+std::string CdIdle();
+std::string PadIdle();
+std::string Fake(const char *name);  /* "fake_type0" -> its library */
+
+/* Replaces the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM for the life of
+   the object (the key is volatile: it is rebuilt at every Wine start). */
+class SerialPorts {
+public:
+    explicit SerialPorts(const std::vector<std::string> &ports);
+    ~SerialPorts();
+
+private:
+    std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+/* ---- looking at dialogs (works across threads and processes) ---- */
+
+/* Waits for a dialog (class #32770) with the caption, of the process
+   (0: any). Null after timeoutMs. */
+HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
+/* Waits until the window is gone. */
+bool WaitGone(HWND window, DWORD timeoutMs = 15000);
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
+bool Enabled(HWND dialog, int id);
+std::vector<std::string> ComboItems(HWND dialog, int id);
+std::vector<std::string> ListItems(HWND dialog, int id);
+int ComboSelection(HWND dialog, int id);
+std::string ComboSelectedText(HWND dialog, int id);
+/* A message box's text. */
+std::string BoxText(HWND box);
+
+/* ---- acting on dialogs ---- */
+
+/* Clicks a button and returns when the dialog has handled it. */
+void Click(HWND dialog, int id);
+/* Clicks a button that opens something modal: returns at once. */
+void ClickLater(HWND dialog, int id);
+void SelectCombo(HWND dialog, int id, int index);
+void SetItemText(HWND dialog, int id, const std::string &text);
+/* Ends the message box or dialog with the caption by its button. */
+bool Answer(const char *caption, int button, std::string *text = NULL, DWORD processId = 0);
+
+/* ---- running the configurator ---- */
+
+/* In this process: the configurator's state is set up for dir, the
+   settings loaded and the plugins scanned (or, with splash, the splash does
+   it); then the main dialog runs on this thread while body runs on a second
+   one. Whatever the body leaves open is closed afterwards. */
+void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &body,
+                  bool splash = false);
+
+/* KOVACFG.EXE in its program directory, in a process of its own. */
+class Configurator {
+public:
+    explicit Configurator(const std::string &dir);
+    ~Configurator();
+    bool started() const { return process_ != NULL; }
+    DWORD processId() const { return processId_; }
+    /* The main dialog, once it is open. */
+    HWND Main(DWORD timeoutMs = 15000);
+    /* Presses Exit and waits for the process to end; its exit code. */
+    DWORD Exit();
+    bool Ended(DWORD timeoutMs);
+
+private:
+    HANDLE process_;
+    DWORD processId_;
+    DWORD threadId_ = 0;
+};
+
+/* Closes every dialog of the thread (main dialog by Exit, others by
+   Cancel and OK) until none is left. */
+void CloseDialogsOfThread(DWORD threadId);
+
+#endif

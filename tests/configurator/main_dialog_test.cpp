@@ -1,0 +1,266 @@
+/* The main dialog in this process, on real folders, files and registry
+   values: initial states, enable rules, lists, and what Save writes. */
+#include <string.h>
+
+#include "cfg_test.h"
+#include "configurator.h"
+
+namespace {
+
+const char kFirstSave[] =
+    "[KOVA]\r\n"
+    "EmulateBios=on\r\n"
+    "Debugger=off\r\n"
+    "Verbose=off\r\n"
+    "Disasm=off\r\n"
+    "CDUseCache=off\r\n"
+    "UseSerial=off\r\n"
+    "CpuMode=Compiler\r\n"
+    "CDCountry=0\r\n"
+    "MemCard1=\r\n"
+    "MemCard2=\r\n";
+
+std::string Long(const char *prefix, size_t length, const char *suffix)
+{
+    std::string s = prefix;
+    while (s.size() + strlen(suffix) < length)
+        s += static_cast<char>('a' + s.size() % 26);
+    return s + suffix;
+}
+
+} // namespace
+
+TEST(MainDialog, WithoutIniOrBiosTheDefaultsShowAndTheFirstSaveWritesThemInOrder)
+{
+    SerialPorts ports({ "COM1" });
+    ProgramDir dir("defaults");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_TRUE(Checked(main, IDC_COMPILER));
+        EXPECT_FALSE(Checked(main, IDC_INTERPRETER));
+        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
+        for (int id : { IDC_VERBOSE, IDC_DISASM, IDC_DEBUGGER, IDC_SECTOR_CACHE, IDC_USE_SERIAL }) {
+            EXPECT_FALSE(Checked(main, id)) << id;
+            EXPECT_TRUE(Enabled(main, id)) << id;
+        }
+        EXPECT_EQ(std::vector<std::string>({ "America", "Europe", "Japan" }),
+                  ComboItems(main, IDC_COUNTRY));
+        EXPECT_EQ(0, ComboSelection(main, IDC_COUNTRY));
+        /* Serial mapper off: the port list is filled but disabled. */
+        EXPECT_EQ(std::vector<std::string>({ "COM1" }), ComboItems(main, IDC_PORT_LIST));
+        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
+        /* No memory cards: empty, disabled lists. */
+        EXPECT_TRUE(ComboItems(main, IDC_MEMCARD1).empty());
+        EXPECT_FALSE(Enabled(main, IDC_MEMCARD1));
+        EXPECT_FALSE(Enabled(main, IDC_MEMCARD2));
+        EXPECT_EQ("", ItemText(main, IDC_COMMAND_LINE));
+
+        /* No BIOS image: the click changes nothing. */
+        Click(main, IDC_EMULATE_BIOS);
+        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
+
+        EXPECT_FALSE(FileExists(dir / "KOVA.INI")) << "nothing is written before Save";
+        Click(main, IDC_SAVE);
+        EXPECT_EQ(kFirstSave, dir.Ini());
+    });
+}
+
+TEST(MainDialog, FamiliesWithoutPluginsAreDisabled)
+{
+    ProgramDir dir("families");
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    RunInProcess(dir.path, [&](HWND main) {
+        struct Row {
+            int list, about, configure;
+            std::vector<std::string> items;
+        };
+        const Row rows[] = {
+            { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, {} },
+            { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, {} },
+            { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, { "PadIdle 1.0" } },
+            { IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE, {} },
+            { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, { "CDIdle 1.0" } },
+        };
+        for (const Row &row : rows) {
+            SCOPED_TRACE(row.list);
+            bool filled = !row.items.empty();
+            EXPECT_EQ(row.items, ComboItems(main, row.list));
+            EXPECT_EQ(filled ? 0 : -1, ComboSelection(main, row.list));
+            EXPECT_EQ(filled, Enabled(main, row.list));
+            EXPECT_EQ(filled, Enabled(main, row.about));
+            EXPECT_EQ(filled, Enabled(main, row.configure));
+        }
+    });
+}
+
+TEST(MainDialog, DebuggerDisablesVerboseAndShowCodeButKeepsTheirChecks)
+{
+    ProgramDir dir("debugger");
+    dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=ON\r\nVerbose=on\r\nDisasm=off\r\n");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_TRUE(Checked(main, IDC_DEBUGGER));
+        EXPECT_FALSE(Enabled(main, IDC_VERBOSE));
+        EXPECT_FALSE(Enabled(main, IDC_DISASM));
+        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
+        EXPECT_FALSE(Checked(main, IDC_DISASM));
+        Click(main, IDC_DEBUGGER);
+        EXPECT_FALSE(Checked(main, IDC_DEBUGGER));
+        EXPECT_TRUE(Enabled(main, IDC_VERBOSE));
+        EXPECT_TRUE(Enabled(main, IDC_DISASM));
+        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
+        Click(main, IDC_DEBUGGER);
+        EXPECT_FALSE(Enabled(main, IDC_VERBOSE));
+        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
+        /* Save takes the disabled boxes' checks as they are. */
+        Click(main, IDC_SAVE);
+    });
+    EXPECT_NE(std::string::npos, dir.Ini().find("Debugger=on\r\nVerbose=on\r\nDisasm=off\r\n"))
+        << dir.Ini();
+}
+
+TEST(MainDialog, BiosCheckBoxTogglesTheListWhenImagesExist)
+{
+    ProgramDir dir("bios toggle");
+    dir.AddFile("BIOS\\scph.bin");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
+        Click(main, IDC_EMULATE_BIOS);
+        EXPECT_FALSE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_TRUE(Enabled(main, IDC_BIOS_LIST));
+        Click(main, IDC_EMULATE_BIOS);
+        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
+        /* Serial mapper: the port list follows the box. */
+        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
+        Click(main, IDC_USE_SERIAL);
+        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
+        EXPECT_TRUE(Enabled(main, IDC_PORT_LIST));
+        Click(main, IDC_USE_SERIAL);
+        EXPECT_FALSE(Checked(main, IDC_USE_SERIAL));
+        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
+    });
+}
+
+TEST(MainDialog, ListsAreInNameOrderWithTheFirstPreselectedWhateverTheIniSays)
+{
+    SerialPorts ports({ "COM7", "COM10", "COM2" });
+    ProgramDir dir("lists");
+    dir.AddFile("BIOS\\zeta.bin");
+    dir.AddFile("BIOS\\Alpha.bin");
+    dir.AddFile("BIOS\\mid.bin");
+    dir.AddFile("BIOS\\notes.txt");
+    dir.scratch.MakeDir("BIOS\\folder.bin");
+    dir.AddFile("MEMCARDS\\slot2.mcd");
+    dir.AddFile("MEMCARDS\\card.mcd");
+    dir.AddFile("KOVA.INI", "[KOVA]\r\nEmulateBios=OFF\r\nRomName=zeta.bin\r\nUseSerial=on\r\n"
+                            "ComPort=COM7\r\nMemCard1=slot2.mcd\r\nMemCard2=slot2.mcd\r\n"
+                            "CDCountry=2\r\nCpuMode=INTERPRETER\r\nCDUseCache=on\r\n");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_EQ(std::vector<std::string>({ "Alpha.bin", "mid.bin", "zeta.bin" }),
+                  ComboItems(main, IDC_BIOS_LIST));
+        EXPECT_EQ(std::vector<std::string>({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD1));
+        EXPECT_EQ(std::vector<std::string>({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD2));
+        EXPECT_EQ(std::vector<std::string>({ "COM10", "COM2", "COM7" }), ComboItems(main, IDC_PORT_LIST));
+        for (int id : { IDC_BIOS_LIST, IDC_MEMCARD1, IDC_MEMCARD2, IDC_PORT_LIST }) {
+            EXPECT_EQ(0, ComboSelection(main, id)) << id;
+            EXPECT_TRUE(Enabled(main, id)) << id;
+        }
+        EXPECT_FALSE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
+        EXPECT_TRUE(Checked(main, IDC_INTERPRETER));
+        EXPECT_FALSE(Checked(main, IDC_COMPILER));
+        EXPECT_TRUE(Checked(main, IDC_SECTOR_CACHE));
+        EXPECT_EQ("Japan", ComboSelectedText(main, IDC_COUNTRY));
+    });
+}
+
+TEST(MainDialog, SaveWritesEveryNameWholeAndUpdatesAnExistingFileInPlace)
+{
+    const std::string bios = Long("a-bios-image-", 120, ".bin");
+    const std::string card = Long("a-memory-card-", 150, ".mcd");
+    const std::string port = Long("AUX", 90, "");
+    SerialPorts ports({ "COM1", port });
+    ProgramDir dir("long names");
+    dir.AddFile("BIOS\\" + bios);
+    dir.AddFile("BIOS\\b.bin");
+    dir.AddFile("MEMCARDS\\" + card);
+    dir.AddFile("MEMCARDS\\b.mcd");
+    dir.AddFile("KOVA.INI", "[GPUHOST]\r\nPluginName=hosted.dll\r\n"
+                            "[KOVA]\r\nEmulateBios=off\r\nUseSerial=On\r\nCDCountry=21\r\n"
+                            "[CDIOCTRL]\r\nDriveLetter=D\r\n");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_EQ(port, ComboSelectedText(main, IDC_PORT_LIST));
+        /* Europe, and the debugger's neighbours as Save takes them. */
+        SelectCombo(main, IDC_COUNTRY, 1);
+        Click(main, IDC_VERBOSE);
+        Click(main, IDC_SECTOR_CACHE);
+        Click(main, IDC_INTERPRETER);
+        SelectCombo(main, IDC_MEMCARD2, 1);
+        Click(main, IDC_SAVE);
+    });
+    EXPECT_EQ("[GPUHOST]\r\nPluginName=hosted.dll\r\n"
+              "[KOVA]\r\nEmulateBios=off\r\nUseSerial=on\r\nCDCountry=1\r\n"
+              "RomName=" + bios + "\r\nDebugger=off\r\nVerbose=on\r\nDisasm=off\r\n"
+              "CDUseCache=on\r\nCpuMode=Interpreter\r\nComPort=" + port + "\r\n"
+              "MemCard1=" + card + "\r\nMemCard2=b.mcd\r\n"
+              "[CDIOCTRL]\r\nDriveLetter=D\r\n",
+              dir.Ini());
+}
+
+TEST(MainDialog, SaveForcesBiosEmulationOnWithoutAnImageAndWritesAnEmptyPortWithoutPorts)
+{
+    SerialPorts ports({});
+    ProgramDir dir("forced");
+    dir.AddFile("KOVA.INI", "[KOVA]\r\nEmulateBios=off\r\nUseSerial=on\r\n");
+    RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
+        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST)) << "no port listed";
+        Click(main, IDC_SAVE);
+    });
+    EXPECT_EQ("[KOVA]\r\nEmulateBios=on\r\nUseSerial=on\r\nDebugger=off\r\nVerbose=off\r\n"
+              "Disasm=off\r\nCDUseCache=off\r\nCpuMode=Compiler\r\nComPort=\r\nCDCountry=0\r\n"
+              "MemCard1=\r\nMemCard2=\r\n",
+              dir.Ini());
+}
+
+TEST(MainDialog, AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile)
+{
+    struct Row {
+        const char *what;
+        bool readOnly;  /* else held open by another program */
+    };
+    const Row rows[] = { { "read-only", true }, { "held open", false } };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir dir("unwritable ini");
+        dir.AddPlugin(CdIdle(), "cdidle.dll");
+        const std::string before = "[KOVA]\r\nEmulateBios=on\r\n";
+        dir.AddFile("KOVA.INI", before);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (row.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA((dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        std::string text;
+        RunInProcess(dir.path, [&](HWND main) {
+            if (!row.readOnly)
+                held = CreateFileA((dir / "KOVA.INI").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+            ClickLater(main, IDC_SAVE);
+            EXPECT_TRUE(Answer("System Error", IDOK, &text));
+            /* One message only; the plugins are installed all the same. */
+            EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 500));
+        });
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        SetFileAttributesA((dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_NE(std::string::npos, text.find("could not be written")) << text;
+        EXPECT_NE(std::string::npos, text.find(dir / "KOVA.INI")) << text;
+        EXPECT_EQ(before, dir.Ini());
+        EXPECT_EQ(ReadFileBytes(CdIdle()), ReadFileBytes(dir / "CDRend.dll"));
+    }
+}

@@ -1,0 +1,283 @@
+/* KOVATOUR.EXE: a scripted tour of the configurator for the README's main
+ * job when there is no display to show it on. It starts KOVACFG.EXE in a
+ * program directory, works its dialogs as a user would and takes a
+ * screenshot of each (ImageMagick's import on the X display Wine draws on):
+ * splash, main dialog, a plugin's about box, Save, the file chooser, Run.
+ *
+ *   KOVATOUR.EXE <program directory> <Unix directory for the pictures>
+ *
+ * Exit code 0 when every step worked. Not shipped. */
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "kova_str.h"
+#include "resource.h"
+
+static const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
+
+static char programDir[MAX_PATH];
+static char pictureDir[MAX_PATH];
+static DWORD configuratorProcess;
+static int failures;
+
+static void Step(const char *format, ...) __attribute__((format(printf, 1, 2)));
+static void Step(const char *format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    BufFormatV(line, sizeof line, format, args);
+    va_end(args);
+    printf("tour: %s\n", line);
+    fflush(stdout);
+}
+
+static void Fail(const char *what)
+{
+    failures++;
+    printf("tour: FAILED: %s\n", what);
+    fflush(stdout);
+}
+
+struct Find {
+    const char *caption;
+    HWND found;
+};
+
+static BOOL CALLBACK FindProc(HWND window, LPARAM param)
+{
+    Find *find = reinterpret_cast<Find *>(param);
+    char cls[32], text[256];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != configuratorProcess || !GetClassNameA(window, cls, sizeof cls) ||
+        strcmp(cls, "#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    GetWindowTextA(window, text, sizeof text);
+    if (strcmp(text, find->caption) != 0)
+        return TRUE;
+    find->found = window;
+    return FALSE;
+}
+
+static HWND WaitForDialog(const char *caption, DWORD timeoutMs = 15000)
+{
+    DWORD start = GetTickCount();
+    do {
+        Find find = { caption, NULL };
+        EnumWindows(FindProc, reinterpret_cast<LPARAM>(&find));
+        if (find.found)
+            return find.found;
+        Sleep(10);
+    } while (GetTickCount() - start < timeoutMs);
+    return NULL;
+}
+
+static void Click(HWND dialog, int id)
+{
+    DWORD_PTR result;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
+}
+
+static void ClickLater(HWND dialog, int id)
+{
+    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+/* Runs a shell command line on the Unix side and waits for it: Wine does
+   not see Unix children end, so the shell leaves a marker file. */
+static bool RunUnix(const char *command)
+{
+    static unsigned counter;
+    char marker[MAX_PATH], winMarker[MAX_PATH], line[2048];
+    BufFormat(marker, sizeof marker, "%s/.tour-%lu-%u", pictureDir, GetCurrentProcessId(), ++counter);
+    BufFormat(winMarker, sizeof winMarker, "Z:%s", marker);
+    for (char *p = winMarker; *p; p++)
+        if (*p == '/')
+            *p = '\\';
+    if (!BufFormat(line, sizeof line, "/bin/sh -c \"%s; touch '%s'\"", command, marker))
+        return false;
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(winMarker) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > 20000)
+            return false;
+        Sleep(20);
+    }
+    DeleteFileA(winMarker);
+    return true;
+}
+
+/* A picture of the window as it is on the screen. */
+static void Screenshot(HWND window, const char *name)
+{
+    Sleep(300); /* let it paint */
+    RECT r;
+    if (!GetWindowRect(window, &r)) {
+        Fail(name);
+        return;
+    }
+    char display[64] = "";
+    GetEnvironmentVariableA("DISPLAY", display, sizeof display);
+    char command[1024];
+    BufFormat(command, sizeof command,
+              "import -display '%s' -window root -crop %ldx%ld+%ld+%ld +repage '%s/%s'", display,
+              r.right - r.left, r.bottom - r.top, r.left, r.top, pictureDir, name);
+    if (RunUnix(command))
+        Step("picture %s/%s", pictureDir, name);
+    else
+        Fail(name);
+}
+
+static HANDLE StartConfigurator()
+{
+    char exe[MAX_PATH];
+    BufFormat(exe, sizeof exe, "%sKOVACFG.EXE", programDir);
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(exe, NULL, NULL, NULL, FALSE, 0, NULL, programDir, &si, &pi))
+        return NULL;
+    CloseHandle(pi.hThread);
+    configuratorProcess = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+/* The index of a list box entry, read with the W message: across
+   processes the A message hands back only the first character. */
+static int ListIndexOf(HWND dialog, int id, const char *wanted)
+{
+    HWND list = GetDlgItem(dialog, id);
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        WCHAR wide[MAX_PATH];
+        char text[MAX_PATH];
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= MAX_PATH)
+            continue;
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL);
+        if (_stricmp(text, wanted) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+/* Selects an entry of the chooser's directory list as a click does. */
+static bool EnterDirectory(HWND chooser, const char *name)
+{
+    char entry[MAX_PATH];
+    BufFormat(entry, sizeof entry, "[%s]", name);
+    int index = ListIndexOf(chooser, IDC_CHOOSER_DIRS, entry);
+    if (index < 0)
+        return false;
+    SendDlgItemMessageA(chooser, IDC_CHOOSER_DIRS, LB_SETCURSEL, index, 0);
+    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDC_CHOOSER_DIRS, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDC_CHOOSER_DIRS)));
+    return true;
+}
+
+/* Button 1104: the chooser opens at the root of the program's drive; the
+   tour walks down to DEMOS\ and picks the program there. */
+static void TourChooser(HWND main)
+{
+    ClickLater(main, IDC_CHOOSE_FILE);
+    HWND chooser = WaitForDialog("Load PSX file");
+    if (!chooser) {
+        Fail("the file chooser did not open");
+        return;
+    }
+    char path[MAX_PATH];
+    BufFormat(path, sizeof path, "%sDEMOS\\", programDir + 3);
+    for (char *name = path, *end; (end = strchr(name, '\\')) != NULL; name = end + 1) {
+        *end = '\0';
+        if (!EnterDirectory(chooser, name)) {
+            Fail("the chooser does not list the demo's folders");
+            PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+    }
+    int hello = ListIndexOf(chooser, IDC_CHOOSER_FILES, "HELLO.EXE");
+    if (hello < 0) {
+        Fail("DEMOS\\HELLO.EXE is not listed");
+        PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SendDlgItemMessageA(chooser, IDC_CHOOSER_FILES, LB_SETCURSEL, hello, 0);
+    Step("file chooser in DEMOS\\");
+    Screenshot(chooser, "4-chooser.png");
+    PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+    Step("the program is on the command line");
+    Screenshot(main, "5-command-line.png");
+}
+
+static void TourPluginAbout(HWND main)
+{
+    ClickLater(main, IDC_CD_ABOUT);
+    HWND about = WaitForDialog("About plugin");
+    if (!about) {
+        Fail("the plugin about box did not open");
+        return;
+    }
+    Step("about box of the CD plugin");
+    Screenshot(about, "3-plugin-about.png");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 3 || !BufSet(programDir, argv[1]) || !BufSet(pictureDir, argv[2])) {
+        fprintf(stderr, "usage: KOVATOUR.EXE <program directory> <Unix picture directory>\n");
+        return 2;
+    }
+    size_t n = strlen(programDir);
+    if (n && programDir[n - 1] != '\\')
+        BufAppend(programDir, "\\");
+
+    HANDLE process = StartConfigurator();
+    if (!process) {
+        Fail("KOVACFG.EXE did not start");
+        return 1;
+    }
+    Step("KOVACFG.EXE started in %s", programDir);
+    HWND splash = WaitForDialog("", 10000);
+    if (splash)
+        Screenshot(splash, "1-splash.png");
+    else
+        Fail("no splash");
+
+    HWND main = WaitForDialog(kMainCaption);
+    if (!main) {
+        Fail("no main dialog");
+        TerminateProcess(process, 1);
+        return 1;
+    }
+    Step("main dialog");
+    Screenshot(main, "2-main-dialog.png");
+
+    TourPluginAbout(main);
+    Click(main, IDC_SAVE);
+    Step("Save: KOVA.INI written, plugins installed");
+    TourChooser(main);
+    Step("Run: KOVA.EXE runs, the configurator waits");
+    Click(main, IDC_RUN);
+    Step("KOVA.EXE has ended");
+
+    PostMessageA(main, WM_COMMAND, IDC_EXIT, 0);
+    if (WaitForSingleObject(process, 15000) != WAIT_OBJECT_0) {
+        Fail("the configurator did not end");
+        TerminateProcess(process, 1);
+    }
+    CloseHandle(process);
+    Step(failures ? "done, %d step(s) failed" : "done", failures);
+    return failures ? 1 : 0;
+}
