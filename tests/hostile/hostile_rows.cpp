@@ -1,6 +1,7 @@
 /* The hostile-input checks of their own (hostile_test.cpp lists them). */
 #include "hostile_rows.h"
 
+#include <algorithm>
 #include <string.h>
 
 #include "gpuhost_res.h"
