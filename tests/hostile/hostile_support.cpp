@@ -52,7 +52,7 @@ void ExpectEarlierTestsPass(const char *program, const char *filter, int tests)
     ScratchDir scratch("hostile-earlier");
     std::string report = scratch / "report.xml";
     std::string line = "\"" + TestBinPath(program) + "\" --gtest_filter=" + filter +
-                       " --gtest_output=xml:" + report;
+                       " \"--gtest_output=xml:" + report + "\"";
     DWORD code = 0xFFFFFFFF;
     ASSERT_TRUE(RunProgram(line, KOVA_TEST_BIN_DIR, 170000, &code)) << program << " did not end";
     std::string xml = ReadFileText(report);

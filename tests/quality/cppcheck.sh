@@ -3,9 +3,10 @@
 # make the shipped binaries, as the MinGW-w64 i686 build sees it. Any
 # finding fails. A finding that is wrong is silenced where it is reported,
 # with "// cppcheck-suppress <id>" and a comment saying why.
-#   tests/quality/cppcheck.sh <source dir>
+#   tests/quality/cppcheck.sh <source dir> [cppcheck program]
 set -eu
 cd "$1"
+CPPCHECK=${2:-cppcheck}
 
 dirs=""
 for d in contract common plugins configurator; do
@@ -18,7 +19,7 @@ includes=$(find $dirs -name '*.h' -printf '-I%h\n' | sort -u)
 
 # The one configuration that is built: 32-bit Windows through MinGW-w64,
 # with the definitions of kova_flags (cmake/KovaFlags.cmake).
-exec cppcheck --quiet --error-exitcode=1 \
+exec "$CPPCHECK" --quiet --error-exitcode=1 \
     --enable=warning,style,performance,portability --inline-suppr \
     --std=c++17 --platform=win32A --library=windows \
     -D_WIN32 -D__MINGW32__ -D__i386__ -D__GNUC__ \
