@@ -55,7 +55,7 @@ bool BufFormat(char *dst, size_t dstSize, const char *format, ...)
 size_t BufLength(const char *field, size_t fieldSize)
 {
     const void *nul = memchr(field, '\0', fieldSize);
-    return nul ? (size_t)((const char *)nul - field) : fieldSize;
+    return nul ? static_cast<size_t>(static_cast<const char *>(nul) - field) : fieldSize;
 }
 
 void BufTerminate(char *field, size_t fieldSize)

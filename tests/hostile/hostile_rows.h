@@ -1,0 +1,37 @@
+/* The checks of the hostile-input rows that have no earlier test to point
+ * at; hostile_test.cpp lists them with what they feed in and expect. */
+#ifndef HOSTILE_ROWS_H
+#define HOSTILE_ROWS_H
+
+/* Libraries that are not what their name says, installed under the fixed
+   names and loaded by the KOVA.EXE stand-in. */
+void GarbageInstalled();
+void EmptyFileInstalled();
+void TruncatedPluginsInstalled();
+void Pe32PlusInstalled();
+void DllMainFailsInstalled();
+
+/* ... and chosen as gpuhost's hosted PSEmu Pro GPU plugin. */
+void BrokenHostedLibrariesFailGpuOpen();
+void BrokenHostedLibrariesAreNotListed();
+
+/* Setting values. */
+void PluginName1023Characters();
+void PluginName100Characters();
+void PluginNameInOtherCase();
+void DriveLetter1023Characters();
+void DriveLetterThatIsNoLetter();
+
+/* Disc addresses. */
+void CdDirectAddressesOffTheDisc();
+void CdIdleAddressesOffTheDisc();
+
+/* DMA. */
+void DmaGpuToRamOfMoreThanAllRam();
+void DmaRamToGpuAcrossTheEndAndBack();
+
+/* Calls out of order. */
+void PadKeysPollBeforeInitHeader();
+void CloseTwiceAndWithoutOpen();
+
+#endif

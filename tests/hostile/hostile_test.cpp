@@ -1,0 +1,207 @@
+/* What KOVA survives.
+ *
+ * One row per hostile input or fault: what is fed in, what the system does
+ * instead of crashing, losing something or going on with made-up data, and
+ * the check. A row that an earlier test program already covers names that
+ * program and its tests; the row runs them and requires every one of them
+ * to run and pass. Each row is a test of its own, named by its first
+ * column. */
+#include "hostile_rows.h"
+#include "hostile_support.h"
+
+namespace {
+
+struct HostileRow {
+    const char *name;
+    const char *input;
+    const char *outcome;
+    void (*check)();      /* a check of its own (hostile_rows.cpp), or */
+    const char *program;  /* an earlier test program, */
+    const char *filter;   /* the tests of it that cover the row */
+    int tests;            /* and how many tests that filter selects */
+};
+
+#define OWN(check) check, NULL, NULL, 0
+#define EARLIER(program, filter, tests) NULL, program, filter, tests
+
+const HostileRow kRows[] = {
+    /* ---- libraries that are not what their name says, installed ---- */
+    { "GarbageAsAPlugin",
+      "4 KB of random bytes installed as CDRend.dll",
+      "the stand-in reports it as not loadable (error 193) and runs the other plugins; exit 1",
+      OWN(GarbageInstalled) },
+    { "EmptyFileAsAPlugin",
+      "an empty file installed as CDRend.dll",
+      "reported as not loadable (error 193); the other plugins run; exit 1",
+      OWN(EmptyFileInstalled) },
+    { "TruncatedPlugin",
+      "cdidle.dll cut after 2, 64 and 1024 bytes and in the middle, installed as CDRend.dll",
+      "reported as not loadable (error 193) every time; the other plugins run; exit 1",
+      OWN(TruncatedPluginsInstalled) },
+    { "TextFileAsAPlugin",
+      "a text file as CDRend.dll; a pad plugin as CDRend.dll; a CD plugin as Joy1Rend.dll",
+      "a transcript line for each (not loadable, each missing entry point) and exit 1",
+      EARLIER("standin_test.exe", "StandIn.BrokenInstallationsAreTranscriptLinesAndAFailedExit", 1) },
+    { "SixtyFourBitPlugin",
+      "a 64-bit (PE32+, AMD64) library exporting the CD entry points, as CDRend.dll",
+      "reported as not loadable (error 193); the other plugins run; exit 1",
+      OWN(Pe32PlusInstalled) },
+    { "DllMainFails",
+      "a complete CD plugin whose DllMain refuses the process attach, as CDRend.dll",
+      "reported as not loadable (error 1114); nothing of it is called; exit 1",
+      OWN(DllMainFailsInstalled) },
+    { "BrokenHostedGpuPlugin",
+      "gpuhost's PluginName naming a garbage, empty, truncated, 64-bit or DllMain-failing library",
+      "GPU_Open returns -1 with the emulator's record untouched; a later open of a good one works",
+      OWN(BrokenHostedLibrariesFailGpuOpen) },
+    { "BrokenHostedGpuPluginsInTheFolder",
+      "those five libraries beside a good one in PLUGIN\\PSEMU\\, and gpuhost's selection dialog",
+      "only the good one is listed, and OK stores its file name",
+      OWN(BrokenHostedLibrariesAreNotListed) },
+    { "HostedGpuPluginLackingFunctions",
+      "a hosted GPU plugin without one of the functions gpuhost calls while it runs",
+      "GPU_Open refuses it (-1) and unloads it, instead of crashing mid-game",
+      EARLIER("gpuhost_test.exe", "GpuHostOpen.RefusesAPluginLackingAFunctionItCallsAtRunTime", 1) },
+
+    /* ---- setting values ---- */
+    { "PluginNameOf1023Characters",
+      "GPUHOST/PluginName of 1023 characters, the longest value a setting can have",
+      "GPU_Open returns -1 without trying a cut path; the record is untouched",
+      OWN(PluginName1023Characters) },
+    { "PluginNameTooLongOrEmpty",
+      "PluginName absent, empty, naming a missing file, a text file, a folder, or 300 characters",
+      "GPU_Open returns -1, nothing called in any library, nothing changed",
+      EARLIER("gpuhost_test.exe", "GpuHostOpen.FailsWithNothingCalledAndNothingChanged", 1) },
+    { "PluginNameOf100Characters",
+      "a hosted plugin whose file name has 100 characters, chosen as PluginName",
+      "GPU_Open loads exactly that file",
+      OWN(PluginName100Characters) },
+    { "PluginNameInOtherCase",
+      "PluginName \"PSE_SOFT.DLL\" or \"Pse_Soft.Dll\" for the file pse_soft.dll",
+      "GPU_Open loads pse_soft.dll, as Windows finds file names",
+      OWN(PluginNameInOtherCase) },
+    { "HostedFileNamesOfAnyLength",
+      "a hosted plugin file name longer than the 32 characters of older dialogs",
+      "the selection dialog lists it and stores its whole name",
+      EARLIER("gpuhost_dialog_test.exe", "GpuHostDialog.LongFileNamesAreListedAndStoredWhole", 1) },
+    { "DriveLetterOf1023Characters",
+      "CDIOCTRL/DriveLetter \"E\" followed by 1022 more characters",
+      "its first character counts: CD_Open opens drive E and reads the disc",
+      OWN(DriveLetter1023Characters) },
+    { "DriveLetterInOtherCaseOrLonger",
+      "DriveLetter \"e\", \"E:\", \"E:\\\", empty, or naming no drive",
+      "the drive of the first character opens; empty or no drive gives -1",
+      EARLIER("cddirect_test.exe", "CdDirectDrive.OpenTakesTheDriveFromTheFirstCharacterOfDriveLetter", 1) },
+    { "DriveLetterThatIsNoLetter",
+      "DriveLetter \"1\", \" \", \"\\\", \"?\", \"*\", \".\" or a letter outside ASCII",
+      "CD_Open returns -1; reads give zeros and CD_Wait -1; close is harmless",
+      OWN(DriveLetterThatIsNoLetter) },
+
+    /* ---- disc addresses ---- */
+    { "CdDirectAddressesOffTheDisc",
+      "cddirect reads of 99:99:99, 255:255:255, 00:00:00, 00:01:74 and of no address at all",
+      "the image has the address in BCD and zero data, CD_Wait gives -1 once, the next good read works",
+      OWN(CdDirectAddressesOffTheDisc) },
+    { "CdDirectReadsPastTheEnd",
+      "cddirect reads of the sectors just past the end of the disc",
+      "zero data and the read error, as for any sector the drive does not deliver",
+      EARLIER("cddirect_test.exe", "CdDirectDrive.ReadingPastTheEndOfTheDiscRaisesTheReadError", 1) },
+    { "CdIdleAddressesOffTheDisc",
+      "cdidle reads of the same addresses",
+      "the one empty image every time, CD_Wait -1",
+      OWN(CdIdleAddressesOffTheDisc) },
+
+    /* ---- DMA ---- */
+    { "DmaOfMoreThanAllRam",
+      "a GPU-to-RAM block transfer of 3 MB (3072 blocks of 256 words) from 256 bytes before the end",
+      "every word wraps inside the 2 MB, none touches the faulting pages around them; one notify",
+      OWN(DmaGpuToRamOfMoreThanAllRam) },
+    { "DmaAcrossTheEndAndBack",
+      "1 MB of VRAM uploaded from 256 bytes before the end of RAM and read back",
+      "the words come back exactly as they wrapped, inside RAM",
+      OWN(DmaRamToGpuAcrossTheEndAndBack) },
+    { "DmaPastTheEndAndNegativeCounts",
+      "block transfers past the end, in the 8 MB mirror, with block counts of 0 and 0xFFFFFFFF",
+      "the recorded words and RAM bytes are exactly the wrapped ones; negative counts move nothing",
+      EARLIER("gpuhost_test.exe", "GpuHostDma.TransfersAgainstTheRecordingPlugin", 1) },
+    { "DmaWalksOfAnyLength",
+      "RAM walks past the end, unaligned across the end, and longer than all of RAM",
+      "every byte lands inside the 2 MB, the guard behind them untouched",
+      EARLIER("gpuhost_logic_test.exe", "GpuHostLogic.*Ram*", 3) },
+    { "UnknownDmaChannel",
+      "GPU_DmaExec with channel control values gpuhost does not know",
+      "one line \"gpudma unknown %08x\" on the standard output, nothing transferred",
+      EARLIER("gpuhost_test.exe", "GpuHostDma.UnknownChannelWritesExactlyOneLineToStandardOutput", 1) },
+
+    /* ---- calls out of order ---- */
+    { "PadIdlePollBeforeInitHeader",
+      "padidle polled before any init-header, and after an init-header without a buffer",
+      "nothing is written anywhere",
+      EARLIER("padidle_test.exe",
+              "PadIdle.PollBeforeAnyInitHeaderWritesNothing:"
+              "PadIdle.InitHeaderWithoutABufferWritesNothingAndLaterPollsNeither", 2) },
+    { "PadKeysPollBeforeInitHeader",
+      "padkeys polled and vibrated before open and init-header, then given no buffer",
+      "nothing is written; the first real buffer gets exactly its header and buttons",
+      OWN(PadKeysPollBeforeInitHeader) },
+    { "MousePadPollBeforeInitHeader",
+      "mousepad polled before open and init-header, opened without a record, given no buffer",
+      "nothing is read or written through a null pointer; later polls reach the right buffer",
+      EARLIER("mousepad_calls_test.exe", "MousePadCalls.WithoutADeviceOrABufferNothingIsReadOrWrittenThroughNull", 1) },
+    { "CdDirectReadsWithoutADrive",
+      "cddirect read before any open, after a failed open and after close",
+      "zeros and the read error; the track queries give -1 and leave the buffer",
+      EARLIER("cddirect_test.exe", "CdDirectDrive.WithoutAnOpenDriveReadsGiveZerosAndAnError", 1) },
+    { "GpuHostCloseTwice",
+      "GPU_Close without open, and twice after open",
+      "nothing is called in any library; the next open works",
+      EARLIER("gpuhost_test.exe", "GpuHostClose.WithoutOpenOrTwiceCallsNothing", 1) },
+    { "CloseTwice",
+      "each other plugin's close entry point without open, and twice after an open",
+      "nothing happens; the next open succeeds",
+      OWN(CloseTwiceAndWithoutOpen) },
+    { "CdDirectOpenTwice",
+      "CD_Open a second time without a close",
+      "the drive and the sector buffer of the first open are released",
+      EARLIER("cddirect_seam_test.exe", "CdDirectSeam.OpenWithoutCloseReleasesTheEarlierDrive", 1) },
+    { "MousePadOpenTwice",
+      "JOY1_Open a second time without a close",
+      "the DirectInput objects and the event of the first open are released",
+      EARLIER("mousepad_calls_test.exe", "MousePadCalls.ASecondOpenStartsAfreshInsteadOfLeaking", 1) },
+
+    /* ---- the configurator ----
+     * Rows for KOVACFG.EXE come here when it is built, each run against a
+     * program directory of its own:
+     *   300 libraries in PLUGIN\ (more than the 256 catalogue entries);
+     *   the broken libraries above (garbage, empty, truncated, 64-bit,
+     *     DllMain failing: tests/bin/refuses_load.dll) in PLUGIN\;
+     *   plugins whose about record has unterminated texts or family code
+     *     0, 6 or 255 (tests/bin/bad_info_*.dll);
+     *   plugin file names of 100 characters;
+     *   KOVA.INI values of 1023 characters and with odd case;
+     *   a read-only KOVA.INI and a read-only installed plugin;
+     *   no PLUGIN\ folder at all;
+     *   command lines of 255 characters and of 40 words. */
+};
+
+#undef OWN
+#undef EARLIER
+
+class Hostile : public testing::TestWithParam<HostileRow> {};
+
+TEST_P(Hostile, Survives)
+{
+    const HostileRow &row = GetParam();
+    SCOPED_TRACE(std::string("input: ") + row.input + "\n  expected: " + row.outcome);
+    if (row.check)
+        row.check();
+    else
+        ExpectEarlierTestsPass(row.program, row.filter, row.tests);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Hostile, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<HostileRow> &param) {
+                             return std::string(param.param.name);
+                         });
+
+} // namespace
