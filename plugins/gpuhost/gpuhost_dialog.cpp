@@ -113,7 +113,7 @@ static void OnOk(HWND dialog)
 {
     /* An empty list has nothing to store: the earlier choice stays. */
     LRESULT selected = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0);
-    if (selected >= 0 && selected < HostedCount && ConfigHost->writeSetting)
+    if (selected >= 0 && selected < HostedCount && ConfigHost && ConfigHost->writeSetting)
         ConfigHost->writeSetting(GPUHOST_SECTION, GPUHOST_KEY_PLUGIN, HostedNames[selected]);
     EndDialog(dialog, 0);
 }
@@ -160,7 +160,7 @@ extern "C" {
 int32_t KOVA_CALL GPU_Configure(HostServices *host)
 {
     ConfigHost = host;
-    DialogBoxParamA(GpuHostInstance, MAKEINTRESOURCEA(IDD_GPUHOST_CONFIG), host->mainWindow,
+    DialogBoxParamA(GpuHostInstance, MAKEINTRESOURCEA(IDD_GPUHOST_CONFIG), host ? host->mainWindow : NULL,
                     ConfigDialogProc, 0);
     ConfigHost = NULL;
     return 0;

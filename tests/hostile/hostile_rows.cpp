@@ -534,3 +534,48 @@ void CloseTwiceAndWithoutOpen()
         close();
     }
 }
+
+void ConfigureWithoutARecord()
+{
+    /* Message-box plugins: the box is recorded, not shown. */
+    struct Row {
+        const char *file;
+        const char *configure;
+        const char *caption;
+    };
+    static const Row notes[] = {
+        { "cdidle.dll", "CD_Configure", "CDIdle config" },
+        { "padidle.dll", "JOY0_Configure", "PadIdle Config" },
+        { "padkeys.dll", "JOY0_Configure", "PadKeys Config" },
+        { "mousepad.dll", "JOY1_Configure", "MousePad config" },
+    };
+    for (const Row &row : notes) {
+        SCOPED_TRACE(row.file);
+        Library lib(ShippedPath(row.file));
+        PluginConfigureFn configure = lib.Get<PluginConfigureFn>(row.configure);
+        ASSERT_TRUE(configure);
+        MessageBoxRecorder boxes(lib.handle());
+        EXPECT_EQ(0, configure(NULL));
+        ASSERT_EQ(1u, boxes.calls().size());
+        EXPECT_EQ(NULL, boxes.calls()[0].owner);
+        EXPECT_EQ(row.caption, boxes.calls()[0].caption);
+    }
+    /* Dialog plugins: the dialog opens without an owner; OK (which would
+       store the choice) and then Cancel write nowhere. */
+    static const Row dialogs[] = {
+        { "gpuhost.dll", "GPU_Configure", "GpuHostPro Configuration" },
+        { "cddirect.dll", "CD_Configure", "IOControl Setup" },
+    };
+    for (const Row &row : dialogs) {
+        for (int button : { IDOK, IDCANCEL }) {
+            SCOPED_TRACE(testing::Message() << row.file << " button " << button);
+            Library lib(ShippedPath(row.file));
+            PluginConfigureFn configure = lib.Get<PluginConfigureFn>(row.configure);
+            ASSERT_TRUE(configure);
+            BoxAnswerer answer(row.caption, button);
+            EXPECT_EQ(0, configure(NULL));
+            EXPECT_TRUE(answer.seen);
+            EXPECT_EQ(NULL, answer.owner);
+        }
+    }
+}

@@ -33,5 +33,6 @@ void DmaRamToGpuAcrossTheEndAndBack();
 /* Calls out of order. */
 void PadKeysPollBeforeInitHeader();
 void CloseTwiceAndWithoutOpen();
+void ConfigureWithoutARecord();
 
 #endif

@@ -169,6 +169,11 @@ const HostileRow kRows[] = {
       "the DirectInput objects and the event of the first open are released",
       EARLIER("mousepad_calls_test.exe", "MousePadCalls.ASecondOpenStartsAfreshInsteadOfLeaking", 1) },
 
+    { "ConfigureWithoutARecord",
+      "each plugin's configure entry point called with a null HostServices",
+      "the note or dialog appears without an owner, OK writes nowhere, 0 is returned; no crash",
+      OWN(ConfigureWithoutARecord) },
+
     /* ---- the configurator ----
      * Rows for KOVACFG.EXE come here when it is built, each run against a
      * program directory of its own:

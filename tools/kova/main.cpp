@@ -32,6 +32,9 @@ int FailureCount();
 
 int main(int argc, char **argv)
 {
+    /* A library that cannot be loaded is a line of the transcript, not a
+       system box waiting for someone to close it. */
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HINSTANCE instance = GetModuleHandleA(NULL);
     if (!SetUpHost(instance))
         return 1;

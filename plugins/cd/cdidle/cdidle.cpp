@@ -73,7 +73,7 @@ void KOVA_CALL CD_GetSeek(void)
 
 int32_t KOVA_CALL CD_Configure(HostServices *host)
 {
-    MessageBoxA(host->mainWindow, "No configuration is required", "CDIdle config", MB_OK);
+    MessageBoxA(host ? host->mainWindow : NULL, "No configuration is required", "CDIdle config", MB_OK);
     return 0;
 }
 

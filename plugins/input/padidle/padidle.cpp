@@ -45,7 +45,7 @@ void KOVA_CALL JOY0_Poll(void)
 
 int32_t KOVA_CALL JOY0_Configure(HostServices *host)
 {
-    MessageBoxA(host->mainWindow, "This plugin doesn't require configuration", "PadIdle Config", MB_OK);
+    MessageBoxA(host ? host->mainWindow : NULL, "This plugin doesn't require configuration", "PadIdle Config", MB_OK);
     return 0;
 }
 
