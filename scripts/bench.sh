@@ -8,11 +8,9 @@
 # not to be run while it runs (the GPU benchmark uses the tests' Wine
 # prefix).
 #
-# A benchmark script of its own joins the report by printing rows
-#   row<TAB>benchmark<TAB>figure<TAB>aim<TAB>met
-# on its standard output: scripts/bench-configurator.sh, once it exists
-# (start-up of KOVACFG.EXE to its main dialog, with the six plugins and with
-# 256 plugins in PLUGIN\), is run here in that way.
+# Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh and
+# scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
+# dialog, with the six plugins and with 256 plugins in PLUGIN\).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 MB=${1:-64}
@@ -79,14 +77,15 @@ row "cddirect raw ReadFile, $disc" "$raw" "(reference)" "-"
 row "cddirect CD_Read, $disc" "$plugin" "(see the ratio)" "-"
 row "cddirect seeks per sequential run" "$seeks" "1 (none after the first)" "$([ "$seeks" = 1 ] && echo yes || echo no)"
 
-# ---- configurator start-up (its own script, when there is one) ----
-if [ -x scripts/bench-configurator.sh ]; then
-    run "$ROWS.cfg" scripts/bench-configurator.sh
-    grep -P '^row\t' "$ROWS.cfg" | cut -f2- >> "$ROWS" || true
-else
-    row "configurator start-up to the main dialog, six plugins" "not built yet" "-" "-"
-    row "configurator start-up to the main dialog, 256 plugins" "not built yet" "-" "-"
-fi
+# ---- configurator start-up ----
+run "$ROWS.cfg" scripts/bench-startup.sh
+for c in six-plugins 256-plugins; do
+    line=$(grep "^startup $c " "$ROWS.cfg" || true)
+    best=$(sed -n 's/.*best_ms=\([0-9.]*\).*/\1/p' <<< "$line")
+    median=$(sed -n 's/.*median_ms=\([0-9.]*\).*/\1/p' <<< "$line")
+    row "configurator start-up to the main dialog, ${c%-plugins} plugins in PLUGIN\\" \
+        "best ${best:-?} ms, median ${median:-?} ms" "none (about 600 ms of it is the splash's three 200 ms ticks)" "-"
+done
 
 # ---- the report ----
 echo "Machine: $(nproc) cores (nproc), $(lscpu | sed -n 's/^Model name: *//p') (lscpu)," \

@@ -24,13 +24,16 @@ cmake --build --preset mingw-i686 --target demo >/dev/null
 . tests/rig/session.sh
 kova_prefix_ensure "$ROOT/build/wine-demo"
 trap kova_session_stop EXIT
+# The demo appears to Windows programs as C:\KOVA, where a user would put
+# it, so that its paths (and the tour's pictures) show no build folder.
+ln -sfn "$ROOT/build/demo" "$WINEPREFIX/drive_c/KOVA"
 
 if [ "$TOUR" = 0 ]; then
     kova_wine_start
     # On a desktop with a window manager, let it manage Wine's windows.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
-    cd build/demo
-    wine KOVACFG.exe
+    cd "$WINEPREFIX/drive_c/KOVA"
+    wine 'C:\KOVA\KOVACFG.exe'
     exit 0
 fi
 
@@ -40,7 +43,7 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 rm -rf build/tour
 mkdir -p build/tour
 status=0
-wine build/bin/KOVATOUR.exe "$(winepath -w build/demo)" "$ROOT/build/tour" || status=$?
+wine build/bin/KOVATOUR.exe 'C:\KOVA' "$ROOT/build/tour" || status=$?
 if [ -f build/demo/STANDIN.LOG ]; then
     cp build/demo/STANDIN.LOG build/tour/STANDIN.LOG
 fi

@@ -1,0 +1,421 @@
+/* The release ZIP as a user gets it: its exact entries, then unpacked into a
+ * fresh folder with the stand-in beside it as KOVA.EXE, the configurator
+ * started there, Save and Run. */
+#include "cddirect_res.h" /* first: it defines IDC_STATIC unguarded */
+#include "gpuhost_res.h"
+
+#include <algorithm>
+#include <string.h>
+
+#include "cfg_test.h"
+
+namespace {
+
+/* ---- the ZIP's central directory ---- */
+
+struct ZipEntry {
+    std::string name;
+    uint32_t size;
+};
+
+uint16_t Le16(const std::vector<uint8_t> &b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+uint32_t Le32(const std::vector<uint8_t> &b, size_t at)
+{
+    return Le16(b, at) | (static_cast<uint32_t>(Le16(b, at + 2)) << 16);
+}
+
+/* The entries as the archive's central directory lists them; empty with a
+   test failure when the archive is not a well-formed ZIP. */
+std::vector<ZipEntry> ZipEntries(const std::string &path)
+{
+    std::vector<ZipEntry> entries;
+    std::vector<uint8_t> zip = ReadFileBytes(path);
+    const size_t kEndSize = 22, kEntrySize = 46;
+    if (zip.size() < kEndSize) {
+        ADD_FAILURE() << path << " is missing or too short";
+        return entries;
+    }
+    /* The end record is the last thing in the file, before a comment. */
+    size_t end = zip.size() - kEndSize;
+    while (end > 0 && Le32(zip, end) != 0x06054b50u)
+        end--;
+    if (Le32(zip, end) != 0x06054b50u) {
+        ADD_FAILURE() << path << " has no end of central directory";
+        return entries;
+    }
+    uint16_t count = Le16(zip, end + 10);
+    size_t at = Le32(zip, end + 16);
+    for (uint16_t i = 0; i < count; i++) {
+        if (at + kEntrySize > end || Le32(zip, at) != 0x02014b50u) {
+            ADD_FAILURE() << "central directory entry " << i << " is broken";
+            return entries;
+        }
+        size_t nameLength = Le16(zip, at + 28);
+        size_t extraLength = Le16(zip, at + 30);
+        size_t commentLength = Le16(zip, at + 32);
+        if (at + kEntrySize + nameLength > end) {
+            ADD_FAILURE() << "central directory entry " << i << " runs past its end";
+            return entries;
+        }
+        ZipEntry entry;
+        entry.name.assign(reinterpret_cast<const char *>(&zip[at + kEntrySize]), nameLength);
+        entry.size = Le32(zip, at + 24);
+        entries.push_back(entry);
+        at += kEntrySize + nameLength + extraLength + commentLength;
+    }
+    return entries;
+}
+
+/* ---- the Unix side ---- */
+
+/* The Unix path of a Windows path (Wine's own conversion). */
+std::string UnixPath(const std::string &windowsPath)
+{
+    typedef char *(CDECL * ToUnixFn)(LPCWSTR);
+    ToUnixFn toUnix = reinterpret_cast<ToUnixFn>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) {
+        ADD_FAILURE() << "not running under Wine";
+        return "";
+    }
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    char *unix = toUnix(wide.c_str());
+    std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+/* Runs a shell command on the Unix side and returns its exit status (-1:
+   it did not end in time). Wine starts Unix programs but does not see them
+   end, so the shell writes its status into a marker file. */
+int RunShell(const std::string &command, const std::string &scratch)
+{
+    std::string marker = scratch + "shell-status";
+    DeleteFileA(marker.c_str());
+    std::string line = "/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\"";
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    if (!CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    DWORD start = GetTickCount();
+    std::string status;
+    while ((status = ReadFileText(marker)).empty() || status.back() != '\n') {
+        if (GetTickCount() - start > 60000)
+            return -1;
+        Sleep(20);
+    }
+    DeleteFileA(marker.c_str());
+    return atoi(status.c_str());
+}
+
+/* ---- what the package holds ---- */
+
+struct Shipped {
+    const char *file;       /* in PLUGIN\ */
+    int listId;             /* the main dialog's list of its family */
+    const char *listed;     /* its line there */
+    const char *installed;  /* its fixed name */
+};
+
+const Shipped kPlugins[] = {
+    { "gpuhost.dll", IDC_GPU_LIST, "GPUHost 1.0", "GpuRend.dll" },
+    { "cddirect.dll", IDC_CD_LIST, "CDDirect 1.0", "CDRend.dll" },
+    { "cdidle.dll", IDC_CD_LIST, "CDIdle 1.0", "CDRend.dll" },
+    { "padkeys.dll", IDC_JOY0_LIST, "PadKeys 1.0", "Joy0Rend.dll" },
+    { "padidle.dll", IDC_JOY0_LIST, "PadIdle 1.0", "Joy0Rend.dll" },
+    { "mousepad.dll", IDC_JOY1_LIST, "MousePad 1.0", "Joy1Rend.dll" },
+};
+
+const Shipped *PluginByFile(const std::string &file)
+{
+    for (const Shipped &p : kPlugins)
+        if (_stricmp(p.file, file.c_str()) == 0)
+            return &p;
+    return NULL;
+}
+
+/* The libraries of a folder in the order the directory search gives them,
+   which is the order the configurator lists them in. */
+std::vector<std::string> LibrariesInSearchOrder(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*.dll").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool FolderIsEmpty(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool empty = true;
+    do {
+        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, ".."))
+            empty = false;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
+/* A fresh folder with the package unpacked into it. */
+struct Unpacked {
+    ScratchDir scratch{ "KOVA release" };
+    ScratchDir work{ "release work" };
+    std::string dir;
+    int status;
+    Unpacked()
+    {
+        dir = scratch.path();
+        status = RunShell("unzip -q '" + std::string(KOVA_RELEASE_ZIP_UNIX) + "' -d '" +
+                              UnixPath(dir) + "'",
+                          work.path());
+    }
+};
+
+} // namespace
+
+TEST(ReleasePackage, HoldsExactlyTheProgramDirectoryAndNothingElse)
+{
+    std::vector<std::string> names;
+    for (const ZipEntry &entry : ZipEntries(KOVA_RELEASE_ZIP)) {
+        names.push_back(entry.name);
+        /* A folder is an entry of its own, so that an empty one survives. */
+        if (entry.name.back() == '/')
+            EXPECT_EQ(0u, entry.size) << entry.name;
+        else
+            EXPECT_LT(0u, entry.size) << entry.name;
+    }
+    std::sort(names.begin(), names.end());
+    const std::vector<std::string> want = {
+        "BIOS/",
+        "KOVACFG.EXE",
+        "MEMCARDS/",
+        "PLUGIN/",
+        "PLUGIN/PSEMU/",
+        "PLUGIN/cddirect.dll",
+        "PLUGIN/cdidle.dll",
+        "PLUGIN/gpuhost.dll",
+        "PLUGIN/mousepad.dll",
+        "PLUGIN/padidle.dll",
+        "PLUGIN/padkeys.dll",
+        "README.TXT",
+    };
+    EXPECT_EQ(want, names);
+}
+
+TEST(ReleasePackage, UnpacksToTheBuiltFilesAndEmptyFolders)
+{
+    Unpacked u;
+    ASSERT_EQ(0, u.status) << "unzip failed";
+    EXPECT_EQ(ReadFileBytes(ShippedPath("KOVACFG.exe")), ReadFileBytes(u.dir + "KOVACFG.EXE"));
+    for (const Shipped &p : kPlugins)
+        EXPECT_EQ(ReadFileBytes(ShippedPath(p.file)), ReadFileBytes(u.dir + "PLUGIN\\" + p.file))
+            << p.file;
+    const char *const kEmpty[] = { "PLUGIN\\PSEMU\\", "BIOS\\", "MEMCARDS\\" };
+    for (const char *folder : kEmpty) {
+        DWORD attributes = GetFileAttributesA((u.dir + folder).c_str());
+        EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            << folder << " is not there";
+        EXPECT_TRUE(FolderIsEmpty(u.dir + folder)) << folder;
+    }
+    EXPECT_FALSE(FileExists(u.dir + "KOVA.INI")) << "the first Save makes it";
+    EXPECT_FALSE(FileExists(u.dir + "KOVA.EXE")) << "the user's own";
+}
+
+TEST(ReleasePackage, ReadmeIsATextForWindowsUsersThatNamesWhatTheyNeed)
+{
+    Unpacked u;
+    ASSERT_EQ(0, u.status) << "unzip failed";
+    std::string text = ReadFileText(u.dir + "README.TXT");
+    ASSERT_FALSE(text.empty());
+    /* Every line ends in CR LF, and none is wider than a console window. */
+    size_t lineStart = 0;
+    int lineNumber = 1;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\r') {
+            EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "lone CR in line " << lineNumber;
+        } else if (text[i] == '\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "LF without CR in line " << lineNumber;
+            EXPECT_LE(i - 1 - lineStart, 79u) << "line " << lineNumber << " is too long";
+            lineStart = i + 1;
+            lineNumber++;
+        } else {
+            EXPECT_TRUE(text[i] >= 32 && text[i] < 127) << "not plain ASCII in line " << lineNumber;
+        }
+    }
+    EXPECT_EQ(text.size(), lineStart) << "the last line has no line end";
+
+    const char *const kNamed[] = {
+        "KOVACFG.EXE", "gpuhost.dll", "cddirect.dll", "cdidle.dll", "padkeys.dll", "padidle.dll",
+        "mousepad.dll", "PLUGIN\\PSEMU\\", "KOVA.INI", "GpuRend.dll", "SpuRend.dll", "Joy0Rend.dll",
+        "Joy1Rend.dll", "CDRend.dll", "Save", "Run", "KOVA.EXE", "BIOS\\", "MEMCARDS\\",
+    };
+    for (const char *name : kNamed)
+        EXPECT_NE(std::string::npos, text.find(name)) << "README.TXT does not name " << name;
+}
+
+TEST(ReleasePackage, UnpackedBesideKovaExeItListsSavesAndRunsTheSixPlugins)
+{
+    Unpacked u;
+    ASSERT_EQ(0, u.status) << "unzip failed";
+    const std::string &dir = u.dir;
+    ASSERT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir + "KOVA.EXE"));
+
+    /* What the lists should show: every family in the order the directory
+       search finds its libraries, the first one preselected. */
+    std::vector<std::string> order = LibrariesInSearchOrder(dir + "PLUGIN\\");
+    ASSERT_EQ(dimof(kPlugins), order.size());
+    struct Family {
+        const char *name;
+        int listId;
+        std::vector<std::string> listed;
+        std::vector<std::string> files;
+    } families[] = {
+        { "Graphics", IDC_GPU_LIST, {}, {} },
+        { "Sound", IDC_SPU_LIST, {}, {} },
+        { "Pad1", IDC_JOY0_LIST, {}, {} },
+        { "Pad2", IDC_JOY1_LIST, {}, {} },
+        { "CD-ROM", IDC_CD_LIST, {}, {} },
+    };
+    for (const std::string &file : order) {
+        const Shipped *p = PluginByFile(file);
+        ASSERT_TRUE(p != NULL) << file;
+        for (Family &f : families)
+            if (f.listId == p->listId) {
+                f.listed.push_back(p->listed);
+                f.files.push_back(p->file);
+            }
+    }
+
+    Configurator cfg(dir);
+    ASSERT_TRUE(cfg.started());
+    HWND main = cfg.Main();
+    ASSERT_TRUE(main != NULL);
+    for (const Family &f : families) {
+        EXPECT_EQ(f.listed, ComboItems(main, f.listId)) << f.name;
+        EXPECT_EQ(f.listed.empty() ? -1 : 0, ComboSelection(main, f.listId)) << f.name;
+        EXPECT_EQ(!f.listed.empty(), Enabled(main, f.listId)) << f.name;
+    }
+
+    /* Save as it comes: KOVA.INI made, the first of every family installed. */
+    Click(main, IDC_SAVE);
+    EXPECT_EQ("[KOVA]\r\nEmulateBios=on\r\nDebugger=off\r\nVerbose=off\r\nDisasm=off\r\n"
+              "CDUseCache=off\r\nUseSerial=off\r\nCpuMode=Compiler\r\nCDCountry=0\r\n"
+              "MemCard1=\r\nMemCard2=\r\n",
+              ReadFileText(dir + "KOVA.INI"));
+    EXPECT_FALSE(FileExists(dir + "SpuRend.dll"));
+    for (const Family &f : families) {
+        if (f.files.empty())
+            continue;
+        const Shipped *first = PluginByFile(f.files[0]);
+        EXPECT_EQ(ReadFileBytes(ShippedPath(first->file)), ReadFileBytes(dir + first->installed))
+            << f.name << ": " << first->installed << " is not a copy of " << first->file;
+    }
+
+    /* Ready for a run in this prefix: a hosted GPU plugin chosen in
+       gpuhost's dialog, cddirect on the CD-ROM drive E:, the keyboard pad. */
+    ASSERT_TRUE(CopyFileTo(TestBinPath("pse_soft.dll"), dir + "PLUGIN\\PSEMU\\pse_soft.dll"));
+    ClickLater(main, IDC_GPU_CONFIGURE);
+    HWND gpu = WaitForDialog("GpuHostPro Configuration", cfg.processId());
+    ASSERT_TRUE(gpu != NULL);
+    EXPECT_EQ(std::vector<std::string>({ "Soft 2.3" }), ComboItems(gpu, IDC_HOSTED_LIST));
+    SelectCombo(gpu, IDC_HOSTED_LIST, 0);
+    ASSERT_TRUE(Answer("GpuHostPro Configuration", IDOK, NULL, cfg.processId()));
+
+    auto selectListed = [&](int listId, const char *listed) {
+        std::vector<std::string> items = ComboItems(main, listId);
+        auto it = std::find(items.begin(), items.end(), listed);
+        ASSERT_TRUE(it != items.end()) << listed;
+        SelectCombo(main, listId, static_cast<int>(it - items.begin()));
+    };
+    selectListed(IDC_CD_LIST, "CDDirect 1.0");
+    selectListed(IDC_JOY0_LIST, "PadKeys 1.0");
+    ClickLater(main, IDC_CD_CONFIGURE);
+    HWND cd = WaitForDialog("IOControl Setup", cfg.processId());
+    ASSERT_TRUE(cd != NULL);
+    EXPECT_EQ(std::vector<std::string>({ "E:\\" }), ComboItems(cd, IDC_DRIVE_LETTER));
+    ASSERT_TRUE(Answer("IOControl Setup", IDOK, NULL, cfg.processId()));
+    std::string ini = ReadFileText(dir + "KOVA.INI");
+    EXPECT_NE(std::string::npos, ini.find("[GPUHOST]\r\nPluginName=pse_soft.dll\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("[CDIOCTRL]\r\nDriveLetter=E\r\n")) << ini;
+
+    Click(main, IDC_SAVE);
+    const struct {
+        const char *installed;
+        const char *file;
+    } installs[] = {
+        { "GpuRend.dll", "gpuhost.dll" },
+        { "CDRend.dll", "cddirect.dll" },
+        { "Joy0Rend.dll", "padkeys.dll" },
+        { "Joy1Rend.dll", "mousepad.dll" },
+    };
+    for (const auto &i : installs)
+        EXPECT_EQ(ReadFileBytes(ShippedPath(i.file)), ReadFileBytes(dir + i.installed))
+            << i.installed << " is not a copy of " << i.file;
+
+    Click(main, IDC_RUN);
+    EXPECT_EQ(0u, cfg.Exit());
+
+    std::vector<std::string> transcript = SplitLines(ReadFileText(dir + "STANDIN.LOG"));
+    const std::vector<std::string> head = {
+        "KOVA stand-in",
+        "argc 1",
+        "argv[0] " + dir + "KOVA.EXE",
+        "settings [KOVA]",
+        "  EmulateBios=on",
+        "  Debugger=off",
+        "  Verbose=off",
+        "  Disasm=off",
+        "  CDUseCache=off",
+        "  UseSerial=off",
+        "  CpuMode=Compiler",
+        "  CDCountry=0",
+        "  MemCard1=",
+        "  MemCard2=",
+        "SPU SpuRend.dll: not installed",
+        "GPU GpuRend.dll: loaded",
+        "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
+        "CD CDRend.dll: loaded",
+        "CD CD_Open -> 0",
+        "PAD1 Joy0Rend.dll: loaded",
+        "PAD1 JOY0_Open -> 0",
+        "PAD2 Joy1Rend.dll: loaded",
+        "PAD2 JOY1_Open -> 0",
+    };
+    ASSERT_GE(transcript.size(), head.size());
+    EXPECT_EQ(head, std::vector<std::string>(transcript.begin(), transcript.begin() + head.size()));
+    /* Each plugin did its work and was closed again. */
+    const char *const kLater[] = {
+        "GPU readback: 128 words equal",
+        "CD CD_Read 00:02:16 -> header 00 02 16 00 data 01 43 44 30 30 31 01 00 |.CD001..|",
+        "PAD1 poll report 42 41 5a ff ff",
+        "PAD2 poll report 42 12 5a ff ff 00 00",
+        "PAD2 JOY1_Close",
+        "PAD1 JOY0_Close",
+        "CD CD_Close",
+        "GPU GPU_Close",
+    };
+    for (const char *line : kLater)
+        EXPECT_NE(transcript.end(), std::find(transcript.begin(), transcript.end(), line)) << line;
+    EXPECT_EQ("result: ok", transcript.back());
+}
