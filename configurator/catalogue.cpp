@@ -134,6 +134,7 @@ void ConfigurePlugin(HWND dialog, int family)
     HMODULE library = LoadLibraryA(path);
     if (!library)
         return;
+    TakeSettingsWriteFailure(); /* only the writes of this call count */
     for (const FamilyRow &row : kFamilies) {
         PluginConfigureFn configure = GetProcAs<PluginConfigureFn>(library, row.configureName);
         if (configure) {
@@ -142,6 +143,10 @@ void ConfigurePlugin(HWND dialog, int family)
         }
     }
     FreeLibrary(library);
+    /* The plugin stored its choices at once; the user learns here that
+       they were lost, rather than at the emulator's next start. */
+    if (TakeSettingsWriteFailure())
+        ReportUnwrittenSettings(dialog, "The plugin's settings");
 }
 
 bool CopyLibrary(const char *source, const char *target)

@@ -63,6 +63,12 @@ void LoadSettings();
 void SaveSettings(HWND dialog);
 int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out);
 int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value);
+/* Whether a WriteSetting since the last call did not reach KOVA.INI (a
+   read-only or locked file); the next call starts afresh. */
+bool TakeSettingsWriteFailure();
+/* The one message about that, owned by owner: what + " could not be
+   written to " + the file. */
+void ReportUnwrittenSettings(HWND owner, const char *what);
 
 /* ---- plugin catalogue (catalogue.cpp) ---- */
 

@@ -31,10 +31,42 @@ int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out)
     return 0;
 }
 
+/* Windows refuses to write a read-only file; the check makes it so also
+   where the file system would let its owner write, so that a KOVA.INI the
+   user protected stays as it is, whoever writes. */
+static bool SettingsFileReadOnly()
+{
+    DWORD attributes = GetFileAttributesA(settingsPath);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+/* A write that did not reach the file since the last look. A plugin is
+   not told (its result is always 0); the user is, once the plugin's call
+   or Save is over. */
+static bool writeFailed;
+
 int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value)
 {
-    WritePrivateProfileStringA(section, key, value, settingsPath);
+    if (SettingsFileReadOnly() || !WritePrivateProfileStringA(section, key, value, settingsPath))
+        writeFailed = true;
     return 0;
+}
+
+bool TakeSettingsWriteFailure()
+{
+    bool failed = writeFailed;
+    writeFailed = false;
+    return failed;
+}
+
+void ReportUnwrittenSettings(HWND owner, const char *what)
+{
+    char message[MAX_PATH + 160];
+    BufFormat(message, sizeof message,
+              "%s could not be written to %s.\r\n\r\n"
+              "Check that the file and its folder may be written to.",
+              what, settingsPath);
+    MessageBoxA(owner, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void LoadSettings()
@@ -58,15 +90,9 @@ void LoadSettings()
     settings.cdCountry = ParseCountry(value);
 }
 
-/* Save's own writes: the same profile function as writeSetting, but the
-   result counts, so that a read-only KOVA.INI does not pass unnoticed. */
-static bool saveFailed;
-static bool settingsReadOnly;
-
 static void SaveValue(const char *key, const char *value)
 {
-    if (settingsReadOnly || !WritePrivateProfileStringA(kSection, key, value, settingsPath))
-        saveFailed = true;
+    WriteSetting(kSection, key, value);
 }
 
 /* A list's selected entry, whole: file and port names may be as long as
@@ -81,11 +107,7 @@ static void SaveSelected(HWND dialog, const char *key, int listId)
 
 void SaveSettings(HWND dialog)
 {
-    saveFailed = false;
-    /* A read-only KOVA.INI is left as it is, as Windows leaves it, also
-       where the file system would let its owner write. */
-    DWORD attributes = GetFileAttributesA(settingsPath);
-    settingsReadOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    TakeSettingsWriteFailure(); /* whatever failed before was told already */
     if (settings.emulateBios == 0)
         SaveSelected(dialog, "RomName", IDC_BIOS_LIST);
     /* Without a BIOS image there is nothing else to run. */
@@ -107,14 +129,8 @@ void SaveSettings(HWND dialog)
     SaveSelected(dialog, "MemCard1", IDC_MEMCARD1);
     SaveSelected(dialog, "MemCard2", IDC_MEMCARD2);
 
-    if (saveFailed) {
-        char message[MAX_PATH + 128];
-        BufFormat(message, sizeof message,
-                  "The settings could not be written to %s.\r\n\r\n"
-                  "Check that the file and its folder may be written to.",
-                  settingsPath);
-        MessageBoxA(dialog, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
-    }
+    if (TakeSettingsWriteFailure())
+        ReportUnwrittenSettings(dialog, "The settings");
 
     static char failed[PLUGIN_TYPE_COUNT * (2 * MAX_PATH + 32)];
     failed[0] = '\0';

@@ -196,7 +196,7 @@ DialogDriver::Step Read(ListState *state)
 /* A configurator's view: gpuhost in PLUGIN\ of a program directory, loaded
    for one configure call, with a recording host record. */
 struct Configurator {
-    ProgramDir dir;
+    GpuProgramDir dir;
     PseLog log;
     TestWindow window;
     RecordingHost host;

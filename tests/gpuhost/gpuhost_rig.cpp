@@ -48,7 +48,7 @@ void PseLog::Clear() const
     DeleteFileA(path_.c_str());
 }
 
-ProgramDir::ProgramDir(const char *name) : dir(name)
+GpuProgramDir::GpuProgramDir(const char *name) : dir(name)
 {
     plugin = dir.MakeDir("PLUGIN");
     psemu = dir.MakeDir("PLUGIN\\PSEMU");
@@ -56,7 +56,7 @@ ProgramDir::ProgramDir(const char *name) : dir(name)
     EXPECT_TRUE(CopyFileTo(ShippedPath("cdidle.dll"), dir / "KOVAHOST.DLL"));
 }
 
-void ProgramDir::AddHosted(const char *built, const char *fileName) const
+void GpuProgramDir::AddHosted(const char *built, const char *fileName) const
 {
     std::string from = TestBinPath((std::string(built) + ".dll").c_str());
     std::string to = psemu + (fileName ? fileName : (std::string(built) + ".dll"));

@@ -29,11 +29,11 @@ private:
 /* A program directory: <dir>\KOVAHOST.DLL stands for the emulator's module
    (its file name gives the emulator's directory), gpuhost is copied to
    <dir>\PLUGIN\gpuhost.dll, hosted plugins go to <dir>\PLUGIN\PSEMU\. */
-struct ProgramDir {
+struct GpuProgramDir {
     ScratchDir dir;
     std::string plugin;  /* <dir>\PLUGIN\ */
     std::string psemu;   /* <dir>\PLUGIN\PSEMU\ */
-    explicit ProgramDir(const char *name);
+    explicit GpuProgramDir(const char *name);
     /* Copies test plugin <built>.dll into PLUGIN\PSEMU\ as fileName. */
     void AddHosted(const char *built, const char *fileName = NULL) const;
     std::string GpuHostPath() const { return plugin + "gpuhost.dll"; }

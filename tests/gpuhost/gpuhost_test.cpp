@@ -10,7 +10,7 @@ namespace {
    (unless null), a recording host record over 2 MB of RAM with guard bytes
    behind it, and an emulator module and window. */
 struct Rig {
-    ProgramDir dir;
+    GpuProgramDir dir;
     PseLog log;
     Library emulator;
     TestWindow window;
@@ -64,7 +64,7 @@ TEST(GpuHostOpen, LoadsTheChosenPluginFromTheEmulatorsDirectoryNotItsOwn)
 {
     /* gpuhost itself lives in another program directory, which has a
        different library under the same name. */
-    ProgramDir own("gpuhost-own");
+    GpuProgramDir own("gpuhost-own");
     own.AddHosted("pse_hw", "pse_soft.dll");
     GpuHost gpu(own.GpuHostPath());
     Rig rig("gpuhost-open");
@@ -355,7 +355,7 @@ TEST(GpuHostDma, UnknownChannelWritesExactlyOneLineToStandardOutput)
         { 0x00000401u, 0x00040010u, "" },
         { 0x01000200u, 0x00000010u, "" },
     };
-    ProgramDir dir("gpuhost-stdout");
+    GpuProgramDir dir("gpuhost-stdout");
     PseLog log(dir.dir);
     dir.AddHosted("pse_soft");
     ASSERT_TRUE(CopyFileTo(TestBinPath("gpuhost_dma_probe.exe"), dir.dir / "probe.exe"));

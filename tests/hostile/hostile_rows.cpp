@@ -119,7 +119,7 @@ std::vector<BrokenLibrary> BrokenHostedLibraries()
 /* gpuhost copied into PLUGIN\ of a program directory, with the record of
    an emulator whose module lies in that directory. */
 struct GpuRig {
-    ProgramDir dir;
+    GpuProgramDir dir;
     Library emulator;
     RecordingHost host;
     GpuHost gpu;

@@ -35,4 +35,17 @@ void PadKeysPollBeforeInitHeader();
 void CloseTwiceAndWithoutOpen();
 void ConfigureWithoutARecord();
 
+/* The configurator, KOVACFG.EXE in a program directory of its own
+   (hostile_cfg_rows.cpp). */
+void ThreeHundredLibraries();
+void BrokenLibrariesInThePluginFolder();
+void AboutRecordsOutOfBounds();
+void FileNamesOf100Characters();
+void KovaValuesOf1023CharactersAndOddCase();
+void PluginSettingsIntoAnUnwritableIni();
+void NoPluginFolder();
+void NoBiosOrMemcardFolders();
+void NothingButTheConfigurator();
+void CommandLinesOf255CharactersAnd40Words();
+
 #endif

@@ -174,23 +174,106 @@ const HostileRow kRows[] = {
       "the note or dialog appears without an owner, OK writes nowhere, 0 is returned; no crash",
       OWN(ConfigureWithoutARecord) },
 
-    /* ---- the configurator ----
-     * Rows for KOVACFG.EXE come here when it is built, each run against a
-     * program directory of its own:
-     *   300 libraries in PLUGIN\ (more than the 256 catalogue entries);
-     *   the broken libraries above (garbage, empty, truncated, 64-bit,
-     *     DllMain failing: tests/bin/refuses_load.dll) in PLUGIN\;
-     *   plugins whose about record has unterminated texts or family code
-     *     0, 6 or 255 (tests/bin/bad_info_*.dll);
-     *   plugin file names of 100 characters;
-     *   KOVA.INI values of 1023 characters and with odd case;
-     *   a read-only KOVA.INI and a read-only installed plugin;
-     *   no PLUGIN\ folder at all;
-     *   command lines of 255 characters and of 40 words. */
+    /* ---- the configurator: libraries in PLUGIN\ ---- */
+    { "ThreeHundredLibraries",
+      "300 libraries in PLUGIN\\: 270 plugins of all five families and of family code 0, "
+      "garbage, libraries without an about entry point",
+      "no message; the lists hold exactly the first 256 plugins found, in search order; "
+      "Save installs the last entry of every list",
+      OWN(ThreeHundredLibraries) },
+    { "BrokenLibrariesInThePluginFolder",
+      "garbage, an empty file, cdidle.dll cut after 2, 64, 1024 bytes and in half, a 64-bit "
+      "library and one whose DllMain fails, beside cdidle and padidle",
+      "passed over without a message; the two good plugins are listed and Save installs them",
+      OWN(BrokenLibrariesInThePluginFolder) },
+    { "NotPluginsInThePluginFolder",
+      "a text file, a folder named old.dll, a library without an about entry point, one with two "
+      "about entry points, family codes 0 and 6, texts without terminators",
+      "only plugins are catalogued, filed by their family code; the about box shows the texts cut",
+      EARLIER("configurator_dialog_test.exe",
+              "Catalogue.HostileEntriesAreSkippedAndTheTypeByteDecidesTheList", 1) },
+    { "AboutRecordsOutOfBounds",
+      "CD plugins whose about record gives family code 0, 6 or 255, or fills every text to its "
+      "last byte without a terminator",
+      "codes 0, 6 and 255 are in no list; the other is listed as 63 N and 1.0, its about box "
+      "shows 63, 63 and 1023 characters; Configure and Save work on it",
+      OWN(AboutRecordsOutOfBounds) },
+    { "FileNamesOf100Characters",
+      "a plugin file name of 100 characters, beside a library named after its first 31",
+      "both are listed; Configure loads the one of 100 characters and Save installs it",
+      OWN(FileNamesOf100Characters) },
+
+    /* ---- the configurator: KOVA.INI ---- */
+    { "KovaValuesOf1023CharactersAndOddCase",
+      "section KOVA with \"oFf\", \"INTERPRETER\", \"ON\"; with values of 1023 and of 4000 "
+      "characters that begin with those words; a plugin's value of 1023 characters beside it",
+      "odd case is understood; the long values leave every default and the country is their "
+      "first character; Save writes the known words and keeps the other sections whole",
+      OWN(KovaValuesOf1023CharactersAndOddCase) },
+    { "PluginValuesOf1023Characters",
+      "readSetting of a plugin's key of 1023 and of 1100 characters, into the contract's 1024 bytes",
+      "the 1023 characters whole, the first 1023 of the longer one; nothing past the 1024 bytes",
+      EARLIER("configurator_dialog_test.exe", "Settings.CallbacksReadAndWriteAnySectionOfKovaIni", 1) },
+    { "ReadOnlyKovaIni",
+      "Save with a read-only KOVA.INI, and with one that another program holds open",
+      "one message naming the file; the file as it was; the plugins are installed all the same",
+      EARLIER("configurator_dialog_test.exe",
+              "MainDialog.AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile", 1) },
+    { "PluginSettingsIntoAnUnwritableIni",
+      "a plugin's Configure writing its setting into a read-only KOVA.INI, or one held open",
+      "the file as it was; after the plugin's call one message naming the file",
+      OWN(PluginSettingsIntoAnUnwritableIni) },
+    { "ReadOnlyInstalledPlugin",
+      "Save over a read-only installed plugin, a locked source library and a locked installed file",
+      "one message naming each one not installed; those files as they were; the others installed",
+      EARLIER("configurator_dialog_test.exe",
+              "Install.FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage", 1) },
+
+    /* ---- the configurator: missing folders and programs ---- */
+    { "NoPluginFolder",
+      "no PLUGIN\\ folder, or a file named PLUGIN in its place, with all five plugins installed",
+      "every family's list, About and Configure disabled, their commands do nothing; Save "
+      "writes KOVA.INI and keeps the installed files",
+      OWN(NoPluginFolder) },
+    { "NoBiosOrMemcardFolders",
+      "no BIOS\\ and no MEMCARDS\\ folder; KOVA.INI with EmulateBios off and old card names",
+      "the lists empty and disabled, BIOS emulation on and kept on; Save writes it on and empty cards",
+      OWN(NoBiosOrMemcardFolders) },
+    { "NothingButTheConfigurator",
+      "KOVACFG.EXE alone in its folder: no KOVA.INI, no folders, no KOVA.EXE",
+      "everything without a source disabled; Save writes the first KOVA.INI and nothing else; "
+      "Run gives \"Cannot run KOVA.EXE\" and the dialog stays usable",
+      OWN(NothingButTheConfigurator) },
+    { "EmulatorMissing",
+      "Run with KOVA.EXE renamed away",
+      "\"Cannot run KOVA.EXE\" owned by the main dialog; the dialog stays usable, Run works again",
+      EARLIER("configurator_dialog_test.exe",
+              "Launch.AMissingEmulatorGivesAMessageAndTheDialogStaysUsable", 1) },
+    { "NoTimerForTheSplash",
+      "the splash's timer refused again and again",
+      "\"Too many clocks or timers!\" with Retry and Cancel; Cancel loads at once and goes on",
+      EARLIER("configurator_dialog_test.exe", "Splash.WithoutATimerRetryTriesAgainAndCancelLoadsAtOnce", 1) },
+
+    /* ---- the configurator: the command line ---- */
+    { "CommandLinesOf255CharactersAnd40Words",
+      "command lines of 255 characters (many words, one word) and of 40 words (with runs of "
+      "blanks, tabs, quotes and backslashes)",
+      "the stand-in receives exactly those words after its own path",
+      OWN(CommandLinesOf255CharactersAnd40Words) },
+    { "CommandLineTooLongToStart",
+      "a command line of 32760 characters, too long with the program path in front",
+      "a message that it is too long; nothing is started; the line stays",
+      EARLIER("configurator_dialog_test.exe", "Launch.ALineTooLongToStartIsRefusedWhole", 1) },
 };
 
 #undef OWN
 #undef EARLIER
+
+/* A failing row names itself, not its bytes. */
+void PrintTo(const HostileRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 class Hostile : public testing::TestWithParam<HostileRow> {};
 
