@@ -89,6 +89,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 int32_t KOVA_CALL GPU_Open(HostServices *host)
 {
+    /* Without a record there is no choice to read and no window to draw
+       in: refused before anything changes, as the other plugins do. */
+    if (!host || !host->readSetting)
+        return -1;
     FillBaseDirectory(host->hostInstance);
 
     char path[MAX_PATH];
