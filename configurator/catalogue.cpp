@@ -38,10 +38,8 @@ static bool CatalogueLibrary(PluginEntry *entry)
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return false;
     /* A library that needs a missing DLL must not stop the scan with a
-       system message box; the mode goes back before anything else runs. */
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE library = LoadLibraryA(path);
-    SetErrorMode(oldMode);
+       system message box. */
+    HMODULE library = LoadLibraryQuietly(path);
     if (!library)
         return false;
     bool answered = false;
@@ -131,7 +129,9 @@ void ConfigurePlugin(HWND dialog, int family)
     char path[MAX_PATH];
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return;
-    HMODULE library = LoadLibraryA(path);
+    /* The file may have changed since the scan: a library that no longer
+       loads does nothing, without a system message box. */
+    HMODULE library = LoadLibraryQuietly(path);
     if (!library)
         return;
     TakeSettingsWriteFailure(); /* only the writes of this call count */

@@ -30,9 +30,7 @@ static bool HostedHasRunTimeFunctions()
 int LoadHostedPlugin(const char *path)
 {
     /* A broken or foreign library fails quietly, without a system box. */
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE library = LoadLibraryA(path);
-    SetErrorMode(oldMode);
+    HMODULE library = LoadLibraryQuietly(path);
     Hosted.library = library;
     if (reinterpret_cast<uintptr_t>(library) < 32)
         return -1;
