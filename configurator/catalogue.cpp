@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "kova_files.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
@@ -65,28 +66,19 @@ void ScanPlugins()
     char pattern[MAX_PATH];
     if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll"))
         return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (catalogueCount >= MAX_PLUGINS)
-            break;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
+    ForEachFile(pattern, [](const char *name) {
+        /* A library that does not answer leaves its entry to the next. */
         PluginEntry *entry = &catalogue[catalogueCount];
-        if (!BufSet(entry->fileName, found.cFileName))
-            continue;
-        if (!CatalogueLibrary(entry))
-            continue;
+        if (!BufSet(entry->fileName, name) || !CatalogueLibrary(entry))
+            return true;
         catalogueCount++;
         PluginType type = entry->info.type;
         if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
             FamilyList *list = &familyLists[type - PLUGIN_TYPE_FIRST];
             list->entries[list->count++] = entry;
         }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+        return catalogueCount < MAX_PLUGINS;
+    });
 }
 
 void FillFamilyCombos(HWND dialog)

@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "kova_files.h"
 #include "kova_str.h"
 #include "resource.h"
 
@@ -13,18 +14,10 @@ int FillFileCombo(HWND dialog, int listId, const char *folder, const char *patte
     char path[MAX_PATH];
     int added = 0;
     if (ProgramPath(path, sizeof path, folder, pattern)) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(path, &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    continue;
-                SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0,
-                                    reinterpret_cast<LPARAM>(found.cFileName));
-                added++;
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
+        added = ForEachFile(path, [dialog, listId](const char *name) {
+            SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            return true;
+        });
     }
     if (added == 0) {
         EnableControl(dialog, listId, false);
