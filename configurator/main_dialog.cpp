@@ -180,6 +180,15 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         InitMainDialog(dialog);
         return TRUE;
+    case WM_DESTROY: {
+        /* The chooser button's icon was loaded for this dialog alone (at
+           its small size, so not shared): it goes with the dialog. */
+        HICON icon = reinterpret_cast<HICON>(
+            SendDlgItemMessageA(dialog, IDC_CHOOSE_FILE, BM_GETIMAGE, IMAGE_ICON, 0));
+        if (icon)
+            DestroyIcon(icon);
+        return FALSE;
+    }
     case WM_COMMAND:
         /* Button clicks only: list selections and typing are read on Save
            and Run. Escape (IDCANCEL) does not close it; only Exit does. */
