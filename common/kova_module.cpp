@@ -22,3 +22,11 @@ bool ModuleDirectory(HMODULE module, char *dst, size_t dstSize)
     CutAfterLastBackslash(dst);
     return true;
 }
+
+HMODULE LoadLibraryQuietly(const char *path)
+{
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE library = LoadLibraryA(path);
+    SetErrorMode(oldMode);
+    return library;
+}

@@ -15,6 +15,11 @@ void CutAfterLastBackslash(char *path);
    is checked). */
 bool ModuleDirectory(HMODULE module, char *dst, size_t dstSize);
 
+/* LoadLibraryA without the system's error boxes: a file that is no
+   library, or one that needs a DLL the machine lacks, gives null at once
+   instead of stopping the caller with a message it did not ask for. */
+HMODULE LoadLibraryQuietly(const char *path);
+
 /* Windows' GetProcAddress gives a generic function pointer; this turns it
    into the typed one without a cast warning. Null when not exported. */
 template <typename Fn>

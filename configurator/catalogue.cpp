@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "kova_files.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
@@ -38,10 +39,8 @@ static bool CatalogueLibrary(PluginEntry *entry)
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return false;
     /* A library that needs a missing DLL must not stop the scan with a
-       system message box; the mode goes back before anything else runs. */
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE library = LoadLibraryA(path);
-    SetErrorMode(oldMode);
+       system message box. */
+    HMODULE library = LoadLibraryQuietly(path);
     if (!library)
         return false;
     bool answered = false;
@@ -67,28 +66,19 @@ void ScanPlugins()
     char pattern[MAX_PATH];
     if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll"))
         return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (catalogueCount >= MAX_PLUGINS)
-            break;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
+    ForEachFile(pattern, [](const char *name) {
+        /* A library that does not answer leaves its entry to the next. */
         PluginEntry *entry = &catalogue[catalogueCount];
-        if (!BufSet(entry->fileName, found.cFileName))
-            continue;
-        if (!CatalogueLibrary(entry))
-            continue;
+        if (!BufSet(entry->fileName, name) || !CatalogueLibrary(entry))
+            return true;
         catalogueCount++;
         PluginType type = entry->info.type;
         if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
             FamilyList *list = &familyLists[type - PLUGIN_TYPE_FIRST];
             list->entries[list->count++] = entry;
         }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+        return catalogueCount < MAX_PLUGINS;
+    });
 }
 
 void FillFamilyCombos(HWND dialog)
@@ -131,7 +121,9 @@ void ConfigurePlugin(HWND dialog, int family)
     char path[MAX_PATH];
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return;
-    HMODULE library = LoadLibraryA(path);
+    /* The file may have changed since the scan: a library that no longer
+       loads does nothing, without a system message box. */
+    HMODULE library = LoadLibraryQuietly(path);
     if (!library)
         return;
     TakeSettingsWriteFailure(); /* only the writes of this call count */

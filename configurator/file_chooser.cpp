@@ -7,6 +7,7 @@
 #include <ctype.h>
 #include <string.h>
 
+#include "kova_files.h"
 #include "kova_str.h"
 #include "resource.h"
 #include "text_rules.h"
@@ -45,16 +46,11 @@ static void FillFileList(HWND dialog, const char *const *patterns)
         char search[MAX_PATH];
         if (!BufSet(search, chooserDirectory) || !BufAppend(search, *patterns))
             continue;
-        WIN32_FIND_DATAA found;
-        HANDLE handle = FindFirstFileA(search, &found);
-        if (handle == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                SendDlgItemMessageA(dialog, IDC_CHOOSER_FILES, LB_ADDSTRING, 0,
-                                    reinterpret_cast<LPARAM>(found.cFileName));
-        } while (FindNextFileA(handle, &found));
-        FindClose(handle);
+        ForEachFile(search, [dialog](const char *name) {
+            SendDlgItemMessageA(dialog, IDC_CHOOSER_FILES, LB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(name));
+            return true;
+        });
     }
     SendDlgItemMessageA(dialog, IDC_CHOOSER_FILES, LB_SETCURSEL, 0, 0);
 }

@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "kova_files.h"
 #include "kova_str.h"
 #include "resource.h"
 
@@ -13,18 +14,10 @@ int FillFileCombo(HWND dialog, int listId, const char *folder, const char *patte
     char path[MAX_PATH];
     int added = 0;
     if (ProgramPath(path, sizeof path, folder, pattern)) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(path, &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    continue;
-                SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0,
-                                    reinterpret_cast<LPARAM>(found.cFileName));
-                added++;
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
+        added = ForEachFile(path, [dialog, listId](const char *name) {
+            SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            return true;
+        });
     }
     if (added == 0) {
         EnableControl(dialog, listId, false);
@@ -187,6 +180,15 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         InitMainDialog(dialog);
         return TRUE;
+    case WM_DESTROY: {
+        /* The chooser button's icon was loaded for this dialog alone (at
+           its small size, so not shared): it goes with the dialog. */
+        HICON icon = reinterpret_cast<HICON>(
+            SendDlgItemMessageA(dialog, IDC_CHOOSE_FILE, BM_GETIMAGE, IMAGE_ICON, 0));
+        if (icon)
+            DestroyIcon(icon);
+        return FALSE;
+    }
     case WM_COMMAND:
         /* Button clicks only: list selections and typing are read on Save
            and Run. Escape (IDCANCEL) does not close it; only Exit does. */

@@ -30,9 +30,7 @@ static bool HostedHasRunTimeFunctions()
 int LoadHostedPlugin(const char *path)
 {
     /* A broken or foreign library fails quietly, without a system box. */
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE library = LoadLibraryA(path);
-    SetErrorMode(oldMode);
+    HMODULE library = LoadLibraryQuietly(path);
     Hosted.library = library;
     if (reinterpret_cast<uintptr_t>(library) < 32)
         return -1;
@@ -89,6 +87,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 int32_t KOVA_CALL GPU_Open(HostServices *host)
 {
+    /* Without a record there is no choice to read and no window to draw
+       in: refused before anything changes, as the other plugins do. */
+    if (!host || !host->readSetting)
+        return -1;
     FillBaseDirectory(host->hostInstance);
 
     char path[MAX_PATH];

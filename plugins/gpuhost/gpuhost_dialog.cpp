@@ -7,6 +7,7 @@
 #include "gpuhost.h"
 #include "gpuhost_logic.h"
 #include "gpuhost_res.h"
+#include "kova_files.h"
 #include "kova_str.h"
 
 static const PluginInfo kInfo = {
@@ -65,15 +66,11 @@ static void FillPluginList(HWND dialog)
     char pattern[MAX_PATH];
     if (!HostedPath(pattern, sizeof pattern, "*.dll"))
         return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ListCandidate(dialog, found.cFileName);
-    } while (HostedCount < HOSTED_SLOTS && FindNextFileA(search, &found));
-    FindClose(search);
+    /* The first 16 GPU plugins found are listed. */
+    ForEachFile(pattern, [dialog](const char *name) {
+        ListCandidate(dialog, name);
+        return HostedCount < HOSTED_SLOTS;
+    });
 }
 
 /* Loads the selected plugin anew; false (nothing loaded) when there is no

@@ -85,8 +85,9 @@ bool FormatHostedEntry(char *dst, size_t dstSize, const char *libName, const cha
     const char *name = libName ? libName : fileName;
     if (!hasVersion)
         return BufSet(dst, dstSize, name);
-    return BufFormat(dst, dstSize, "%s %u.%u", name, static_cast<unsigned>((version >> 8) & 0xFFu),
-                     static_cast<unsigned>(version & 0xFFu));
+    /* Both numbers are single bytes, so %d shows them unsigned. */
+    return BufFormat(dst, dstSize, "%s %d.%d", name, static_cast<int>((version >> 8) & 0xFFu),
+                     static_cast<int>(version & 0xFFu));
 }
 
 const char *HostedTestMessage(long result)

@@ -237,6 +237,60 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
     EXPECT_EQ(std::string::npos, iniAfterConfigure.find("[KOVA]"));
 }
 
+namespace {
+
+/* The error mode in force at each LoadLibraryA of this program (the
+   configurator's code is linked in), for paths below one folder. */
+struct LoadRecord {
+    std::string path;
+    UINT errorMode;
+};
+std::string RecordedFolder;
+std::vector<LoadRecord> RecordedLoads;
+HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
+
+HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
+{
+    if (path && strncmp(path, RecordedFolder.c_str(), RecordedFolder.size()) == 0) {
+        UINT mode = SetErrorMode(0);
+        SetErrorMode(mode);
+        RecordedLoads.push_back({ path, mode });
+    }
+    return RealLoadLibraryA(path);
+}
+
+} // namespace
+
+TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
+{
+    ProgramDir dir("error mode");
+    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
+    RecordedFolder = dir.path;
+    RecordedLoads.clear();
+    ImportHook hook(GetModuleHandleA(NULL), "kernel32.dll", "LoadLibraryA",
+                    reinterpret_cast<void *>(RecordLoadLibraryA));
+    ASSERT_TRUE(hook.installed());
+    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook.original());
+    /* The test program turns the boxes off for itself; the configurator
+       must do it on its own. */
+    UINT testMode = SetErrorMode(0);
+    RunInProcess(dir.path, [&](HWND main) { Click(main, IDC_SPU_CONFIGURE); });
+    SetErrorMode(testMode);
+
+    const UINT quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+    struct Row {
+        const char *what;
+        size_t index;
+    };
+    static const Row rows[] = { { "the scan", 0 }, { "Configure", 1 } };
+    ASSERT_EQ(dimof(rows), RecordedLoads.size());
+    for (const Row &row : rows) {
+        const LoadRecord &load = RecordedLoads[row.index];
+        EXPECT_EQ(dir / "PLUGIN\\recorder.dll", load.path) << row.what;
+        EXPECT_EQ(quiet, load.errorMode & quiet) << row.what;
+    }
+}
+
 TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
 {
     ProgramDir dir("install");

@@ -97,6 +97,27 @@ TEST(MainDialog, FamiliesWithoutPluginsAreDisabled)
     });
 }
 
+TEST(MainDialog, TheChooserButtonsIconIsShownAndGoesWithTheDialog)
+{
+    ProgramDir dir("icon");
+    HICON icon = NULL;
+    for (int run = 0; run < 2; run++) {
+        SCOPED_TRACE(run);
+        RunInProcess(dir.path, [&](HWND main) {
+            icon = reinterpret_cast<HICON>(
+                SendDlgItemMessageA(main, IDC_CHOOSE_FILE, BM_GETIMAGE, IMAGE_ICON, 0));
+            ASSERT_TRUE(icon != NULL);
+            ICONINFO info;
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        });
+        /* Each opening loads its own copy: none is left behind. */
+        ICONINFO info;
+        EXPECT_FALSE(GetIconInfo(icon, &info)) << "the icon outlived its dialog";
+    }
+}
+
 TEST(MainDialog, DebuggerDisablesVerboseAndShowCodeButKeepsTheirChecks)
 {
     ProgramDir dir("debugger");

@@ -535,6 +535,42 @@ void CloseTwiceAndWithoutOpen()
     }
 }
 
+void OpenWithoutARecord()
+{
+    struct Row {
+        const char *file;
+        const char *prefix;
+        int32_t want;
+    };
+    /* The plugins that take something from the record refuse to open
+       without it; the idle ones never read it and open all the same. */
+    static const Row rows[] = {
+        { "gpuhost.dll", "GPU", -1 },  { "cddirect.dll", "CD", -1 }, { "mousepad.dll", "JOY1", -1 },
+        { "cdidle.dll", "CD", 0 },     { "padkeys.dll", "JOY0", 0 }, { "padidle.dll", "JOY0", 0 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.file);
+        Library lib(ShippedPath(row.file));
+        std::string prefix(row.prefix);
+        PluginOpenFn open = lib.Get<PluginOpenFn>((prefix + "_Open").c_str());
+        PluginCloseFn close = lib.Get<PluginCloseFn>((prefix + "_Close").c_str());
+        ASSERT_TRUE(open && close);
+
+        EXPECT_EQ(row.want, open(NULL)) << "no record";
+        close();
+
+        /* A record without callbacks, module or window: nothing to read a
+           setting through, and nothing of it is changed. */
+        HostServices empty;
+        memset(&empty, 0, sizeof empty);
+        empty.flags = 0xFFFFFFFFu;
+        std::vector<uint8_t> before = RecordBytes(empty);
+        EXPECT_EQ(row.want, open(&empty)) << "a record of zeros";
+        EXPECT_EQ(before, RecordBytes(empty)) << "the record untouched";
+        close();
+    }
+}
+
 void ConfigureWithoutARecord()
 {
     /* Message-box plugins: the box is recorded, not shown. */

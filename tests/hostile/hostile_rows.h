@@ -34,6 +34,7 @@ void DmaRamToGpuAcrossTheEndAndBack();
 void PadKeysPollBeforeInitHeader();
 void CloseTwiceAndWithoutOpen();
 void ConfigureWithoutARecord();
+void OpenWithoutARecord();
 
 /* The configurator, KOVACFG.EXE in a program directory of its own
    (hostile_cfg_rows.cpp). */

@@ -169,6 +169,11 @@ const HostileRow kRows[] = {
       "the DirectInput objects and the event of the first open are released",
       EARLIER("mousepad_calls_test.exe", "MousePadCalls.ASecondOpenStartsAfreshInsteadOfLeaking", 1) },
 
+    { "OpenWithoutARecord",
+      "each plugin's open entry point called with a null HostServices, and with one of zeros",
+      "gpuhost, cddirect and mousepad return -1 and change nothing; the idle plugins, which "
+      "read nothing of it, return 0; close after it is harmless",
+      OWN(OpenWithoutARecord) },
     { "ConfigureWithoutARecord",
       "each plugin's configure entry point called with a null HostServices",
       "the note or dialog appears without an owner, OK writes nowhere, 0 is returned; no crash",

@@ -126,6 +126,7 @@ TEST(MouseReport, HeaderPresetsARestingMouse)
     memset(report, 0xCC, sizeof report);
     EXPECT_EQ(7, PadWriteMouseHeader(report));
     EXPECT_EQ("cc 12 5a ff ff 00 00 cc cc", Bytes(report, sizeof report));
+    EXPECT_EQ(7, PadWriteMouseHeader(NULL)) << "no buffer: the length, nothing written";
 }
 
 TEST(MouseReport, MotionIsClampedToASignedByte)

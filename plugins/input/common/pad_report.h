@@ -63,10 +63,13 @@ inline void PadWriteMouse(uint8_t *report, bool left, bool right, int32_t dx, in
 }
 
 /* The mouse's header, with the four data bytes preset to a mouse at rest:
-   no buttons, no motion. Returns the report length, 7. */
+   no buttons, no motion. Returns the report length, 7; a null buffer gets
+   no bytes, as with PadWriteHeader. */
 inline int32_t PadWriteMouseHeader(uint8_t *report)
 {
     int32_t length = PadWriteHeader(report, PAD_ID_MOUSE);
+    if (!report)
+        return length;
     report[3] = 0xFF;
     PadWriteMouse(report, false, false, 0, 0);
     return length;

@@ -111,8 +111,6 @@ void KOVA_CALL JOY1_Vibrate(void)
 int32_t KOVA_CALL JOY1_InitHeader(uint8_t *report)
 {
     Report = report;
-    if (!report)
-        return PAD_REPORT_LENGTH(PAD_ID_MOUSE);
     return PadWriteMouseHeader(report);
 }
 
