@@ -93,24 +93,6 @@ TEST(CdIdle, TracksOneToThreeAndNoTrackAddresses)
     cd.close();
 }
 
-TEST(CdIdle, ConfigureShowsItsNoteOwnedByTheMainWindow)
-{
-    CdIdle cd;
-    ASSERT_TRUE(cd.lib.loaded());
-    MessageBoxRecorder boxes(cd.lib.handle());
-    TestWindow owner;
-    HostServices host;
-    memset(&host, 0, sizeof host);
-    host.mainWindow = owner.handle();
-    /* freshly loaded: no open before configure */
-    EXPECT_EQ(0, cd.configure(&host));
-    ASSERT_EQ(1u, boxes.calls().size());
-    EXPECT_EQ(owner.handle(), boxes.calls()[0].owner);
-    EXPECT_EQ("No configuration is required", boxes.calls()[0].text);
-    EXPECT_EQ("CDIdle config", boxes.calls()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type); /* no icon either */
-}
-
 TEST(CdIdle, ConfigureShowsARealMessageBox)
 {
     /* The same call without the recorder: a real box appears, owned by the

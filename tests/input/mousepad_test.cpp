@@ -16,17 +16,6 @@ struct MousePad {
     PadPollFn poll = lib.Get<PadPollFn>("JOY1_Poll");
 };
 
-std::string Bytes(const uint8_t *bytes, size_t count)
-{
-    std::string text;
-    for (size_t i = 0; i < count; i++) {
-        char hex[4];
-        BufFormat(hex, sizeof hex, i ? " %02x" : "%02x", bytes[i]);
-        text += hex;
-    }
-    return text;
-}
-
 HostServices HostFor(HWND window)
 {
     HostServices host;

@@ -63,25 +63,6 @@ TEST(PadIdle, PollBeforeAnyInitHeaderWritesNothing)
     pad.close();
 }
 
-TEST(PadIdle, ConfigureShowsItsNoteOwnedByTheMainWindow)
-{
-    PadIdle pad;
-    ASSERT_TRUE(pad.lib.loaded());
-    MessageBoxRecorder boxes(pad.lib.handle());
-    /* A recorded box shows nothing, so a made-up owner will do; a real
-       window would take the foreground from tests with real events. */
-    HWND owner = reinterpret_cast<HWND>(0x00012340);
-    HostServices host;
-    memset(&host, 0, sizeof host);
-    host.mainWindow = owner;
-    EXPECT_EQ(0, pad.configure(&host));
-    ASSERT_EQ(1u, boxes.calls().size());
-    EXPECT_EQ(owner, boxes.calls()[0].owner);
-    EXPECT_EQ("This plugin doesn't require configuration", boxes.calls()[0].text);
-    EXPECT_EQ("PadIdle Config", boxes.calls()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type);
-}
-
 TEST(PadIdle, InitHeaderWithoutABufferWritesNothingAndLaterPollsNeither)
 {
     PadIdle pad;

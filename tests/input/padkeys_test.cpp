@@ -18,17 +18,6 @@ struct PadKeys {
     PluginConfigureFn configure = lib.Get<PluginConfigureFn>("JOY0_Configure");
 };
 
-std::string Bytes(const uint8_t *bytes, size_t count)
-{
-    std::string text;
-    for (size_t i = 0; i < count; i++) {
-        char hex[4];
-        BufFormat(hex, sizeof hex, i ? " %02x" : "%02x", bytes[i]);
-        text += hex;
-    }
-    return text;
-}
-
 } // namespace
 
 TEST(PadKeys, InitHeaderWritesOnlyIdentifierAndMarker)
@@ -146,21 +135,3 @@ TEST(PadKeys, ASecondInitHeaderMovesLaterPollsToTheNewBuffer)
     EXPECT_EQ(want, seen);
 }
 
-TEST(PadKeys, ConfigureShowsItsNoteOwnedByTheMainWindow)
-{
-    PadKeys pad;
-    ASSERT_TRUE(pad.lib.loaded());
-    MessageBoxRecorder boxes(pad.lib.handle());
-    /* A recorded box shows nothing, so a made-up owner will do; a real
-       window would take the foreground from tests with real events. */
-    HWND owner = reinterpret_cast<HWND>(0x00012340);
-    HostServices host;
-    memset(&host, 0, sizeof host);
-    host.mainWindow = owner;
-    EXPECT_EQ(0, pad.configure(&host));
-    ASSERT_EQ(1u, boxes.calls().size());
-    EXPECT_EQ(owner, boxes.calls()[0].owner);
-    EXPECT_EQ("This plugin doesn't require configuration", boxes.calls()[0].text);
-    EXPECT_EQ("PadKeys Config", boxes.calls()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.calls()[0].type);
-}

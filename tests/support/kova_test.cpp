@@ -526,3 +526,14 @@ std::string DiffPluginInfo(const PluginInfo &expected, const PluginInfo &actual)
     }
     return "";
 }
+
+std::string Bytes(const uint8_t *bytes, size_t count)
+{
+    std::string text;
+    for (size_t i = 0; i < count; i++) {
+        char hex[4];
+        BufFormat(hex, sizeof hex, i ? " %02x" : "%02x", bytes[i]);
+        text += hex;
+    }
+    return text;
+}

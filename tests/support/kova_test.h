@@ -179,4 +179,7 @@ PluginInfo MakePluginInfo(uint8_t type, uint8_t major, uint8_t minor, const char
 /* Describes the first difference of two records, or "" when equal. */
 std::string DiffPluginInfo(const PluginInfo &expected, const PluginInfo &actual);
 
+/* Bytes as lower-case hex pairs separated by blanks: "12 5a ff". */
+std::string Bytes(const uint8_t *bytes, size_t count);
+
 #endif
