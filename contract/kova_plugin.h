@@ -234,25 +234,23 @@ typedef void          (PSE_CALL *PseGPUmakeSnapshotFn)(void);
 #define KOVA_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
 #endif
 
-KOVA_STATIC_ASSERT(sizeof(PluginType) == 1, "PluginType is one byte");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, type) == 0, "PluginInfo.type at 0");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, versionMinor) == 1, "PluginInfo.versionMinor at 1");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, versionMajor) == 2, "PluginInfo.versionMajor at 2");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, reserved) == 3, "PluginInfo.reserved at 3");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, author) == 4, "PluginInfo.author at 4");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, name) == 68, "PluginInfo.name at 68");
-KOVA_STATIC_ASSERT(offsetof(PluginInfo, description) == 132, "PluginInfo.description at 132");
-KOVA_STATIC_ASSERT(sizeof(PluginInfo) == 1156, "PluginInfo is 1156 bytes");
+/* Every field of the two records at its byte offset: X(record, field, offset). */
+#define KOVA_RECORD_LAYOUT(X) \
+    X(PluginInfo, type, 0) X(PluginInfo, versionMinor, 1) X(PluginInfo, versionMajor, 2) \
+    X(PluginInfo, reserved, 3) X(PluginInfo, author, 4) X(PluginInfo, name, 68) \
+    X(PluginInfo, description, 132) \
+    X(HostServices, ramBase, 0) X(HostServices, flags, 4) X(HostServices, reserved, 8) \
+    X(HostServices, readSetting, 32) X(HostServices, writeSetting, 36) \
+    X(HostServices, ramWriteNotify, 40) X(HostServices, mainWindow, 44) \
+    X(HostServices, hostInstance, 48) X(HostServices, reserved2, 52)
 
-KOVA_STATIC_ASSERT(offsetof(HostServices, ramBase) == 0, "HostServices.ramBase at 0");
-KOVA_STATIC_ASSERT(offsetof(HostServices, flags) == 4, "HostServices.flags at 4");
-KOVA_STATIC_ASSERT(offsetof(HostServices, reserved) == 8, "HostServices.reserved at 8");
-KOVA_STATIC_ASSERT(offsetof(HostServices, readSetting) == 32, "HostServices.readSetting at 32");
-KOVA_STATIC_ASSERT(offsetof(HostServices, writeSetting) == 36, "HostServices.writeSetting at 36");
-KOVA_STATIC_ASSERT(offsetof(HostServices, ramWriteNotify) == 40, "HostServices.ramWriteNotify at 40");
-KOVA_STATIC_ASSERT(offsetof(HostServices, mainWindow) == 44, "HostServices.mainWindow at 44");
-KOVA_STATIC_ASSERT(offsetof(HostServices, hostInstance) == 48, "HostServices.hostInstance at 48");
-KOVA_STATIC_ASSERT(offsetof(HostServices, reserved2) == 52, "HostServices.reserved2 at 52");
+#define KOVA_CHECK_OFFSET(record, field, offset) \
+    KOVA_STATIC_ASSERT(offsetof(record, field) == offset, #record "." #field " at " #offset);
+KOVA_RECORD_LAYOUT(KOVA_CHECK_OFFSET)
+#undef KOVA_CHECK_OFFSET
+
+KOVA_STATIC_ASSERT(sizeof(PluginType) == 1, "PluginType is one byte");
+KOVA_STATIC_ASSERT(sizeof(PluginInfo) == 1156, "PluginInfo is 1156 bytes");
 KOVA_STATIC_ASSERT(sizeof(HostServices) == 56, "HostServices is 56 bytes");
 
 #ifdef __cplusplus
