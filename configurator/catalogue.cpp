@@ -2,33 +2,39 @@
  * once during the splash, filed by the type byte it reports; the family
  * lists of the main dialog; configure calls; and installing the selected
  * libraries under their fixed names. */
-#include "configurator.h"
+#include "catalogue.h"
 
 #include <stdlib.h>
 #include <string.h>
 
+#include "dialogs.h"
 #include "kova_files.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
-#include "text_rules.h"
+#include "settings.h"
 
-const FamilyRow kFamilies[PLUGIN_TYPE_COUNT] = {
-    { PLUGIN_GPU, "GPU_About", "GPU_Configure", KOVA_INSTALL_NAME_GPU, IDC_GPU_LIST,
-      IDC_GPU_ABOUT, IDC_GPU_CONFIGURE },
-    { PLUGIN_SPU, "SPU_About", "SPU_Configure", KOVA_INSTALL_NAME_SPU, IDC_SPU_LIST,
-      IDC_SPU_ABOUT, IDC_SPU_CONFIGURE },
-    { PLUGIN_JOY0, "JOY0_About", "JOY0_Configure", KOVA_INSTALL_NAME_JOY0, IDC_JOY0_LIST,
-      IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE },
-    { PLUGIN_JOY1, "JOY1_About", "JOY1_Configure", KOVA_INSTALL_NAME_JOY1, IDC_JOY1_LIST,
-      IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE },
-    { PLUGIN_CD, "CD_About", "CD_Configure", KOVA_INSTALL_NAME_CD, IDC_CD_LIST, IDC_CD_ABOUT,
-      IDC_CD_CONFIGURE },
+/* The main dialog's list, About and Configure button of each family. */
+#define PLUGIN_GPU_CONTROLS IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE
+#define PLUGIN_SPU_CONTROLS IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE
+#define PLUGIN_JOY0_CONTROLS IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE
+#define PLUGIN_JOY1_CONTROLS IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE
+#define PLUGIN_CD_CONTROLS IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE
+
+/* The five families in the contract's fixed order: GPU, SPU, JOY0, JOY1, CD. */
+static const struct FamilyRow {
+    const char *aboutName;
+    const char *configureName;
+    const char *installName;
+    int listId, aboutId, configureId;
+} kFamilies[PLUGIN_TYPE_COUNT] = {
+#define FAMILY_ROW(code, name, prefix, install, group, about, configure) \
+    { about, configure, install, code##_CONTROLS },
+    KOVA_PLUGIN_FAMILIES(FAMILY_ROW)
+#undef FAMILY_ROW
 };
 
-PluginEntry catalogue[MAX_PLUGINS];
-int catalogueCount;
-FamilyList familyLists[PLUGIN_TYPE_COUNT];
+CatalogueTable PluginCatalogue;
 
 static const char kPluginFolder[] = "PLUGIN\\";
 
@@ -58,26 +64,43 @@ static bool CatalogueLibrary(PluginEntry *entry)
     return answered;
 }
 
+void TerminatePluginTexts(PluginInfo *info)
+{
+    BufTerminate(info->author, sizeof info->author);
+    BufTerminate(info->name, sizeof info->name);
+    BufTerminate(info->description, sizeof info->description);
+}
+
+bool FormatPluginLine(char *dst, size_t dstSize, const PluginInfo *info)
+{
+    /* The precision keeps the read inside the field even for a record that
+       has not been through TerminatePluginTexts. */
+    int nameLength = static_cast<int>(BufLength(info->name, sizeof info->name));
+    return BufFormat(dst, dstSize, "%.*s %x.%x", nameLength, info->name,
+                     static_cast<unsigned>(info->versionMajor),
+                     static_cast<unsigned>(info->versionMinor));
+}
+
 void ScanPlugins()
 {
-    catalogueCount = 0;
-    memset(familyLists, 0, sizeof familyLists);
+    PluginCatalogue.count = 0;
+    memset(PluginCatalogue.families, 0, sizeof PluginCatalogue.families);
 
     char pattern[MAX_PATH];
     if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll"))
         return;
     ForEachFile(pattern, [](const char *name) {
         /* A library that does not answer leaves its entry to the next. */
-        PluginEntry *entry = &catalogue[catalogueCount];
+        PluginEntry *entry = &PluginCatalogue.entries[PluginCatalogue.count];
         if (!BufSet(entry->fileName, name) || !CatalogueLibrary(entry))
             return true;
-        catalogueCount++;
+        PluginCatalogue.count++;
         PluginType type = entry->info.type;
         if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
-            FamilyList *list = &familyLists[type - PLUGIN_TYPE_FIRST];
+            FamilyList *list = &PluginCatalogue.families[type - PLUGIN_TYPE_FIRST];
             list->entries[list->count++] = entry;
         }
-        return catalogueCount < MAX_PLUGINS;
+        return PluginCatalogue.count < MAX_PLUGINS;
     });
 }
 
@@ -85,7 +108,7 @@ void FillFamilyCombos(HWND dialog)
 {
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
         const FamilyRow &family = kFamilies[f];
-        const FamilyList &list = familyLists[f];
+        const FamilyList &list = PluginCatalogue.families[f];
         if (list.count == 0) {
             EnableControl(dialog, family.listId, false);
             EnableControl(dialog, family.aboutId, false);
@@ -102,9 +125,17 @@ void FillFamilyCombos(HWND dialog)
     }
 }
 
+int FamilyOfButton(int id, bool configure)
+{
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++)
+        if ((configure ? kFamilies[f].configureId : kFamilies[f].aboutId) == id)
+            return f;
+    return -1;
+}
+
 PluginEntry *SelectedPlugin(HWND dialog, int family)
 {
-    const FamilyList &list = familyLists[family];
+    const FamilyList &list = PluginCatalogue.families[family];
     LRESULT index = SendDlgItemMessageA(dialog, kFamilies[family].listId, CB_GETCURSEL, 0, 0);
     if (index < 0 || index >= list.count)
         return NULL;
@@ -141,7 +172,9 @@ void ConfigurePlugin(HWND dialog, int family)
         ReportUnwrittenSettings(dialog, "The plugin's settings");
 }
 
-bool CopyLibrary(const char *source, const char *target)
+/* Byte copy through a temporary file in the target's directory, which then
+   replaces target: target is either the old file or the whole new one. */
+static bool CopyLibrary(const char *source, const char *target)
 {
     /* Windows refuses to replace a read-only file; the check makes it so
        on every file system, also where the owner could write anyway. */

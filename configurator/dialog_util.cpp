@@ -1,5 +1,5 @@
 /* Small control helpers shared by the configurator's dialogs. */
-#include "configurator.h"
+#include "dialogs.h"
 
 bool SelectedComboText(HWND dialog, int id, char *dst, size_t dstSize)
 {
@@ -41,4 +41,12 @@ void CheckControl(HWND dialog, int id, int checked)
 int IsControlChecked(HWND dialog, int id)
 {
     return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+bool EndOnOkOrCancel(HWND dialog, WPARAM wParam)
+{
+    if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
+        return false;
+    EndDialog(dialog, 0);
+    return true;
 }

@@ -2,18 +2,118 @@
  * the list controls' own directory requests. A selection change passes
  * itself on as the next control's selection change, exactly as if the user
  * had made it: drive -> directory -> file type -> file list. */
-#include "configurator.h"
+#include "file_chooser.h"
 
 #include <ctype.h>
 #include <string.h>
 
+#include "configurator.h"
+#include "dialogs.h"
 #include "kova_files.h"
 #include "kova_str.h"
 #include "resource.h"
-#include "text_rules.h"
 
+static const char kCaption[] = "Load PSX file";
+
+char chooserDirectory[MAX_PATH];
 int chooserResult;
 char chooserPath[2 * MAX_PATH];
+
+/* ---- file types and path arithmetic ---- */
+
+static const char *const kProgramPatterns[] = { "*.exe", "*.cpe", "*.elf", "*.out", NULL };
+static const char *const kActionReplayPatterns[] = { "*.rom", "*.bin", NULL };
+static const char *const kAllPatterns[] = { "*.*", NULL };
+
+static const struct {
+    const char *text;
+    const char *const *patterns;
+} kChooserTypes[CHOOSER_TYPE_COUNT] = {
+    { "PSX executables (*.exe, *.cpe, *.elf, *.out)", kProgramPatterns },
+    { "Action Replay images (*.rom, *.bin)", kActionReplayPatterns },
+    { "All files (*.*)", kAllPatterns },
+};
+
+const char *ChooserTypeText(int type)
+{
+    return (type >= 0 && type < CHOOSER_TYPE_COUNT) ? kChooserTypes[type].text : NULL;
+}
+
+const char *const *ChooserTypePatterns(int type)
+{
+    return (type >= 0 && type < CHOOSER_TYPE_COUNT) ? kChooserTypes[type].patterns : NULL;
+}
+
+int ChooserResultCode(int type)
+{
+    return type * 16 + 1;
+}
+
+int ChooserResultType(int code)
+{
+    return code >> 4;
+}
+
+void ParentDirectory(char *dir)
+{
+    size_t length = strlen(dir);
+    /* "C:\" and anything shorter is a root. */
+    if (length <= 3)
+        return;
+    size_t end = length - 1; /* the final backslash */
+    while (end > 0 && dir[end - 1] != '\\')
+        end--;
+    if (end < 3)
+        return;
+    dir[end] = '\0';
+}
+
+bool IsParentEntry(const char *entry)
+{
+    return strcmp(entry, "[..]") == 0;
+}
+
+bool DirectoryEntryName(char *dst, size_t dstSize, const char *entry)
+{
+    size_t length = strlen(entry);
+    if (dstSize == 0 || length < 3 || entry[0] != '[' || entry[length - 1] != ']') {
+        if (dstSize)
+            dst[0] = '\0';
+        return false;
+    }
+    if (length - 2 >= dstSize) {
+        dst[0] = '\0';
+        return false;
+    }
+    memcpy(dst, entry + 1, length - 2);
+    dst[length - 2] = '\0';
+    return true;
+}
+
+char DriveEntryLetter(const char *entry)
+{
+    if (strlen(entry) >= 5 && entry[0] == '[' && entry[1] == '-' && entry[3] == '-' &&
+        entry[4] == ']')
+        return entry[2];
+    return 0;
+}
+
+bool AppendChosenFile(char *line, size_t lineSize, const char *path, int type)
+{
+    size_t used = BufLength(line, lineSize);
+    size_t need = used + (used ? 1 : 0) + (type == CHOOSER_TYPE_ACTION_REPLAY ? 2 : 0) +
+                  strlen(path);
+    if (used >= lineSize || need >= lineSize)
+        return false;
+    if (used)
+        BufAppend(line, lineSize, " ");
+    if (type == CHOOSER_TYPE_ACTION_REPLAY)
+        BufAppend(line, lineSize, "-a");
+    BufAppend(line, lineSize, path);
+    return true;
+}
+
+/* ---- the dialog ---- */
 
 /* Sends the dialog the selection change of one of its lists. */
 static void SelectionChanged(HWND dialog, int id)
@@ -25,7 +125,7 @@ static void SelectionChanged(HWND dialog, int id)
 
 static void TooLong(HWND dialog)
 {
-    MessageBoxA(dialog, "This path is too long to be used.", "Load PSX file",
+    MessageBoxA(dialog, "This path is too long to be used.", kCaption,
                 MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -192,7 +292,7 @@ static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LP
 INT_PTR RunChooser(HWND owner)
 {
     chooserResult = 0;
-    return DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_CHOOSER), owner, ChooserProc, 0);
+    return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CHOOSER), owner, ChooserProc, 0);
 }
 
 void AppendChosenFileToCommandLine(HWND dialog)
@@ -206,7 +306,7 @@ void AppendChosenFileToCommandLine(HWND dialog)
         MessageBoxA(dialog,
                     "The command line cannot take this path: it would be longer than the 32767 "
                     "characters Windows starts a program with. The command line is unchanged.",
-                    "Load PSX file", MB_OK | MB_ICONEXCLAMATION);
+                    kCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     SetDlgItemTextA(dialog, IDC_COMMAND_LINE, line);

@@ -1,5 +1,5 @@
 /* KOVACFG.EXE: the configurator takes no notice of its command line. */
-#include "configurator.h"
+#include "startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {

@@ -1,15 +1,19 @@
 /* The main configuration dialog: options, BIOS image, memory cards, serial
  * port, country, one plugin per family and the command line; Save, Run,
  * About and Exit. Its state is its controls and the settings flags. */
-#include "configurator.h"
-
 #include <string.h>
 
+#include "catalogue.h"
+#include "configurator.h"
+#include "dialogs.h"
+#include "file_chooser.h"
 #include "kova_files.h"
 #include "kova_str.h"
+#include "launch.h"
 #include "resource.h"
+#include "settings.h"
 
-int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
+static int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
 {
     char path[MAX_PATH];
     int added = 0;
@@ -28,7 +32,7 @@ int FillFileCombo(HWND dialog, int listId, const char *folder, const char *patte
     return 1;
 }
 
-void FillSerialPorts(HWND dialog)
+static void FillSerialPorts(HWND dialog)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
@@ -65,11 +69,11 @@ void FillSerialPorts(HWND dialog)
 static void InitMainDialog(HWND dialog)
 {
     /* The button is 16 x 12 units: the icon's small picture fits it. */
-    HICON chooseIcon = static_cast<HICON>(LoadImageA(ProgramInstance, MAKEINTRESOURCEA(IDI_CHOOSE_FILE),
+    HICON chooseIcon = static_cast<HICON>(LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_CHOOSE_FILE),
                                                      IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     SendDlgItemMessageA(dialog, IDC_CHOOSE_FILE, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(chooseIcon));
-    HICON programIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    HICON programIcon = LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon));
 
     FillSerialPorts(dialog);
@@ -106,15 +110,6 @@ static void InitMainDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_COMMAND_LINE, EM_LIMITTEXT, COMMAND_LINE_SIZE - 1, 0);
 
     Host.mainWindow = dialog;
-}
-
-/* The family (index into kFamilies) whose button id is given, or -1. */
-static int FamilyOfButton(int id, bool configure)
-{
-    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++)
-        if ((configure ? kFamilies[f].configureId : kFamilies[f].aboutId) == id)
-            return f;
-    return -1;
 }
 
 static void OnCommand(HWND dialog, int id)
@@ -174,11 +169,18 @@ static void OnCommand(HWND dialog, int id)
         ConfigurePlugin(dialog, family);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         InitMainDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        /* Button clicks only: list selections and typing are read on Save
+           and Run. Escape (IDCANCEL) does not close it; only Exit does. */
+        if (HIWORD(wParam) != 0)
+            return FALSE;
+        OnCommand(dialog, LOWORD(wParam));
         return TRUE;
     case WM_DESTROY: {
         /* The chooser button's icon was loaded for this dialog alone (at
@@ -189,13 +191,6 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             DestroyIcon(icon);
         return FALSE;
     }
-    case WM_COMMAND:
-        /* Button clicks only: list selections and typing are read on Save
-           and Run. Escape (IDCANCEL) does not close it; only Exit does. */
-        if (HIWORD(wParam) != 0)
-            return FALSE;
-        OnCommand(dialog, LOWORD(wParam));
-        return TRUE;
     default:
         return FALSE;
     }
@@ -203,5 +198,5 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunMainDialog()
 {
-    return DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+    return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
 }

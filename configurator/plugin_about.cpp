@@ -1,9 +1,9 @@
 /* "About plugin": the catalogued record of the plugin selected in a
  * family's list. The texts were terminated when the record was read. */
+#include "catalogue.h"
 #include "configurator.h"
-
+#include "dialogs.h"
 #include "resource.h"
-#include "text_rules.h"
 
 static INT_PTR CALLBACK PluginAboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -18,11 +18,7 @@ static INT_PTR CALLBACK PluginAboutProc(HWND dialog, UINT message, WPARAM wParam
         return TRUE;
     }
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return EndOnOkOrCancel(dialog, wParam) ? TRUE : FALSE;
     default:
         return FALSE;
     }
@@ -33,6 +29,6 @@ void ShowPluginAbout(HWND dialog, int family)
     PluginEntry *entry = SelectedPlugin(dialog, family);
     if (!entry)
         return;
-    DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_PLUGIN_ABOUT), dialog, PluginAboutProc,
+    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_PLUGIN_ABOUT), dialog, PluginAboutProc,
                     reinterpret_cast<LPARAM>(entry));
 }

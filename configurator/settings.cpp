@@ -1,20 +1,96 @@
 /* KOVA.INI: section "KOVA" read at start-up and written by Save, and the
  * two settings callbacks that plugins get in HostServices. Only the profile
  * functions touch the file. */
-#include "configurator.h"
+#include "settings.h"
 
 #include <string.h>
 
+#include "catalogue.h"
+#include "configurator.h"
+#include "dialogs.h"
 #include "kova_str.h"
 #include "resource.h"
-#include "text_rules.h"
 
 static const char kSection[] = "KOVA";
 
 Settings settings;
 
-/* readSetting's buffer: a value as GetPrivateProfileStringA delivers it. */
-static char settingBuffer[KOVA_SETTING_SIZE];
+/* ---- values ---- */
+
+/* falseWord gives 0, trueWord 1, in any letter case; anything else keeps
+   current. */
+static int ParseWord(const char *value, const char *falseWord, const char *trueWord, int current)
+{
+    if (TextEqualsNoCase(value, falseWord))
+        return 0;
+    if (TextEqualsNoCase(value, trueWord))
+        return 1;
+    return current;
+}
+
+int ParseOnOff(const char *value, int current)
+{
+    return ParseWord(value, "off", "on", current);
+}
+
+int ParseCpuMode(const char *value, int current)
+{
+    return ParseWord(value, "interpreter", "compiler", current);
+}
+
+int ParseCountry(const char *value)
+{
+    int country = static_cast<signed char>(value[0]) - '0';
+    return static_cast<unsigned>(country) <= 2 ? country : 0;
+}
+
+const char *OnOffText(int flag)
+{
+    return flag ? "on" : "off";
+}
+
+const char *CpuModeText(int cpuMode)
+{
+    return cpuMode == 1 ? "Compiler" : "Interpreter";
+}
+
+/* ---- the section's keys ---- */
+
+enum ValueKind {
+    VALUE_ON_OFF,     /* "on"/"off" after the flag */
+    VALUE_BIOS,       /* as VALUE_ON_OFF, but "on" while no BIOS image is listed:
+                         without one there is nothing else to run */
+    VALUE_CPU_MODE,   /* "Compiler"/"Interpreter" */
+    VALUE_COUNTRY,    /* the decimal index */
+    VALUE_LIST_TEXT   /* the selected entry of a list, whole; not read back */
+};
+
+enum WrittenWhen { ALWAYS, WITHOUT_BIOS_EMULATION, WITH_SERIAL_MAPPER };
+
+/* One row per key, in the order Save writes them (a file made by the first
+   Save holds them in this order); LoadSettings reads the rows with a flag.
+   control: the list whose entry is written, or the control that Save takes
+   the flag from first (0: the flag as it stands). */
+static const struct SettingKey {
+    const char *key;
+    ValueKind kind;
+    int *flag;
+    int control;
+    WrittenWhen when;
+} kKeys[] = {
+    { "RomName", VALUE_LIST_TEXT, NULL, IDC_BIOS_LIST, WITHOUT_BIOS_EMULATION },
+    { "EmulateBios", VALUE_BIOS, &settings.emulateBios, 0, ALWAYS },
+    { "Debugger", VALUE_ON_OFF, &settings.debugger, 0, ALWAYS },
+    { "Verbose", VALUE_ON_OFF, &settings.verbose, 0, ALWAYS },
+    { "Disasm", VALUE_ON_OFF, &settings.disasm, 0, ALWAYS },
+    { "CDUseCache", VALUE_ON_OFF, &settings.cdUseCache, IDC_SECTOR_CACHE, ALWAYS },
+    { "UseSerial", VALUE_ON_OFF, &settings.useSerial, IDC_USE_SERIAL, ALWAYS },
+    { "CpuMode", VALUE_CPU_MODE, &settings.cpuMode, 0, ALWAYS },
+    { "ComPort", VALUE_LIST_TEXT, NULL, IDC_PORT_LIST, WITH_SERIAL_MAPPER },
+    { "CDCountry", VALUE_COUNTRY, &settings.cdCountry, IDC_COUNTRY, ALWAYS },
+    { "MemCard1", VALUE_LIST_TEXT, NULL, IDC_MEMCARD1, ALWAYS },
+    { "MemCard2", VALUE_LIST_TEXT, NULL, IDC_MEMCARD2, ALWAYS },
+};
 
 void ResetSettings()
 {
@@ -22,6 +98,11 @@ void ResetSettings()
     settings.emulateBios = 1;
     settings.cpuMode = 1;
 }
+
+/* ---- the settings callbacks ---- */
+
+/* readSetting's buffer: a value as GetPrivateProfileStringA delivers it. */
+static char settingBuffer[KOVA_SETTING_SIZE];
 
 int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out)
 {
@@ -66,69 +147,72 @@ void ReportUnwrittenSettings(HWND owner, const char *what)
               "%s could not be written to %s.\r\n\r\n"
               "Check that the file and its folder may be written to.",
               what, settingsPath);
-    MessageBoxA(owner, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(owner, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
+
+/* ---- loading and saving ---- */
 
 void LoadSettings()
 {
     char value[KOVA_SETTING_SIZE];
-    ReadSetting(kSection, "EmulateBios", value);
-    settings.emulateBios = ParseOnOff(value, settings.emulateBios);
-    ReadSetting(kSection, "CpuMode", value);
-    settings.cpuMode = ParseCpuMode(value, settings.cpuMode);
-    ReadSetting(kSection, "Verbose", value);
-    settings.verbose = ParseOnOff(value, settings.verbose);
-    ReadSetting(kSection, "Disasm", value);
-    settings.disasm = ParseOnOff(value, settings.disasm);
-    ReadSetting(kSection, "Debugger", value);
-    settings.debugger = ParseOnOff(value, settings.debugger);
-    ReadSetting(kSection, "CDUseCache", value);
-    settings.cdUseCache = ParseOnOff(value, settings.cdUseCache);
-    ReadSetting(kSection, "UseSerial", value);
-    settings.useSerial = ParseOnOff(value, settings.useSerial);
-    ReadSetting(kSection, "CDCountry", value);
-    settings.cdCountry = ParseCountry(value);
+    for (const SettingKey &row : kKeys) {
+        if (!row.flag)
+            continue;
+        ReadSetting(kSection, row.key, value);
+        if (row.kind == VALUE_CPU_MODE)
+            *row.flag = ParseCpuMode(value, *row.flag);
+        else if (row.kind == VALUE_COUNTRY)
+            *row.flag = ParseCountry(value);
+        else
+            *row.flag = ParseOnOff(value, *row.flag);
+    }
 }
 
-static void SaveValue(const char *key, const char *value)
+static bool Written(WrittenWhen when)
 {
-    WriteSetting(kSection, key, value);
+    if (when == WITHOUT_BIOS_EMULATION)
+        return settings.emulateBios == 0;
+    if (when == WITH_SERIAL_MAPPER)
+        return settings.useSerial == 1;
+    return true;
 }
 
-/* A list's selected entry, whole: file and port names may be as long as
-   Windows allows. An empty list writes the empty value. */
-static void SaveSelected(HWND dialog, const char *key, int listId)
+/* Takes the row's flag from its control, then writes the row's value. */
+static void SaveKey(HWND dialog, const SettingKey &row)
 {
+    /* A list's selected entry, whole: file and port names may be as long as
+       Windows allows. An empty list writes the empty value. */
     char text[KOVA_SETTING_SIZE];
     text[0] = '\0';
-    SelectedComboText(dialog, listId, text, sizeof text);
-    SaveValue(key, text);
+    switch (row.kind) {
+    case VALUE_LIST_TEXT:
+        SelectedComboText(dialog, row.control, text, sizeof text);
+        break;
+    case VALUE_COUNTRY:
+        *row.flag = static_cast<int>(SendDlgItemMessageA(dialog, row.control, CB_GETCURSEL, 0, 0));
+        BufFormat(text, sizeof text, "%d", *row.flag);
+        break;
+    case VALUE_CPU_MODE:
+        BufSet(text, CpuModeText(*row.flag));
+        break;
+    case VALUE_BIOS:
+    case VALUE_ON_OFF: {
+        if (row.control)
+            *row.flag = IsControlChecked(dialog, row.control);
+        bool on = *row.flag || (row.kind == VALUE_BIOS && !settings.biosAvailable);
+        BufSet(text, OnOffText(on));
+        break;
+    }
+    }
+    WriteSetting(kSection, row.key, text);
 }
 
 void SaveSettings(HWND dialog)
 {
     TakeSettingsWriteFailure(); /* whatever failed before was told already */
-    if (settings.emulateBios == 0)
-        SaveSelected(dialog, "RomName", IDC_BIOS_LIST);
-    /* Without a BIOS image there is nothing else to run. */
-    SaveValue("EmulateBios", settings.biosAvailable ? OnOffText(settings.emulateBios) : "on");
-    SaveValue("Debugger", OnOffText(settings.debugger));
-    SaveValue("Verbose", OnOffText(settings.verbose));
-    SaveValue("Disasm", OnOffText(settings.disasm));
-    settings.cdUseCache = IsControlChecked(dialog, IDC_SECTOR_CACHE);
-    SaveValue("CDUseCache", OnOffText(settings.cdUseCache));
-    settings.useSerial = IsControlChecked(dialog, IDC_USE_SERIAL);
-    SaveValue("UseSerial", OnOffText(settings.useSerial));
-    SaveValue("CpuMode", CpuModeText(settings.cpuMode));
-    if (settings.useSerial == 1)
-        SaveSelected(dialog, "ComPort", IDC_PORT_LIST);
-    settings.cdCountry = static_cast<int>(SendDlgItemMessageA(dialog, IDC_COUNTRY, CB_GETCURSEL, 0, 0));
-    char country[16];
-    BufFormat(country, sizeof country, "%d", settings.cdCountry);
-    SaveValue("CDCountry", country);
-    SaveSelected(dialog, "MemCard1", IDC_MEMCARD1);
-    SaveSelected(dialog, "MemCard2", IDC_MEMCARD2);
-
+    for (const SettingKey &row : kKeys)
+        if (Written(row.when))
+            SaveKey(dialog, row);
     if (TakeSettingsWriteFailure())
         ReportUnwrittenSettings(dialog, "The settings");
 
@@ -141,6 +225,6 @@ void SaveSettings(HWND dialog)
                   "These plugins could not be installed; the files installed before are "
                   "unchanged:\r\n\r\n%s",
                   failed);
-        MessageBoxA(dialog, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(dialog, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
     }
 }

@@ -1,10 +1,15 @@
 /* The splash: its timer ticks load the settings and then search for
  * plugins, each after its status text is shown, so the picture is painted
  * before any work begins. */
+#include "catalogue.h"
 #include "configurator.h"
+#include "dialogs.h"
 #include "resource.h"
+#include "settings.h"
 
 enum { SPLASH_TIMER = 1, SPLASH_PERIOD_MS = 200 };
+
+int splashStep;
 
 static void RunStep(HWND dialog, int step)
 {
@@ -84,5 +89,5 @@ static INT_PTR CALLBACK SplashProc(HWND dialog, UINT message, WPARAM, LPARAM)
 
 INT_PTR RunSplash()
 {
-    return DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_SPLASH), NULL, SplashProc, 0);
+    return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_SPLASH), NULL, SplashProc, 0);
 }

@@ -1,22 +1,20 @@
 /* From process start to the main dialog: the paths everything is built on,
  * the about text, the HostServices record, then splash and main dialog. */
-#include "configurator.h"
+#include "startup.h"
 
 #include <string.h>
 
+#include "configurator.h"
+#include "dialogs.h"
+#include "file_chooser.h"
 #include "kova_module.h"
 #include "kova_str.h"
-#include "text_rules.h"
+#include "settings.h"
 
-HINSTANCE ProgramInstance;
+HINSTANCE ModuleInstance;
 char programDirectory[MAX_PATH];
 char settingsPath[MAX_PATH];
-char aboutText[256];
-char chooserDirectory[MAX_PATH];
-/* Zero-initialised and never moved: plugins may keep its address for the
-   length of their configure call. */
 HostServices Host;
-int splashStep;
 
 bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name)
 {
@@ -37,7 +35,7 @@ bool UseProgramDirectory(const char *dir)
 
 bool StartUp(HINSTANCE instance, HMODULE module)
 {
-    ProgramInstance = instance;
+    ModuleInstance = instance;
     FormatAboutText(aboutText, sizeof aboutText);
 
     /* A module name cut at the buffer's end would give a wrong directory,
@@ -61,7 +59,7 @@ int RunConfigurator(HINSTANCE instance)
 {
     if (!StartUp(instance, NULL)) {
         MessageBoxA(NULL, "The program directory cannot be determined or its path is too long.",
-                    "System Error", MB_OK | MB_ICONSTOP);
+                    SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONSTOP);
         return 1;
     }
     RunSplash();

@@ -5,6 +5,7 @@
 
 #include "cfg_test.h"
 #include "configurator.h"
+#include "settings.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         PostMessageW(about, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitGone(about));
     });
-    EXPECT_EQ(8, catalogueCount);
+    EXPECT_EQ(8, PluginCatalogue.count);
 }
 
 TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
@@ -193,8 +194,8 @@ TEST(Catalogue, AtMost256PluginsAreCatalogued)
     RunInProcess(dir.path, [&](HWND main) {
         EXPECT_EQ(256u, ComboItems(main, IDC_JOY0_LIST).size());
     });
-    EXPECT_EQ(256, catalogueCount);
-    EXPECT_EQ(256, familyLists[2].count);
+    EXPECT_EQ(256, PluginCatalogue.count);
+    EXPECT_EQ(256, PluginCatalogue.families[2].count);
 }
 
 TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)

@@ -3,7 +3,11 @@
 #include <string.h>
 #include <thread>
 
+#include "catalogue.h"
 #include "configurator.h"
+#include "dialogs.h"
+#include "settings.h"
+#include "startup.h"
 
 const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "cfg_test.h"
-#include "configurator.h"
+#include "file_chooser.h"
 
 namespace {
 

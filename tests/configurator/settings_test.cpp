@@ -4,6 +4,8 @@
 
 #include "cfg_test.h"
 #include "configurator.h"
+#include "settings.h"
+#include "startup.h"
 
 namespace {
 

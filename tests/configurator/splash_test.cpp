@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "cfg_test.h"
-#include "configurator.h"
+#include "dialogs.h"
 
 namespace {
 

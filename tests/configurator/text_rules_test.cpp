@@ -2,7 +2,11 @@
 #include <string.h>
 
 #include "cfg_test.h"
-#include "text_rules.h"
+#include "catalogue.h"
+#include "dialogs.h"
+#include "file_chooser.h"
+#include "launch.h"
+#include "settings.h"
 
 TEST(TextRules, OnOffValuesIgnoreCaseAndUnknownOnesKeepTheFlag)
 {

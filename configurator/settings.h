@@ -1,0 +1,36 @@
+/* KOVA.INI (settings.cpp): section "KOVA" read at start-up and written by
+ * Save, the two settings callbacks of HostServices, and the rules for the
+ * section's values, which touch no file so that tests reach them directly. */
+#ifndef KOVACFG_SETTINGS_H
+#define KOVACFG_SETTINGS_H
+
+#include <windows.h>
+
+#include "kova_plugin.h"
+
+void ResetSettings();
+void LoadSettings();
+/* Writes section "KOVA" from the main dialog's controls and the flags,
+   then installs the plugins. Tells the user once about writes that failed. */
+void SaveSettings(HWND dialog);
+int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out);
+int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value);
+/* Whether a WriteSetting since the last call did not reach KOVA.INI (a
+   read-only or locked file); the next call starts afresh. */
+bool TakeSettingsWriteFailure();
+/* The one message about that, owned by owner: what + " could not be
+   written to " + the file. */
+void ReportUnwrittenSettings(HWND owner, const char *what);
+
+/* ---- values ---- */
+
+/* "on" gives 1, "off" 0, in any letter case; anything else keeps current. */
+int ParseOnOff(const char *value, int current);
+/* "compiler" gives 1, "interpreter" 0, in any letter case; else current. */
+int ParseCpuMode(const char *value, int current);
+/* First character minus '0' taken as a signed character; 0 unless 0..2. */
+int ParseCountry(const char *value);
+const char *OnOffText(int flag);
+const char *CpuModeText(int cpuMode);
+
+#endif
