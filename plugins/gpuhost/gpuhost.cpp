@@ -9,32 +9,39 @@
 #include "kova_module.h"
 #include "kova_str.h"
 
-HostedGpuApi Hosted;
-char BaseDirectory[MAX_PATH];
-HINSTANCE GpuHostInstance;
+static const PluginInfo kInfo = {
+    PLUGIN_GPU, 0, 1, 0,
+    "Tovrin",
+    "GPUHost",
+    "This Plugin allows to use PsemuPro Gpu plugin with KOVA.",
+};
+
+HostedFunctions HostedGpuApi;
+char baseDirectory[MAX_PATH];
+HINSTANCE ModuleInstance;
 
 static uint8_t *RamBase;
 static RamWriteNotifyFn RamWriteNotify;
-static int IsOpen;
+static int isOpen;
 
 /* The run-time functions that gpuhost calls without testing them: a plugin
    lacking one of them is refused at open instead of crashing mid-game. */
 static bool HostedHasRunTimeFunctions()
 {
-    return Hosted.GPUinit && Hosted.GPUshutdown && Hosted.GPUopen && Hosted.GPUclose &&
-           Hosted.GPUreadStatus && Hosted.GPUwriteStatus && Hosted.GPUreadData &&
-           Hosted.GPUwriteData && Hosted.GPUupdateLace && Hosted.GPUdmaChain &&
-           Hosted.GPUmakeSnapshot;
+    return HostedGpuApi.GPUinit && HostedGpuApi.GPUshutdown && HostedGpuApi.GPUopen && HostedGpuApi.GPUclose &&
+           HostedGpuApi.GPUreadStatus && HostedGpuApi.GPUwriteStatus && HostedGpuApi.GPUreadData &&
+           HostedGpuApi.GPUwriteData && HostedGpuApi.GPUupdateLace && HostedGpuApi.GPUdmaChain &&
+           HostedGpuApi.GPUmakeSnapshot;
 }
 
 int LoadHostedPlugin(const char *path)
 {
     /* A broken or foreign library fails quietly, without a system box. */
     HMODULE library = LoadLibraryQuietly(path);
-    Hosted.library = library;
+    HostedGpuApi.library = library;
     if (reinterpret_cast<uintptr_t>(library) < 32)
         return -1;
-#define GPUHOST_LOOKUP(name) Hosted.name = GetProcAs<Pse##name##Fn>(library, #name);
+#define GPUHOST_LOOKUP(name) HostedGpuApi.name = GetProcAs<Pse##name##Fn>(library, #name);
     PSE_GPU_FUNCTIONS(GPUHOST_LOOKUP)
 #undef GPUHOST_LOOKUP
     return 0;
@@ -42,16 +49,16 @@ int LoadHostedPlugin(const char *path)
 
 void UnloadHostedPlugin()
 {
-    if (Hosted.library)
-        FreeLibrary(Hosted.library);
-    Hosted.library = NULL;
+    if (HostedGpuApi.library)
+        FreeLibrary(HostedGpuApi.library);
+    HostedGpuApi.library = NULL;
 }
 
 /* The module's file name cut after its last backslash; empty when the name
    cannot be had or does not fit. */
 static void FillBaseDirectory(HMODULE module)
 {
-    ModuleDirectory(module, BaseDirectory, sizeof BaseDirectory);
+    ModuleDirectory(module, baseDirectory, sizeof baseDirectory);
 }
 
 /* The one diagnostic line. Written straight to the standard output handle
@@ -78,7 +85,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
        not change while it is loaded, and thread notifications would put it
        back over the emulator's directory that GPU_Open found. */
     if (reason == DLL_PROCESS_ATTACH) {
-        GpuHostInstance = instance;
+        ModuleInstance = instance;
         DisableThreadLibraryCalls(instance);
         FillBaseDirectory(instance);
     }
@@ -100,7 +107,7 @@ int32_t KOVA_CALL GPU_Open(HostServices *host)
     BufTerminate(name, sizeof name);
     /* No name means no choice was made: the bare folder is no library, and
        a cut path could name another file than the one chosen. */
-    if (!name[0] || !BufSet(path, BaseDirectory) || !BufAppend(path, "PLUGIN\\" GPUHOST_PSEMU_FOLDER) ||
+    if (!name[0] || !BufSet(path, baseDirectory) || !BufAppend(path, "PLUGIN\\" GPUHOST_PSEMU_FOLDER) ||
         !BufAppend(path, name))
         return -1;
 
@@ -111,55 +118,55 @@ int32_t KOVA_CALL GPU_Open(HostServices *host)
         return -1;
     }
 
-    Hosted.GPUinit();
-    Hosted.GPUopen(host->mainWindow);
+    HostedGpuApi.GPUinit();
+    HostedGpuApi.GPUopen(host->mainWindow);
     RamBase = host->ramBase;
     RamWriteNotify = host->ramWriteNotify;
     host->flags &= ~HOSTSERVICES_FLAG_BIT0;
-    IsOpen = 1;
+    isOpen = 1;
     return 0;
 }
 
 void KOVA_CALL GPU_Close(void)
 {
-    if (!IsOpen)
+    if (!isOpen)
         return;
-    Hosted.GPUclose();
-    Hosted.GPUshutdown();
+    HostedGpuApi.GPUclose();
+    HostedGpuApi.GPUshutdown();
     UnloadHostedPlugin();
-    IsOpen = 0;
+    isOpen = 0;
 }
 
 /* The six forwarding entry points: one indirect call each, nothing else. */
 
 void KOVA_CALL GPU_Update(void)
 {
-    Hosted.GPUupdateLace();
+    HostedGpuApi.GPUupdateLace();
 }
 
 uint32_t KOVA_CALL GP0_Read(void)
 {
-    return static_cast<uint32_t>(Hosted.GPUreadData());
+    return static_cast<uint32_t>(HostedGpuApi.GPUreadData());
 }
 
 void KOVA_CALL GP0_Write(uint32_t value)
 {
-    Hosted.GPUwriteData(value);
+    HostedGpuApi.GPUwriteData(value);
 }
 
 uint32_t KOVA_CALL GP1_Read(void)
 {
-    return static_cast<uint32_t>(Hosted.GPUreadStatus());
+    return static_cast<uint32_t>(HostedGpuApi.GPUreadStatus());
 }
 
 void KOVA_CALL GP1_Write(uint32_t value)
 {
-    Hosted.GPUwriteStatus(value);
+    HostedGpuApi.GPUwriteStatus(value);
 }
 
 void KOVA_CALL GPU_ScreenShot(void)
 {
-    Hosted.GPUmakeSnapshot();
+    HostedGpuApi.GPUmakeSnapshot();
 }
 
 void KOVA_CALL GPU_DmaExec(uint32_t address, uint32_t blockControl, uint32_t channelControl)
@@ -168,20 +175,20 @@ void KOVA_CALL GPU_DmaExec(uint32_t address, uint32_t blockControl, uint32_t cha
     uint32_t offset = DmaRamOffset(address);
     switch (channelControl) {
     case DMA_TO_RAM_STARTED:
-        if (!IsOpen)
+        if (!isOpen)
             return;
         if (RamWriteNotify)
             RamWriteNotify(address, DmaNotifyEnd(address, wordCount));
         if (wordCount > 0)
-            DmaGpuToRam(RamBase, offset, static_cast<uint32_t>(wordCount), Hosted.GPUreadData);
+            DmaGpuToRam(RamBase, offset, static_cast<uint32_t>(wordCount), HostedGpuApi.GPUreadData);
         break;
     case DMA_FROM_RAM_STARTED:
-        if (IsOpen && wordCount > 0)
-            DmaRamToGpu(RamBase, offset, static_cast<uint32_t>(wordCount), Hosted.GPUwriteData);
+        if (isOpen && wordCount > 0)
+            DmaRamToGpu(RamBase, offset, static_cast<uint32_t>(wordCount), HostedGpuApi.GPUwriteData);
         break;
     case DMA_CHAIN_STARTED:
-        if (IsOpen)
-            Hosted.GPUdmaChain(reinterpret_cast<unsigned long *>(RamBase), offset);
+        if (isOpen)
+            HostedGpuApi.GPUdmaChain(reinterpret_cast<unsigned long *>(RamBase), offset);
         break;
     case DMA_TO_RAM_IDLE:
     case DMA_FROM_RAM_IDLE:
@@ -191,6 +198,11 @@ void KOVA_CALL GPU_DmaExec(uint32_t address, uint32_t blockControl, uint32_t cha
         ReportUnknownChannel(channelControl);
         break;
     }
+}
+
+void KOVA_CALL GPU_About(PluginInfo *info)
+{
+    memcpy(info, &kInfo, sizeof kInfo);
 }
 
 } /* extern "C" */

@@ -1,36 +1,29 @@
-/* gpuhost's configuration-time entry points: its about record, and the
- * dialog in which the user picks the hosted PSEmu Pro GPU plugin from
- * PLUGIN\PSEMU\, tries its own configure, test and about functions, and
- * stores the choice through the host's writeSetting. */
+/* gpuhost's configure entry point and its selection dialog: the user picks
+ * the hosted PSEmu Pro GPU plugin from PLUGIN\PSEMU\, tries its own
+ * configure, test and about functions, and OK stores the choice through the
+ * host's writeSetting. */
 #include <string.h>
 
 #include "gpuhost.h"
 #include "gpuhost_logic.h"
-#include "gpuhost_res.h"
 #include "kova_files.h"
 #include "kova_str.h"
-
-static const PluginInfo kInfo = {
-    PLUGIN_GPU, 0, 1, 0,
-    "Tovrin",
-    "GPUHost",
-    "This Plugin allows to use PsemuPro Gpu plugin with KOVA.",
-};
+#include "resource.h"
 
 /* The file names behind the list's entries: slot i is list position i.
    Whole names of any length the file system gives, so that what OK stores
    is the file that was listed. */
 #define HOSTED_SLOTS 16
-static char HostedNames[HOSTED_SLOTS][MAX_PATH];
+static char hostedNames[HOSTED_SLOTS][MAX_PATH];
 static int HostedCount;
 
 /* The caller's record, kept while the dialog runs. */
-static HostServices *ConfigHost;
+static HostServices *SavedServices;
 
 /* baseDirectory + "PSEMU\" + name; false when it does not fit. */
 static bool HostedPath(char *path, size_t pathSize, const char *name)
 {
-    return BufSet(path, pathSize, BaseDirectory) &&
+    return BufSet(path, pathSize, baseDirectory) &&
            BufAppend(path, pathSize, GPUHOST_PSEMU_FOLDER) && BufAppend(path, pathSize, name);
 }
 
@@ -42,18 +35,18 @@ static void ListCandidate(HWND dialog, const char *fileName)
     if (!HostedPath(path, sizeof path, fileName) || LoadHostedPlugin(path) != 0)
         return;
     /* Without PSEgetLibType there is no telling what the library is. */
-    if (Hosted.PSEgetLibType && Hosted.PSEgetLibType() == PSE_LT_GPU) {
+    if (HostedGpuApi.PSEgetLibType && HostedGpuApi.PSEgetLibType() == PSE_LT_GPU) {
         uint32_t version = 0;
-        if (Hosted.PSEgetLibVersion)
-            version = static_cast<uint32_t>(Hosted.PSEgetLibVersion());
-        const char *libName = Hosted.PSEgetLibName ? Hosted.PSEgetLibName() : NULL;
+        if (HostedGpuApi.PSEgetLibVersion)
+            version = static_cast<uint32_t>(HostedGpuApi.PSEgetLibVersion());
+        const char *libName = HostedGpuApi.PSEgetLibName ? HostedGpuApi.PSEgetLibName() : NULL;
         char text[MAX_PATH];
-        FormatHostedEntry(text, sizeof text, libName, fileName, Hosted.PSEgetLibVersion != NULL,
+        FormatHostedEntry(text, sizeof text, libName, fileName, HostedGpuApi.PSEgetLibVersion != NULL,
                           version);
         LRESULT position = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_ADDSTRING, 0,
                                                reinterpret_cast<LPARAM>(text));
         if (position == HostedCount) {
-            BufSet(HostedNames[HostedCount], fileName);
+            BufSet(hostedNames[HostedCount], fileName);
             HostedCount++;
         }
     }
@@ -81,7 +74,7 @@ static bool LoadSelected(HWND dialog)
     if (selected < 0 || selected >= HostedCount)
         return false;
     char path[MAX_PATH];
-    return HostedPath(path, sizeof path, HostedNames[selected]) && LoadHostedPlugin(path) == 0;
+    return HostedPath(path, sizeof path, hostedNames[selected]) && LoadHostedPlugin(path) == 0;
 }
 
 static void OnHostedButton(HWND dialog, int button)
@@ -90,17 +83,17 @@ static void OnHostedButton(HWND dialog, int button)
         return;
     switch (button) {
     case IDC_HOSTED_CONFIGURE:
-        if (Hosted.GPUconfigure)
-            Hosted.GPUconfigure();
+        if (HostedGpuApi.GPUconfigure)
+            HostedGpuApi.GPUconfigure();
         break;
     case IDC_HOSTED_TEST: {
-        long result = Hosted.GPUtest ? Hosted.GPUtest() : 1;
+        long result = HostedGpuApi.GPUtest ? HostedGpuApi.GPUtest() : 1;
         MessageBoxA(dialog, HostedTestMessage(result), "Psemu", MB_ICONINFORMATION | MB_OK);
         break;
     }
     case IDC_HOSTED_ABOUT:
-        if (Hosted.GPUabout)
-            Hosted.GPUabout();
+        if (HostedGpuApi.GPUabout)
+            HostedGpuApi.GPUabout();
         break;
     }
     UnloadHostedPlugin();
@@ -110,8 +103,8 @@ static void OnOk(HWND dialog)
 {
     /* An empty list has nothing to store: the earlier choice stays. */
     LRESULT selected = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0);
-    if (selected >= 0 && selected < HostedCount && ConfigHost && ConfigHost->writeSetting)
-        ConfigHost->writeSetting(GPUHOST_SECTION, GPUHOST_KEY_PLUGIN, HostedNames[selected]);
+    if (selected >= 0 && selected < HostedCount && SavedServices && SavedServices->writeSetting)
+        SavedServices->writeSetting(GPUHOST_SECTION, GPUHOST_KEY_PLUGIN, hostedNames[selected]);
     EndDialog(dialog, 0);
 }
 
@@ -152,20 +145,11 @@ static INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wPara
     return FALSE;
 }
 
-extern "C" {
-
-int32_t KOVA_CALL GPU_Configure(HostServices *host)
+extern "C" int32_t KOVA_CALL GPU_Configure(HostServices *host)
 {
-    ConfigHost = host;
-    DialogBoxParamA(GpuHostInstance, MAKEINTRESOURCEA(IDD_GPUHOST_CONFIG), host ? host->mainWindow : NULL,
+    SavedServices = host;
+    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_GPUHOST_CONFIG), host ? host->mainWindow : NULL,
                     ConfigDialogProc, 0);
-    ConfigHost = NULL;
+    SavedServices = NULL;
     return 0;
 }
-
-void KOVA_CALL GPU_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
-}
-
-} /* extern "C" */

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cd_disc.h"
+#include "cddirect.h"
+#include "cddirect_logic.h"
 #include "cd_test_disc.h"
-#include "drive_io.h"
 #include "kova_test.h"
 
 extern "C" {

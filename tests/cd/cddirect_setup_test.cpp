@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "cd_test_disc.h"
-#include "cddirect_res.h"
+#include "cd/cddirect/resource.h"
 #include "kova_test.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string.h>
 
-#include "gpuhost_res.h"
+#include "gpuhost/resource.h"
 #include "gpuhost_rig.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string.h>
 
-#include "gpuhost_res.h"
+#include "gpuhost/resource.h"
 #include "gpuhost_rig.h"
 #include "hostile_support.h"
 

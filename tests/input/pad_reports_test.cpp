@@ -4,8 +4,9 @@
 #include <string.h>
 
 #include "kova_test.h"
-#include "mouse_report.h"
-#include "padkeys_map.h"
+#include "mousepad_logic.h"
+#include "pad_report.h"
+#include "padkeys_logic.h"
 
 namespace {
 

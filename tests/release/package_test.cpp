@@ -1,8 +1,8 @@
 /* The release ZIP as a user gets it: its exact entries, then unpacked into a
  * fresh folder with the stand-in beside it as KOVA.EXE, the configurator
  * started there, Save and Run. */
-#include "cddirect_res.h" /* first: it defines IDC_STATIC unguarded */
-#include "gpuhost_res.h"
+#include "cd/cddirect/resource.h"
+#include "gpuhost/resource.h"
 
 #include <algorithm>
 #include <string.h>

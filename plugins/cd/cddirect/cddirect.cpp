@@ -5,13 +5,11 @@
  *
  * The drive letter comes from "CDIOCTRL"/"DriveLetter", written by the
  * setup dialog (setup_dialog.cpp). Every device call goes through DriveIo. */
-#include <windows.h>
+#include "cddirect.h"
+
 #include <string.h>
 
-#include "cd_disc.h"
-#include "cddirect.h"
-#include "drive_io.h"
-#include "kova_plugin.h"
+#include "cddirect_logic.h"
 
 static const PluginInfo kInfo = {
     PLUGIN_CD, 0, 1, 0,
@@ -27,7 +25,7 @@ static HANDLE DriveHandle = INVALID_HANDLE_VALUE;
    null otherwise. */
 static uint8_t *SectorBuffer;
 /* The sector image CD_Read hands out, inside SectorBuffer, placed so that
-   its user data starts on the second page (see drive_io.h). Bytes that are
+   its user data starts on the second page (see cddirect.h). Bytes that are
    never written (mode, subheader, error correction) stay zero. */
 static uint8_t *SectorImage;
 #define SECTOR_IMAGE_OFFSET (CD_SECTOR_PAGE_SIZE - CD_SECTOR_DATA_OFFSET)
@@ -63,6 +61,67 @@ static bool ReadToc(CDROM_TOC *toc)
     return CdDriveIo->readToc(DriveHandle, toc);
 }
 
+/* ---- the Windows side of DriveIo ----
+   Each entry calls its system function at the time of the call (not
+   through an address taken at load time). */
+
+static HANDLE WinOpen(const char *devicePath)
+{
+    /* No buffering: sectors land straight in the sector image, without a
+       copy through the system file cache. */
+    return CreateFileA(devicePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                       OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, NULL);
+}
+
+static void WinClose(HANDLE drive)
+{
+    CloseHandle(drive);
+}
+
+static bool WinSeek(HANDLE drive, int64_t offset)
+{
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(drive, static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+static bool WinRead(HANDLE drive, void *dst, uint32_t size, uint32_t *got)
+{
+    DWORD count = 0;
+    BOOL ok = ReadFile(drive, dst, size, &count, NULL);
+    *got = count;
+    return ok != FALSE;
+}
+
+static bool WinReadToc(HANDLE drive, CDROM_TOC *toc)
+{
+    DWORD returned = 0;
+    return DeviceIoControl(drive, IOCTL_CDROM_READ_TOC, NULL, 0, toc, sizeof *toc, &returned,
+                           NULL) != FALSE;
+}
+
+static void *WinAllocBuffer(void)
+{
+    return VirtualAlloc(NULL, CD_SECTOR_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+static void WinFreeBuffer(void *buffer)
+{
+    VirtualFree(buffer, 0, MEM_RELEASE);
+}
+
+static UINT WinDriveType(const char *root)
+{
+    return GetDriveTypeA(root);
+}
+
+const DriveIo kWindowsDriveIo = {
+    WinOpen, WinClose, WinSeek, WinRead, WinReadToc, WinAllocBuffer, WinFreeBuffer, WinDriveType,
+};
+
+const DriveIo *CdDriveIo = &kWindowsDriveIo;
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)
@@ -82,7 +141,7 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
 
     char value[KOVA_SETTING_SIZE];
     value[0] = '\0';
-    host->readSetting("CDIOCTRL", "DriveLetter", value);
+    host->readSetting(CDDIRECT_SECTION, CDDIRECT_KEY_DRIVE, value);
     /* Only the letter counts: "E" and "E:" both name drive E. Nothing
        stored means no drive chosen yet. */
     if (!value[0])

@@ -1,16 +1,12 @@
-/* "IOControl Setup": the user picks the CD-ROM drive that cddirect reads.
- * The list offers the drives Windows reports as CD-ROM drives, built afresh
- * at every opening; OK stores the bare letter ("E") as "CDIOCTRL"/
- * "DriveLetter" through the host's writeSetting, Cancel and Esc store
- * nothing. The stored letter is not read back: the list always opens on the
- * first drive. */
-#include <windows.h>
-
-#include "cd_disc.h"
+/* cddirect's configure entry point and its dialog, "IOControl Setup": the
+ * user picks the CD-ROM drive that cddirect reads. The list offers the
+ * drives Windows reports as CD-ROM drives, built afresh at every opening; OK
+ * stores the bare letter ("E") as "CDIOCTRL"/"DriveLetter" through the
+ * host's writeSetting, Cancel and Esc store nothing. The stored letter is
+ * not read back: the list always opens on the first drive. */
 #include "cddirect.h"
-#include "cddirect_res.h"
-#include "drive_io.h"
-#include "kova_plugin.h"
+#include "cddirect_logic.h"
+#include "resource.h"
 
 /* The record of the CD_Configure call in progress; null outside it. */
 static HostServices *SavedServices;
@@ -41,7 +37,7 @@ static void StoreSelectedDrive(HWND dialog)
     if (index < 0 || index >= DriveCount)
         return;
     const char value[2] = { DriveLetters[index], '\0' };
-    SavedServices->writeSetting("CDIOCTRL", "DriveLetter", value);
+    SavedServices->writeSetting(CDDIRECT_SECTION, CDDIRECT_KEY_DRIVE, value);
 }
 
 static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

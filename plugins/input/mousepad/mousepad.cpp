@@ -6,7 +6,8 @@
 #include <string.h>
 
 #include "kova_plugin.h"
-#include "mouse_report.h"
+#include "mousepad_logic.h"
+#include "pad_report.h"
 
 static const PluginInfo kInfo = {
     PLUGIN_JOY1, 0, 1, 0,

@@ -4,7 +4,7 @@
 
 #include "kova_plugin.h"
 #include "pad_report.h"
-#include "padkeys_map.h"
+#include "padkeys_logic.h"
 
 static const PluginInfo kInfo = {
     PLUGIN_JOY0, 0, 1, 0,

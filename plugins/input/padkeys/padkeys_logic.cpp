@@ -1,12 +1,4 @@
-/* The keyboard pad's fixed key table and the word of held buttons it gives.
- *
- * Kept apart from the entry points so that the table and the bit arithmetic
- * can be checked against a made-up keyboard, without real keys. */
-#ifndef PADKEYS_MAP_H
-#define PADKEYS_MAP_H
-
-#include <windows.h>
-#include <stdint.h>
+#include "padkeys_logic.h"
 
 /* One virtual-key code per button bit: entry i drives bit i of the pressed
    word (0..7 go to report byte 4, 8..15 to byte 3). 0: no key drives the
@@ -30,13 +22,7 @@ static const uint8_t KeyMap[16] = {
     VK_LEFT,
 };
 
-/* Asks for the state of one virtual key: GetAsyncKeyState in the plugin. */
-typedef SHORT (WINAPI *KeyStateFn)(int virtualKey);
-
-/* The word of buttons whose keys are down at this moment. Only the "down
-   now" bit (the sign bit) of each answer counts; whether the key went down
-   since the last question does not. Entries of 0 are not asked about. */
-inline uint16_t PadKeysPressed(KeyStateFn keyState)
+uint16_t PadKeysPressed(KeyStateFn keyState)
 {
     uint16_t pressed = 0;
     for (unsigned i = 0; i < 16; i++) {
@@ -45,5 +31,3 @@ inline uint16_t PadKeysPressed(KeyStateFn keyState)
     }
     return pressed;
 }
-
-#endif

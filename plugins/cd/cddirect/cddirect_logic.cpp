@@ -1,4 +1,4 @@
-#include "cd_disc.h"
+#include "cddirect_logic.h"
 
 int32_t SectorFromMsf(const uint8_t msf[3])
 {

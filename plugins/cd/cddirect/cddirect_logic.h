@@ -1,8 +1,8 @@
 /* Disc arithmetic of cddirect, without any device: absolute disc times,
  * sector numbers and byte offsets, the BCD of sector headers and of the
  * drive's table of contents, the device path and the drive scan. */
-#ifndef CD_DISC_H
-#define CD_DISC_H
+#ifndef CDDIRECT_LOGIC_H
+#define CDDIRECT_LOGIC_H
 
 #include <windows.h>
 #include <winioctl.h>
