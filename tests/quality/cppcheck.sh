@@ -18,7 +18,7 @@ done
 includes=$(find $dirs -name '*.h' -printf '-I%h\n' | sort -u)
 
 # The one configuration that is built: 32-bit Windows through MinGW-w64,
-# with the definitions of kova_flags (cmake/KovaFlags.cmake).
+# with the definitions of kova_flags (cmake/KovaWarnings.cmake).
 exec "$CPPCHECK" --quiet --error-exitcode=1 \
     --enable=warning,style,performance,portability --inline-suppr \
     --std=c++17 --platform=win32A --library=windows \

@@ -9,7 +9,8 @@
  * Before timing, one pass checks that both deliver the same bytes. The
  * plugin's SetFilePointer and ReadFile calls are counted through its import
  * table, so the seeks of each sequential run are seen as they happen.
- * Not a test: scripts/bench-cd.sh builds a 64 MB disc and runs it. */
+ * Not a test: scripts/bench-cd.sh builds a 64 MB disc and runs it. Prints
+ * its figures as key=value lines (cd.*), the runs as # comments. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,10 +18,18 @@
 #include <algorithm>
 #include <vector>
 
-#include "cd_test_disc.h"
 #include "kova_test.h"
 
 namespace {
+
+/* The disc address of a sector: 00:02:00 is sector 0. */
+void MsfFromSector(int32_t sector, uint8_t msf[3])
+{
+    int32_t frames = sector + 150;
+    msf[0] = static_cast<uint8_t>(frames / (60 * 75));
+    msf[1] = static_cast<uint8_t>(frames / 75 % 60);
+    msf[2] = static_cast<uint8_t>(frames % 75);
+}
 
 char Letter = 'E';
 unsigned long Seeks, Reads;
@@ -141,9 +150,11 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    printf("cddirect sequential read: %s, %ld sectors (%.1f MB), %d runs\n", path,
-           static_cast<long>(sectors), sectors * 2048.0 / (1024 * 1024), runs);
-    printf("run   raw ms   CD_Read ms   ratio   seeks   reads\n");
+    printf("cd.device=%s\n", path);
+    printf("cd.sectors=%ld\n", static_cast<long>(sectors));
+    printf("cd.mb=%.1f\n", sectors * 2048.0 / (1024 * 1024));
+    printf("cd.runs=%d\n", runs);
+    printf("# run   raw ms   CD_Read ms   ratio   seeks   reads\n");
     std::vector<double> rawTimes, pluginTimes, ratios;
     unsigned long maxSeeks = 0;
     for (int r = 0; r < runs; r++) {
@@ -164,13 +175,13 @@ int main(int argc, char **argv)
         }
         double pluginTime = Now() - t0;
         if (wait() != 0)
-            printf("run %d: CD_Wait reports a read error\n", r + 1);
+            printf("# run %d: CD_Wait reports a read error\n", r + 1);
         maxSeeks = std::max(maxSeeks, Seeks);
 
         rawTimes.push_back(rawTime);
         pluginTimes.push_back(pluginTime);
         ratios.push_back(rawTime / pluginTime);
-        printf("%3d %8.1f %12.1f %7.3f %7lu %7lu\n", r + 1, rawTime * 1000, pluginTime * 1000,
+        printf("# %3d %8.1f %12.1f %7.3f %7lu %7lu\n", r + 1, rawTime * 1000, pluginTime * 1000,
                rawTime / pluginTime, Seeks, Reads);
     }
     close();
@@ -178,12 +189,15 @@ int main(int argc, char **argv)
     double mb = sectors * 2048.0 / (1024 * 1024);
     double rawBest = *std::min_element(rawTimes.begin(), rawTimes.end());
     double pluginBest = *std::min_element(pluginTimes.begin(), pluginTimes.end());
-    printf("raw ReadFile: best %.1f ms (%.0f MB/s), median %.1f ms\n", rawBest * 1000,
-           mb / rawBest, Median(rawTimes) * 1000);
-    printf("CD_Read:      best %.1f ms (%.0f MB/s), median %.1f ms\n", pluginBest * 1000,
-           mb / pluginBest, Median(pluginTimes) * 1000);
-    printf("CD_Read speed / raw speed: median of runs %.3f, best against best %.3f\n",
-           Median(ratios), rawBest / pluginBest);
-    printf("seeks per sequential run: at most %lu\n", maxSeeks);
+    printf("cd.raw_best_ms=%.1f\n", rawBest * 1000);
+    printf("cd.raw_best_mb_s=%.0f\n", mb / rawBest);
+    printf("cd.raw_median_ms=%.1f\n", Median(rawTimes) * 1000);
+    printf("cd.read_best_ms=%.1f\n", pluginBest * 1000);
+    printf("cd.read_best_mb_s=%.0f\n", mb / pluginBest);
+    printf("cd.read_median_ms=%.1f\n", Median(pluginTimes) * 1000);
+    /* CD_Read's speed over raw ReadFile's. */
+    printf("cd.speed_ratio_median=%.3f\n", Median(ratios));
+    printf("cd.speed_ratio_best=%.3f\n", rawBest / pluginBest);
+    printf("cd.seeks_per_run=%lu\n", maxSeeks);
     return 0;
 }
