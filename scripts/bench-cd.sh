@@ -3,20 +3,14 @@
 # CD_Read against raw 2048-byte ReadFile calls on the same device, under
 # Wine. Uses a Wine prefix of its own (build/benchprefix) whose CD-ROM drive
 # E: is repointed at the big image, so the tests' prefix stays as it is.
+# Prints its figures as key=value lines.
 #   scripts/bench-cd.sh [size in MB, default 64] [runs, default 7]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-ROOT=$(pwd)
+. "$(dirname "$0")/prelude.sh"
 MB=${1:-64}
 RUNS=${2:-7}
 
-scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 --target cddirect cd_bench
-
-. tests/rig/session.sh
-kova_prefix_ensure "$ROOT/build/benchprefix"
-trap kova_session_stop EXIT
+kova_build cddirect cd_bench >/dev/null
+kova_prefix benchprefix
 
 # One file of random bytes fills the disc up to the size asked for.
 disc="$WINEPREFIX/kova-disc"
@@ -32,5 +26,5 @@ ln -sfn "$(basename "$image")" "$disc/current.iso"
 ln -sfn ../kova-disc/current.iso "$WINEPREFIX/dosdevices/e::"
 
 kova_wine_start
-echo "machine: $(nproc) cores, $(lscpu | grep 'Model name' | sed 's/Model name: *//'), $(wine --version)"
+kova_machine
 DISPLAY= wine build/tests/bin/cd_bench.exe E "$RUNS"

@@ -10,81 +10,80 @@
 #
 # Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
-# dialog, with the six plugins and with 256 plugins in PLUGIN\).
-set -euo pipefail
-cd "$(dirname "$0")/.."
+# dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
+# their figures from the key=value lines they print.
+. "$(dirname "$0")/prelude.sh"
 MB=${1:-64}
 RUNS=${2:-7}
 
-scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 >/dev/null
+kova_build >/dev/null
 
+FIGURES=$(mktemp)
 ROWS=$(mktemp)
-trap 'rm -f "$ROWS" "$ROWS".*' EXIT
+trap 'rm -f "$FIGURES" "$ROWS"' EXIT
 row() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" >> "$ROWS"; }
 
 # Runs one benchmark script, showing its output on the standard error and
-# keeping it for the parsing below.
+# keeping its key=value lines (Windows programs end their lines in CR LF).
 run() {
-    local out=$1; shift
     echo "== $*" >&2
-    if ! "$@" 2>&1 | tee "$out.crlf" >&2; then
+    local out
+    if ! out=$("$@" 2>&1 | tee /dev/stderr); then
         echo "bench: $* failed" >&2
         return 1
     fi
-    tr -d '\r' < "$out.crlf" > "$out"   # Windows programs end their lines in CR LF
+    tr -d '\r' <<< "$out" | grep -E '^[A-Za-z0-9_.-]+=' >> "$FIGURES" || true
 }
+# The value of one key, "?" when the benchmark did not give it.
+get() {
+    local v
+    v=$(sed -n "s/^$1=//p" "$FIGURES" | tail -1)
+    echo "${v:-?}"
+}
+at_most() { awk -v r="$1" -v l="$2" 'BEGIN { print (r != "?" && r <= l) ? "yes" : "no" }'; }
+at_least() { awk -v r="$1" -v l="$2" 'BEGIN { print (r != "?" && r >= l) ? "yes" : "no" }'; }
 
 # ---- gpuhost: forwarding and DMA against direct calls ----
-run "$ROWS.gpu" scripts/bench-gpuhost.sh
-# "<measure>  direct <t> ms (<ns> ns/word)   gpuhost <t> ms (<ns> ns/word)   ratio <r>"
-gpu_ratio() {
-    awk -v m="$1" 'index($0, m) == 1 { print $NF }' "$ROWS.gpu"
+run scripts/bench-gpuhost.sh
+gpu_row() { # key, label, aim, limit
+    local r
+    r=$(get "$1.ratio")
+    row "gpuhost $2" "$r x direct ($(get "$1.direct_ns") ns direct, $(get "$1.gpuhost_ns") ns through gpuhost)" \
+        "$3" "$([ -n "$4" ] && at_most "$r" "$4" || echo -)"
 }
-gpu_ns() {
-    awk -v m="$1" 'index($0, m) == 1 {
-        s = substr($0, length(m) + 1); n = 0
-        while (match(s, /\( *[0-9.]+ ns\/word\)/)) {
-            t = substr(s, RSTART + 1, RLENGTH - 2); sub(/^ */, "", t); v[++n] = t
-            s = substr(s, RSTART + RLENGTH)
-        }
-        printf "%s direct, %s through gpuhost", v[1], v[2] }' "$ROWS.gpu"
+before_row() { # key, label
+    row "gpuhost $2, through the former seven-instruction forwarder" \
+        "$(get "$1.before_ratio") x direct ($(get "$1.before_ns") ns)" "(before, for comparison)" "-"
 }
-within() { # ratio limit -> yes/no
-    awk -v r="$1" -v l="$2" 'BEGIN { print (r != "" && r <= l) ? "yes" : "no" }'
-}
-for m in "GP0_Write x 10,000,000" "GPU_DmaExec RAM to GPU, 1 MB" "GPU_DmaExec GPU to RAM, 1 MB"; do
-    r=$(gpu_ratio "$m")
-    row "gpuhost $m" "$r x direct ($(gpu_ns "$m"))" "at most 1.10 x direct" "$(within "$r" 1.10)"
-done
-m="GP1_Write x 10,000,000 (bare hop)"
-row "gpuhost $m" "$(gpu_ratio "$m") x direct ($(gpu_ns "$m"))" "none: the cost of the hop alone" "-"
-same=$(awk -F': ' '/^round trip of the last megabyte/ { print $2 }' "$ROWS.gpu")
+gpu_row gp0_write "GP0_Write x 10,000,000" "at most 1.10 x direct" 1.10
+before_row gp0_write "GP0_Write x 10,000,000"
+gpu_row dma_to_gpu "GPU_DmaExec RAM to GPU, 1 MB" "at most 1.10 x direct" 1.10
+gpu_row dma_to_ram "GPU_DmaExec GPU to RAM, 1 MB" "at most 1.10 x direct" 1.10
+gpu_row gp1_write "GP1_Write x 10,000,000 (bare hop)" "none: the cost of the hop alone" ""
+before_row gp1_write "GP1_Write x 10,000,000 (bare hop)"
+same=$(get round_trip)
 row "gpuhost 1 MB upload and readback" "$same" "equal" "$([ "$same" = equal ] && echo yes || echo no)"
 
 # ---- cddirect: sequential CD_Read against raw ReadFile ----
-run "$ROWS.cd" scripts/bench-cd.sh "$MB" "$RUNS"
-disc=$(awk '/^cddirect sequential read:/ { sub(/^[^,]*, /, ""); sub(/, [0-9]+ runs$/, ""); print }' "$ROWS.cd")
-median=$(awk '/^CD_Read speed \/ raw speed/ { gsub(/,/, ""); print $(NF-4) }' "$ROWS.cd")
-best=$(awk '/^CD_Read speed \/ raw speed/ { print $NF }' "$ROWS.cd")
-raw=$(awk '/^raw ReadFile:/ { sub(/^raw ReadFile: */, ""); print }' "$ROWS.cd")
-plugin=$(awk '/^CD_Read: / { sub(/^CD_Read: */, ""); print }' "$ROWS.cd")
-seeks=$(awk '/^seeks per sequential run/ { print $NF }' "$ROWS.cd")
+run scripts/bench-cd.sh "$MB" "$RUNS"
+disc="$(get cd.device), $(get cd.sectors) sectors ($(get cd.mb) MB)"
+median=$(get cd.speed_ratio_median)
 row "cddirect sequential read, $disc, CD_Read speed / raw ReadFile speed" \
-    "$median median of $RUNS runs, $best best against best" "at least 0.9" "$(awk -v r="$median" 'BEGIN { print (r != "" && r >= 0.9) ? "yes" : "no" }')"
-row "cddirect raw ReadFile, $disc" "$raw" "(reference)" "-"
-row "cddirect CD_Read, $disc" "$plugin" "(see the ratio)" "-"
+    "$median median of $(get cd.runs) runs, $(get cd.speed_ratio_best) best against best" "at least 0.9" \
+    "$(at_least "$median" 0.9)"
+row "cddirect raw ReadFile, $disc" \
+    "best $(get cd.raw_best_ms) ms ($(get cd.raw_best_mb_s) MB/s), median $(get cd.raw_median_ms) ms" "(reference)" "-"
+row "cddirect CD_Read, $disc" \
+    "best $(get cd.read_best_ms) ms ($(get cd.read_best_mb_s) MB/s), median $(get cd.read_median_ms) ms" "(see the ratio)" "-"
+seeks=$(get cd.seeks_per_run)
 row "cddirect seeks per sequential run" "$seeks" "1 (none after the first)" "$([ "$seeks" = 1 ] && echo yes || echo no)"
 
 # ---- configurator start-up ----
-run "$ROWS.cfg" scripts/bench-startup.sh
+run scripts/bench-startup.sh
 for c in six-plugins 256-plugins; do
-    line=$(grep "^startup $c " "$ROWS.cfg" || true)
-    best=$(sed -n 's/.*best_ms=\([0-9.]*\).*/\1/p' <<< "$line")
-    median=$(sed -n 's/.*median_ms=\([0-9.]*\).*/\1/p' <<< "$line")
     row "configurator start-up to the main dialog, ${c%-plugins} plugins in PLUGIN\\" \
-        "best ${best:-?} ms, median ${median:-?} ms" "none (about 600 ms of it is the splash's three 200 ms ticks)" "-"
+        "best $(get "startup.$c.best_ms") ms, median $(get "startup.$c.median_ms") ms" \
+        "none (about 600 ms of it is the splash's three 200 ms ticks)" "-"
 done
 
 # ---- the report ----

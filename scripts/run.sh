@@ -7,23 +7,16 @@
 # splash, main dialog, a plugin's about box, Save and the other steps of
 # tools/tour; its pictures and the emulator stand-in's transcript are left
 # in build/tour.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-ROOT=$(pwd)
+. "$(dirname "$0")/prelude.sh"
 
 TOUR=0
 if [ "${1:-}" = "--tour" ] || [ -z "${DISPLAY:-}" ]; then
     TOUR=1
 fi
 
-scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686
+kova_build
 cmake --build --preset mingw-i686 --target demo >/dev/null
-
-. tests/rig/session.sh
-kova_prefix_ensure "$ROOT/build/wine-demo"
-trap kova_session_stop EXIT
+kova_prefix wine-demo
 # The demo appears to Windows programs as C:\KOVA, where a user would put
 # it, so that its paths (and the tour's pictures) show no build folder.
 ln -sfn "$ROOT/build/demo" "$WINEPREFIX/drive_c/KOVA"
