@@ -4,7 +4,7 @@
  * own table of contents for the tracks. Plays no audio.
  *
  * The drive letter comes from "CDIOCTRL"/"DriveLetter", written by the
- * setup dialog (setup_dialog.cpp). Every device call goes through DriveIo. */
+ * setup dialog (cddirect_dialog.cpp). Every device call goes through DriveIo. */
 #include "cddirect.h"
 
 #include <string.h>

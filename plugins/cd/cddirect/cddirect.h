@@ -1,5 +1,5 @@
 /* cddirect's state shared by its entry points (cddirect.cpp) and its setup
- * dialog (setup_dialog.cpp), its names in KOVA.INI, and DriveIo: every call
+ * dialog (cddirect_dialog.cpp), its names in KOVA.INI, and DriveIo: every call
  * cddirect makes to the drive and to the system's page allocator, in one
  * table. The plugin reaches the device only through DriveIo; the table
  * points at the Windows calls, and a test that builds the plugin's code into
