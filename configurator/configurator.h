@@ -1,8 +1,7 @@
-/* What every part of the configurator shares, for the whole run: the module
+/* What every part of the configurator shares for the whole run: the module
  * holding the dialogs, the paths, the one HostServices record, the settings
- * flags and the plugin catalogue. Each module's own functions are in its own
- * header (settings.h, catalogue.h, dialogs.h, file_chooser.h, launch.h,
- * startup.h). Paths are MAX_PATH buffers, the longest that the ANSI file
+ * flags and the plugin catalogue. Each module's own functions are in its
+ * own header. Paths are MAX_PATH buffers, the longest that the ANSI file
  * functions accept. */
 #ifndef KOVACFG_CONFIGURATOR_H
 #define KOVACFG_CONFIGURATOR_H
@@ -19,14 +18,13 @@
 #define MAX_PLUGINS 256
 
 extern HINSTANCE ModuleInstance;  /* the module holding the dialogs */
-extern char programDirectory[MAX_PATH];
-extern char settingsPath[MAX_PATH];
+extern char settingsPath[MAX_PATH];  /* KOVA.INI in the program directory */
 /* Zero-initialised and never moved: plugins may keep its address for the
    length of their configure call. */
 extern HostServices Host;
 
-/* Builds programDirectory + relative (+ name) into dst; false when it does
-   not fit. */
+/* Builds the program directory + relative (+ name) into dst; false when
+   it does not fit. */
 bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name = NULL);
 
 struct Settings {

@@ -289,7 +289,7 @@ static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
-INT_PTR RunChooser(HWND owner)
+static INT_PTR RunChooser(HWND owner)
 {
     chooserResult = 0;
     return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CHOOSER), owner, ChooserProc, 0);

@@ -14,7 +14,6 @@ extern char chooserDirectory[MAX_PATH];
 extern int chooserResult;
 extern char chooserPath[2 * MAX_PATH];
 
-INT_PTR RunChooser(HWND owner);
 /* Button 1104: choose a file and append it to the command line. */
 void AppendChosenFileToCommandLine(HWND dialog);
 

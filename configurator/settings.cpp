@@ -44,7 +44,7 @@ int ParseCountry(const char *value)
     return static_cast<unsigned>(country) <= 2 ? country : 0;
 }
 
-const char *OnOffText(int flag)
+static const char *OnOffText(int flag)
 {
     return flag ? "on" : "off";
 }

@@ -30,7 +30,6 @@ int ParseOnOff(const char *value, int current);
 int ParseCpuMode(const char *value, int current);
 /* First character minus '0' taken as a signed character; 0 unless 0..2. */
 int ParseCountry(const char *value);
-const char *OnOffText(int flag);
 const char *CpuModeText(int cpuMode);
 
 #endif

@@ -12,7 +12,8 @@
 #include "settings.h"
 
 HINSTANCE ModuleInstance;
-char programDirectory[MAX_PATH];
+/* Ends in a backslash; every path of the configurator is built on it. */
+static char programDirectory[MAX_PATH];
 char settingsPath[MAX_PATH];
 HostServices Host;
 

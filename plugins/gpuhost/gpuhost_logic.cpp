@@ -15,13 +15,14 @@ uint32_t DmaWordsBeforeEnd(uint32_t offset, uint32_t remaining)
     return remaining < whole ? remaining : whole;
 }
 
-void DmaStoreWord(uint8_t *ram, uint32_t offset, uint32_t value)
+/* A word at an offset of main RAM, wrapping each byte within 2 MB. */
+static void DmaStoreWord(uint8_t *ram, uint32_t offset, uint32_t value)
 {
     for (int i = 0; i < 4; i++)
         ram[(offset + i) & KOVA_RAM_ADDR_MASK] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-uint32_t DmaLoadWord(const uint8_t *ram, uint32_t offset)
+static uint32_t DmaLoadWord(const uint8_t *ram, uint32_t offset)
 {
     uint32_t value = 0;
     for (int i = 0; i < 4; i++)

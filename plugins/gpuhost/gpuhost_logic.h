@@ -43,10 +43,6 @@ inline uint32_t DmaNotifyEnd(uint32_t address, int32_t wordCount)
    last three bytes), which then wraps byte by byte as the RAM mirrors do. */
 uint32_t DmaWordsBeforeEnd(uint32_t offset, uint32_t remaining);
 
-/* A word at an offset of main RAM, wrapping each byte within 2 MB. */
-void DmaStoreWord(uint8_t *ram, uint32_t offset, uint32_t value);
-uint32_t DmaLoadWord(const uint8_t *ram, uint32_t offset);
-
 /* The two block transfers: wordCount words, one hosted call per word, in
    ascending order from offset, every word kept inside the 2 MB of ram. */
 void DmaGpuToRam(uint8_t *ram, uint32_t offset, uint32_t wordCount, PseGPUreadDataFn readData);

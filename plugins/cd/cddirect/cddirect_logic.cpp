@@ -28,7 +28,10 @@ void WriteHeaderAddress(uint8_t *image, const uint8_t msf[3])
     image[2] = BcdFromNumber(msf[2]);
 }
 
-int TocEntryCount(const CDROM_TOC *toc)
+/* Number of TRACK_DATA entries that the drive filled, as the record's
+   Length field (big-endian, counting the bytes after itself) tells it;
+   never more than the record holds. */
+static int TocEntryCount(const CDROM_TOC *toc)
 {
     /* Length counts FirstTrack, LastTrack and the entries, not itself. */
     int length = (toc->Length[0] << 8) | toc->Length[1];

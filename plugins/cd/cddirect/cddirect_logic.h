@@ -31,10 +31,6 @@ uint8_t NumberFromBcd(uint8_t bcd);
 /* Writes bytes 0, 1, 2 of a sector image: the address in packed BCD. */
 void WriteHeaderAddress(uint8_t *image, const uint8_t msf[3]);
 
-/* Number of TRACK_DATA entries that the drive filled, as the record's
-   Length field (big-endian, counting the bytes after itself) tells it;
-   never more than the record holds. */
-int TocEntryCount(const CDROM_TOC *toc);
 /* Finds the first filled entry whose TrackNumber is track and writes its
    start, decoded from BCD, into msf. False when no entry carries it. The
    lead-out entry has track number 0xAA. */
