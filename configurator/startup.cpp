@@ -45,8 +45,8 @@ bool StartUp(HINSTANCE instance, HMODULE module)
     if (!ModuleDirectory(module, dir, sizeof dir) || !UseProgramDirectory(dir))
         return false;
 
+    /* No emulated RAM, no flags, no window until the main dialog's. */
     memset(&Host, 0, sizeof Host);
-    Host.ramBase = NULL;
     Host.readSetting = ReadSetting;
     Host.writeSetting = WriteSetting;
     Host.hostInstance = instance;
