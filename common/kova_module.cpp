@@ -25,7 +25,7 @@ bool ModuleDirectory(HMODULE module, char *dst, size_t dstSize)
 
 bool ModuleNameIsExact(HMODULE module)
 {
-    char ansi[MAX_PATH];
+    char ansi[MAX_PATH] = "";
     WCHAR wide[2 * MAX_PATH];
     DWORD n = GetModuleFileNameA(module, ansi, sizeof ansi);
     DWORD w = GetModuleFileNameW(module, wide, sizeof wide / sizeof wide[0]);
