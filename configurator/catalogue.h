@@ -20,6 +20,9 @@ void ConfigurePlugin(HWND dialog, int family);
 /* Installs every family's selected library; the installed names that could
    not be replaced are listed in failed (CR LF separated lines). */
 void InstallPlugins(HWND dialog, char *failed, size_t failedSize);
+/* The room the copies of InstallPlugins take on a volume with the given
+   allocation unit. */
+ULONGLONG InstallSize(HWND dialog, ULONGLONG cluster);
 
 /* Forces terminators into author, name and description: the record was
    filled by a plugin, which may have used every byte of a field. */

@@ -18,13 +18,14 @@
 #define MAX_PLUGINS 256
 
 extern HINSTANCE ModuleInstance;  /* the module holding the dialogs */
-extern char settingsPath[MAX_PATH];  /* KOVA.INI in the program directory */
+extern char programDirectory[MAX_PATH];  /* ends in a backslash */
+extern char settingsPath[MAX_PATH];      /* KOVA.INI in it */
 /* Zero-initialised and never moved: plugins may keep its address for the
    length of their configure call. */
 extern HostServices Host;
 
-/* Builds the program directory + relative (+ name) into dst; false when
-   it does not fit. */
+/* Builds programDirectory + relative (+ name) into dst; false when it does
+   not fit. */
 bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name = NULL);
 
 struct Settings {

@@ -11,8 +11,13 @@
 void ResetSettings();
 void LoadSettings();
 /* Writes section "KOVA" from the main dialog's controls and the flags,
-   then installs the plugins. Tells the user once about writes that failed. */
+   then installs the plugins. Tells the user once about writes that failed.
+   KOVA.INI ends up whole or as it was; a Save that the volume has no room
+   for is refused before anything is written. */
 void SaveSettings(HWND dialog);
+/* Removes what an interrupted Save left in the program directory: its
+   temporary files, named by IsSaveTemporaryName. */
+void RemoveLeftoverTemporaryFiles();
 int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out);
 int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value);
 /* Whether a WriteSetting since the last call did not reach KOVA.INI (a
@@ -31,5 +36,17 @@ int ParseCpuMode(const char *value, int current);
 /* First character minus '0' taken as a signed character; 0 unless 0..2. */
 int ParseCountry(const char *value);
 const char *CpuModeText(int cpuMode);
+
+/* Whether a value read back from KOVA.INI is the one written: reading
+   drops the blanks and tabs around a value, so they do not count. */
+bool SameSettingValue(const char *written, const char *read);
+/* The room a file of bytes takes on a volume with the given allocation
+   unit: whole units, and one more for its directory entry. */
+unsigned long long ClustersFor(unsigned long long bytes, unsigned long long cluster);
+/* The prefix of Save's temporary files in the program directory. */
+#define SAVE_TEMPORARY_PREFIX "kov"
+/* Whether a file name is one of those: the prefix, one to four hex digits
+   and ".tmp", in any letter case, as GetTempFileNameA makes them. */
+bool IsSaveTemporaryName(const char *name);
 
 #endif
