@@ -72,7 +72,9 @@ static void TrimmedValue(const char *value, const char **start, size_t *length)
     *length = n;
 }
 
-bool SameSettingValue(const char *written, const char *read)
+/* Whether a value read back from KOVA.INI is the one written: reading
+   drops the blanks and tabs around a value, so they do not count. */
+static bool SameSettingValue(const char *written, const char *read)
 {
     const char *a, *b;
     size_t na, nb;
@@ -88,7 +90,10 @@ unsigned long long ClustersFor(unsigned long long bytes, unsigned long long clus
     return (bytes + cluster - 1) / cluster * cluster + cluster;
 }
 
-bool IsSaveTemporaryName(const char *name)
+/* Whether a file name is one of Save's temporary files: the prefix, one to
+   four hex digits and ".tmp", in any letter case, as GetTempFileNameA makes
+   them. */
+static bool IsSaveTemporaryName(const char *name)
 {
     static const char kPrefix[] = SAVE_TEMPORARY_PREFIX;
     size_t prefix = sizeof kPrefix - 1;
