@@ -99,6 +99,9 @@ extern int catalogueCount;
 extern FamilyList familyLists[PLUGIN_TYPE_COUNT];
 
 void ScanPlugins();
+/* The one message, owned by dialog, naming the libraries that failed
+   during the scan; nothing when none did. Shown once. */
+void ReportFailedLibraries(HWND dialog);
 void FillFamilyCombos(HWND dialog);
 /* The entry selected in family's list (index into kFamilies), or null. */
 PluginEntry *SelectedPlugin(HWND dialog, int family);

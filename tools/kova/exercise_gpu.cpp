@@ -25,7 +25,9 @@ void OpenGpu(InstalledPlugin *plugin)
         return;
     PluginOpenFn open = EntryAs<PluginOpenFn>(plugin, "GPU_Open");
     uint32_t flagsBefore = Host.flags;
-    int32_t result = open(&Host);
+    int32_t result = -1;
+    if (!Call(plugin, "GPU_Open", [&] { result = open(&Host); }))
+        return;
     if (result == 0) {
         Say("GPU GPU_Open -> 0 flags %08lx -> %08lx", static_cast<unsigned long>(flagsBefore),
             static_cast<unsigned long>(Host.flags));
@@ -34,7 +36,7 @@ void OpenGpu(InstalledPlugin *plugin)
         Fail("GPU GPU_Open -> %ld (failed)", static_cast<long>(result));
         /* Nothing but close may follow a failed open, and a GPU plugin is
            not closed then either. */
-        FreeLibrary(plugin->module);
+        Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
         plugin->module = NULL;
     }
 }
@@ -49,7 +51,10 @@ void ExerciseGpu(InstalledPlugin *plugin)
     GpuUpdateFn update = EntryAs<GpuUpdateFn>(plugin, "GPU_Update");
     GpuScreenShotFn screenShot = EntryAs<GpuScreenShotFn>(plugin, "GPU_ScreenShot");
 
-    Say("GPU GP1_Read -> %08lx", static_cast<unsigned long>(gp1Read()));
+    uint32_t status = 0;
+    if (!Call(plugin, "GP1_Read", [&] { status = gp1Read(); }))
+        return;
+    Say("GPU GP1_Read -> %08lx", static_cast<unsigned long>(status));
 
     uint32_t *upload = reinterpret_cast<uint32_t *>(Ram + (kUploadAddress & KOVA_RAM_ADDR_MASK));
     uint32_t *readback = reinterpret_cast<uint32_t *>(Ram + (kReadbackAddress & KOVA_RAM_ADDR_MASK));
@@ -60,17 +65,23 @@ void ExerciseGpu(InstalledPlugin *plugin)
         readback[i] = 0xDEADBEEFu;
     }
 
-    gp0Write(0xA0000000u);
-    gp0Write((kPictureY << 16) | kPictureX);
-    gp0Write((kPictureH << 16) | kPictureW);
-    dmaExec(kUploadAddress, kBlockControl, 0x01000201u);
+    /* A block transfer: its command words through GP0, then the DMA. */
+    auto transfer = [&](uint32_t command, uint32_t address, uint32_t channelControl) {
+        const uint32_t words[3] = { command, (kPictureY << 16) | kPictureX,
+                                    (kPictureH << 16) | kPictureW };
+        for (uint32_t word : words)
+            if (!Call(plugin, "GP0_Write", [&] { gp0Write(word); }))
+                return false;
+        return Call(plugin, "GPU_DmaExec",
+                    [&] { dmaExec(address, kBlockControl, channelControl); });
+    };
+    if (!transfer(0xA0000000u, kUploadAddress, 0x01000201u))
+        return;
     Say("GPU upload %lu words from %08lx", static_cast<unsigned long>(kPictureWords),
         static_cast<unsigned long>(kUploadAddress));
 
-    gp0Write(0xC0000000u);
-    gp0Write((kPictureY << 16) | kPictureX);
-    gp0Write((kPictureH << 16) | kPictureW);
-    dmaExec(kReadbackAddress, kBlockControl, 0x01000200u);
+    if (!transfer(0xC0000000u, kReadbackAddress, 0x01000200u))
+        return;
 
     uint32_t differ = 0;
     for (uint32_t i = 0; i < kPictureWords; i++)
@@ -82,21 +93,24 @@ void ExerciseGpu(InstalledPlugin *plugin)
     else
         Say("GPU readback: %lu words equal", static_cast<unsigned long>(kPictureWords));
 
-    update();
+    if (!Call(plugin, "GPU_Update", [&] { update(); }))
+        return;
     Say("GPU GPU_Update");
-    screenShot();
+    if (!Call(plugin, "GPU_ScreenShot", [&] { screenShot(); }))
+        return;
     Say("GPU GPU_ScreenShot");
 }
 
 void CloseGpu(InstalledPlugin *plugin)
 {
-    if (!plugin->module)
+    if (!plugin->module || plugin->failed)
         return;
     if (plugin->opened) {
         PluginCloseFn close = EntryAs<PluginCloseFn>(plugin, "GPU_Close");
-        close();
+        if (!Call(plugin, "GPU_Close", [&] { close(); }))
+            return;
         Say("GPU GPU_Close");
     }
-    FreeLibrary(plugin->module);
+    Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
     plugin->module = NULL;
 }

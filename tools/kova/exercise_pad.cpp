@@ -17,6 +17,14 @@ static const char *const kPrefix[2] = { "JOY0", "JOY1" };
 static uint8_t Reports[2][32];
 static int32_t Lengths[2];
 
+/* "JOY0_Poll" and so on, for the transcript. */
+static const char *EntryName(int port, const char *op)
+{
+    static char name[32];
+    BufFormat(name, sizeof name, "%s_%s", kPrefix[port], op);
+    return name;
+}
+
 template <typename Fn>
 static Fn PadEntry(const InstalledPlugin *plugin, int port, const char *op)
 {
@@ -30,7 +38,9 @@ void OpenPad(InstalledPlugin *plugin, int port)
     if (!LoadInstalled(plugin, kPadRunNames[port], dimof(kPadRunNames[port])))
         return;
     PluginOpenFn open = PadEntry<PluginOpenFn>(plugin, port, "Open");
-    int32_t result = open(&Host);
+    int32_t result = -1;
+    if (!Call(plugin, EntryName(port, "Open"), [&] { result = open(&Host); }))
+        return;
     if (result == 0) {
         Say("%s %s_Open -> 0", plugin->family, kPrefix[port]);
         plugin->opened = true;
@@ -59,7 +69,9 @@ void ExercisePads(InstalledPlugin *pads[2])
         Reports[port][0] = 0x42; /* the emulator's command byte: must stay */
         PadInitHeaderFn initHeader =
             PadEntry<PadInitHeaderFn>(plugin, port, "InitHeader");
-        int32_t length = initHeader(Reports[port]);
+        int32_t length = 0;
+        if (!Call(plugin, EntryName(port, "InitHeader"), [&] { length = initHeader(Reports[port]); }))
+            continue;
         if (length < 3 || length > static_cast<int32_t>(sizeof Reports[port])) {
             Fail("%s %s_InitHeader -> %ld (not a report length)", plugin->family, kPrefix[port],
                  static_cast<long>(length));
@@ -73,9 +85,8 @@ void ExercisePads(InstalledPlugin *pads[2])
 
     for (int i = 0; i < 3; i++) {
         for (int port = 0; port < 2; port++) {
-            if (!poll[port])
+            if (!poll[port] || !Call(pads[port], EntryName(port, "Poll"), [&] { poll[port](); }))
                 continue;
-            poll[port]();
             ShowReport(pads[port], port, "poll");
             if (Reports[port][0] != 0x42)
                 Fail("%s poll changed byte 0", pads[port]->family);
@@ -93,9 +104,8 @@ void ExercisePads(InstalledPlugin *pads[2])
     DWORD start = GetTickCount();
     while (GetTickCount() - start < liveMs) {
         for (int port = 0; port < 2; port++) {
-            if (!poll[port])
+            if (!poll[port] || !Call(pads[port], EntryName(port, "Poll"), [&] { poll[port](); }))
                 continue;
-            poll[port]();
             if (memcmp(last[port], Reports[port], static_cast<size_t>(Lengths[port])) != 0) {
                 char when[32];
                 BufFormat(when, sizeof when, "+%lums", static_cast<unsigned long>(GetTickCount() - start));
@@ -109,13 +119,14 @@ void ExercisePads(InstalledPlugin *pads[2])
 
 void ClosePad(InstalledPlugin *plugin, int port)
 {
-    if (!plugin->module)
+    if (!plugin->module || plugin->failed)
         return;
     if (plugin->opened) {
         PluginCloseFn close = PadEntry<PluginCloseFn>(plugin, port, "Close");
-        close();
+        if (!Call(plugin, EntryName(port, "Close"), [&] { close(); }))
+            return;
         Say("%s %s_Close", plugin->family, kPrefix[port]);
     }
-    FreeLibrary(plugin->module);
+    Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
     plugin->module = NULL;
 }
