@@ -28,8 +28,11 @@
 #include <string.h>
 
 struct GuardFrame {
-    /* The registration record: must come first and live on the stack. */
+    /* The registration record: must come first and live on the stack.
+       The assembly and the system's dispatcher use it; no C++ code does. */
+    // cppcheck-suppress unusedStructMember
     void *next;
+    // cppcheck-suppress unusedStructMember
     void *handler;
     /* KovaGuardInvoke's stack and frame pointers, to resume with. */
     DWORD esp;
@@ -151,6 +154,8 @@ static void TakeSnapshot(WindowSnapshot *snapshot)
     EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(snapshot));
 }
 
+/* A window is a handle, not data we point at. */
+// cppcheck-suppress constParameter
 static bool InSnapshot(const WindowSnapshot &snapshot, HWND window)
 {
     for (int i = 0; i < snapshot.count; i++)

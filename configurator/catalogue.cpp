@@ -47,7 +47,8 @@ static bool MakeAboutScratch()
     DWORD page = system.dwPageSize;
     DWORD used = (sizeof(PluginInfo) + SCRATCH_ROOM + page - 1) / page * page;
     void *block = VirtualAlloc(NULL, used + page, MEM_RESERVE, PAGE_NOACCESS);
-    if (!block || !VirtualAlloc(block, used, MEM_COMMIT, PAGE_READWRITE)) {
+    void *committed = block ? VirtualAlloc(block, used, MEM_COMMIT, PAGE_READWRITE) : NULL;
+    if (!committed) {
         if (block)
             VirtualFree(block, 0, MEM_RELEASE);
         return false;
