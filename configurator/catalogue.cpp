@@ -276,7 +276,7 @@ bool CopyLibrary(const char *source, const char *target)
     ok = ok && BufSet(directory, target);
     if (ok)
         CutAfterLastBackslash(directory);
-    ok = ok && GetTempFileNameA(directory, "kov", 0, temporary) != 0;
+    ok = ok && GetTempFileNameA(directory, SAVE_TEMPORARY_PREFIX, 0, temporary) != 0;
     if (ok) {
         HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
@@ -291,6 +291,21 @@ bool CopyLibrary(const char *source, const char *target)
     }
     free(buffer);
     return ok;
+}
+
+ULONGLONG InstallSize(HWND dialog, ULONGLONG cluster)
+{
+    ULONGLONG total = 0;
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+        PluginEntry *entry = SelectedPlugin(dialog, f);
+        char source[MAX_PATH];
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (entry && ProgramPath(source, sizeof source, kPluginFolder, entry->fileName) &&
+            GetFileAttributesExA(source, GetFileExInfoStandard, &data))
+            total += ClustersFor((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                                 cluster);
+    }
+    return total;
 }
 
 void InstallPlugins(HWND dialog, char *failed, size_t failedSize)

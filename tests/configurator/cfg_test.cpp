@@ -335,19 +335,21 @@ void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &
     Host.mainWindow = NULL;
 }
 
-Configurator::Configurator(const std::string &dir) : process_(NULL), processId_(0)
+Configurator::Configurator(const std::string &dir) : Configurator(Widen(dir)) {}
+
+Configurator::Configurator(const std::wstring &dir) : process_(NULL), processId_(0)
 {
-    STARTUPINFOA si;
+    STARTUPINFOW si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
-    std::string exe = dir + "KOVACFG.EXE";
-    std::string line = "\"" + exe + "\"";
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si,
+    std::wstring exe = dir + L"KOVACFG.EXE";
+    std::wstring line = L"\"" + exe + L"\"";
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si,
                         &pi)) {
-        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
         return;
     }
     CloseHandle(pi.hThread);
@@ -378,6 +380,14 @@ HWND Configurator::Main(DWORD timeoutMs)
 bool Configurator::Ended(DWORD timeoutMs)
 {
     return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Configurator::ExitCode(DWORD timeoutMs)
+{
+    DWORD code = 0xFFFFFFFF;
+    if (Ended(timeoutMs))
+        GetExitCodeProcess(process_, &code);
+    return code;
 }
 
 DWORD Configurator::Exit()

@@ -224,6 +224,13 @@ const HostileRow kRows[] = {
       "one message naming the file; the file as it was; the plugins are installed all the same",
       EARLIER("configurator_dialog_test.exe",
               "MainDialog.AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile", 1) },
+    { "FullDisk",
+      "Save on a volume that fills while KOVA.INI is written (a 4090-byte file, a first file), "
+      "and on one without room for the settings and the plugins",
+      "KOVA.INI byte for byte as it was (or still absent), nothing installed, no temporary file "
+      "left; one message naming the file and the full disk, or saying that nothing was saved",
+      EARLIER("configurator_dialog_test.exe",
+              "MainDialog.AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile", 1) },
     { "PluginSettingsIntoAnUnwritableIni",
       "a plugin's Configure writing its setting into a read-only KOVA.INI, or one held open",
       "the file as it was; after the plugin's call one message naming the file",
@@ -249,6 +256,12 @@ const HostileRow kRows[] = {
       "everything without a source disabled; Save writes the first KOVA.INI and nothing else; "
       "Run gives \"Cannot run KOVA.EXE\" and the dialog stays usable",
       OWN(NothingButTheConfigurator) },
+    { "ProgramFolderNamedOrPlacedBadly",
+      "KOVACFG.EXE in a folder whose name ANSI cannot hold (beside a folder of its best-fit name), "
+      "or at a path of 216 characters, too long for the paths built on it",
+      "one box saying why, exit code 1, no dialog and no file touched in either folder; at 215 "
+      "characters it works",
+      EARLIER("configurator_program_test.exe", "Program.StartingAndLeavingWithExitChangesNoFile", 1) },
     { "EmulatorMissing",
       "Run with KOVA.EXE renamed away",
       "\"Cannot run KOVA.EXE\" owned by the main dialog; the dialog stays usable, Run works again",

@@ -119,10 +119,28 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
             "result: 9 failure(s)" } },
         { "CD plugin installed as pad 2", "Joy1Rend.dll", ShippedPath("cdidle.dll"),
           { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" } },
+        /* The whole output: nothing is opened, not even the transcript. */
+        { "a program folder named outside the ANSI code page", NULL, "",
+          { "program directory: its name cannot be used by KOVA (characters outside the system's "
+            "character set); move it to a folder with a plain name" } },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-broken");
+        if (!row.installName) {
+            /* Beside a folder of its best-fit ANSI name, where nothing may appear. */
+            std::wstring lossy = Widen(p.dir.path()) + L"\u03A9mega\\";
+            ASSERT_TRUE(CreateDirectoryW(lossy.c_str(), NULL));
+            ASSERT_TRUE(CopyFileW(Widen(p.dir / "KOVA.EXE").c_str(), (lossy + L"KOVA.EXE").c_str(), FALSE));
+            p.dir.MakeDir("Omega");
+            DWORD code = 0;
+            std::string out;
+            EXPECT_TRUE(RunProgramW(L"\"" + lossy + L"KOVA.EXE\"", lossy.c_str(), 30000, &code, &out));
+            EXPECT_EQ(1u, code);
+            EXPECT_EQ(row.lines, SplitLines(out));
+            EXPECT_FALSE(FileExists(p.dir / "Omega\\STANDIN.LOG"));
+            continue;
+        }
         if (row.library.empty()) {
             ASSERT_TRUE(WriteFileText(p.dir / row.installName, "not a library\r\n"));
         } else {
@@ -515,24 +533,29 @@ TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
 {
     struct Row {
         const char *what;
-        const char *ini;
+        std::string ini;
         const char *hosted;
+        const char *line;
     };
-    static const Row rows[] = {
-        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll" },
-        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll" },
+    const char *const failed = "GPU GPU_Open -> -1 (failed)";
+    const Row rows[] = {
+        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll", failed },
+        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll", failed },
         { "chosen plugin lacks GPUdmaChain", "[GPUHOST]\r\nPluginName=pse_no_GPUdmaChain.dll\r\n",
-          "pse_no_GPUdmaChain.dll" },
+          "pse_no_GPUdmaChain.dll", failed },
+        { "chosen plugin's path too long",
+          "[GPUHOST]\r\nPluginName=" + std::string(240, 'p') + ".dll\r\n", "pse_soft.dll",
+          "GPU GPU_Open -> -1 (failed: the path of the hosted plugin is longer than 259 characters)" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-gpu-fail", row.ini);
+        ProgramDir p("standin-gpu-fail", row.ini.c_str());
         p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
         p.dir.MakeDir("PLUGIN\\PSEMU");
         p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
         EXPECT_EQ(1u, p.Run());
         std::vector<std::string> t = p.Transcript();
-        EXPECT_TRUE(Contains(t, "GPU GPU_Open -> -1 (failed)"));
+        EXPECT_TRUE(Contains(t, row.line));
         EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
         EXPECT_FALSE(Contains(t, "GPU GPU_Close"));
     }

@@ -95,28 +95,41 @@ std::vector<std::string> SplitLines(const std::string &text)
     return lines;
 }
 
-bool RemoveTree(const std::string &path)
+std::wstring Widen(const std::string &text)
 {
-    std::string dir = path;
-    if (!dir.empty() && dir.back() != '\\')
-        dir += '\\';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+    std::wstring wide(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+/* Wide calls throughout, so that folders whose names ANSI cannot hold go too. */
+static bool RemoveTreeW(std::wstring dir)
+{
+    if (!dir.empty() && dir.back() != L'\\')
+        dir += L'\\';
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, ".."))
+            if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L".."))
                 continue;
-            std::string child = dir + found.cFileName;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring child = dir + found.cFileName;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
+                RemoveTreeW(child);
             else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryA(dir.c_str()) != 0;
+    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(dir.c_str()) != 0;
+}
+
+bool RemoveTree(const std::string &path)
+{
+    return RemoveTreeW(Widen(path));
 }
 
 static bool MakeDirs(const std::string &path)
@@ -295,23 +308,62 @@ void CALLBACK BoxAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
 
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode)
 {
-    STARTUPINFOA si;
+    return RunProgramW(Widen(commandLine), dir ? Widen(dir).c_str() : NULL, timeoutMs, exitCode);
+}
+
+bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD timeoutMs,
+                 DWORD *exitCode, std::string *output)
+{
+    STARTUPINFOW si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
+    /* The standard output goes to a file, which cannot fill up as a pipe would. */
+    HANDLE out = INVALID_HANDLE_VALUE;
+    WCHAR outPath[MAX_PATH];
+    if (output) {
+        WCHAR temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        GetTempFileNameW(temp, L"out", 0, outPath);
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+        out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, NULL);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = out;
+        si.hStdError = out;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION pi;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, dir, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    bool ended = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (!ended)
-        TerminateProcess(pi.hProcess, 99);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    if (exitCode)
-        *exitCode = code;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    bool started = CreateProcessW(NULL, line.data(), NULL, NULL, output != NULL, 0, NULL, dir, &si,
+                                  &pi) != 0;
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    bool ended = false;
+    if (started) {
+        CloseHandle(pi.hThread);
+        ended = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        if (!ended)
+            TerminateProcess(pi.hProcess, 99);
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        if (exitCode)
+            *exitCode = code;
+    }
+    if (output) {
+        HANDLE in = CreateFileW(outPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, 0, NULL);
+        output->clear();
+        if (in != INVALID_HANDLE_VALUE) {
+            char buffer[4096];
+            DWORD got;
+            while (ReadFile(in, buffer, sizeof buffer, &got, NULL) && got)
+                output->append(buffer, got);
+            CloseHandle(in);
+        }
+        DeleteFileW(outPath);
+    }
     return ended;
 }
 

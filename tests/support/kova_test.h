@@ -50,6 +50,8 @@ private:
     std::string path_;
 };
 bool RemoveTree(const std::string &path);
+/* An ANSI text as UTF-16, for the wide calls that reach names ANSI cannot. */
+std::wstring Widen(const std::string &text);
 
 /* ---- libraries ---- */
 
@@ -136,6 +138,11 @@ private:
 /* Starts a program with the given command line (in dir, if not null), waits
    at most timeoutMs and returns true with its exit code, or false. */
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode);
+/* The same with wide texts, for folders whose names ANSI cannot hold;
+   output, when not null, receives what the program wrote to its standard
+   output and error. */
+bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD timeoutMs,
+                 DWORD *exitCode, std::string *output = NULL);
 
 /* Runs xdotool on the test session's X display with the given arguments and
    waits until it has finished. Only under X (the test command's Xvfb). */

@@ -138,6 +138,19 @@ static uint32_t *RamWords(uint32_t address)
     return reinterpret_cast<uint32_t *>(Ram + (address & KOVA_RAM_ADDR_MASK));
 }
 
+/* gpuhost opens its hosted plugin as the program directory + PLUGIN\PSEMU\ +
+   the name stored in section GPUHOST; a path longer than the ANSI file
+   functions take cannot be opened, which is worth saying as such. */
+static bool HostedPathFits()
+{
+    char name[KOVA_SETTING_SIZE];
+    name[0] = '\0';
+    Host.readSetting("GPUHOST", "PluginName", name);
+    char path[MAX_PATH];
+    return !name[0] || (BufSet(path, ProgramDirectory) && BufAppend(path, "PLUGIN\\PSEMU\\") &&
+                        BufAppend(path, name));
+}
+
 void OpenGpu(InstalledPlugin *plugin)
 {
     if (!LoadInstalled(plugin, kGpuRunNames, dimof(kGpuRunNames)))
@@ -152,7 +165,12 @@ void OpenGpu(InstalledPlugin *plugin)
             static_cast<unsigned long>(Host.flags));
         plugin->opened = true;
     } else {
-        Fail("GPU GPU_Open -> %ld (failed)", static_cast<long>(result));
+        if (HostedPathFits())
+            Fail("GPU GPU_Open -> %ld (failed)", static_cast<long>(result));
+        else
+            Fail("GPU GPU_Open -> %ld (failed: the path of the hosted plugin is longer than %d "
+                 "characters)",
+                 static_cast<long>(result), MAX_PATH - 1);
         /* Nothing but close may follow a failed open, and a GPU plugin is
            not closed then either. */
         Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });

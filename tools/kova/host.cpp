@@ -166,6 +166,13 @@ bool SetUpHost(HINSTANCE instance)
         Fail("program directory: cannot be determined");
         return false;
     }
+    /* Its ANSI name may be another folder's: nothing is opened there, not
+       even the transcript. */
+    if (!ModuleNameIsExact(NULL)) {
+        Fail("program directory: its name cannot be used by KOVA (characters outside the "
+             "system's character set); move it to a folder with a plain name");
+        return false;
+    }
     if (!BufSet(SettingsPath, ProgramDirectory) || !BufAppend(SettingsPath, "KOVA.INI")) {
         Fail("program directory: path too long");
         return false;
