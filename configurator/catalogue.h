@@ -10,6 +10,9 @@
 #include "configurator.h"
 
 void ScanPlugins();
+/* The one message, owned by dialog, naming the libraries that failed
+   during the scan; nothing when none did. Shown once. */
+void ReportFailedLibraries(HWND dialog);
 void FillFamilyCombos(HWND dialog);
 /* The family (0..4, in the contract's order) whose About button (or
    Configure button, with configure) has the id; -1 for any other id. */

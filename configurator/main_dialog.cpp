@@ -13,6 +13,9 @@
 #include "resource.h"
 #include "settings.h"
 
+/* Posted at initialisation: the scan's report, once the dialog is up. */
+enum { WM_REPORT_SCAN = WM_APP + 1 };
+
 static int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
 {
     char path[MAX_PATH];
@@ -110,6 +113,8 @@ static void InitMainDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_COMMAND_LINE, EM_LIMITTEXT, COMMAND_LINE_SIZE - 1, 0);
 
     Host.mainWindow = dialog;
+    /* Once the dialog is up, so that the message has it as its owner. */
+    PostMessageA(dialog, WM_REPORT_SCAN, 0, 0);
 }
 
 static void OnCommand(HWND dialog, int id)
@@ -191,6 +196,9 @@ static INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam,
             DestroyIcon(icon);
         return FALSE;
     }
+    case WM_REPORT_SCAN:
+        ReportFailedLibraries(dialog);
+        return TRUE;
     default:
         return FALSE;
     }

@@ -7,6 +7,7 @@
 #include "gpuhost.h"
 #include "gpuhost_logic.h"
 #include "kova_files.h"
+#include "kova_guard.h"
 #include "kova_str.h"
 #include "resource.h"
 
@@ -27,12 +28,19 @@ static bool HostedPath(char *path, size_t pathSize, const char *name)
            BufAppend(path, pathSize, GPUHOST_PSEMU_FOLDER) && BufAppend(path, pathSize, name);
 }
 
-/* Loads and checks one candidate; adds it to the list when it is a GPU
-   plugin. The library is unloaded again either way. */
-static void ListCandidate(HWND dialog, const char *fileName)
+struct Candidate {
+    const char *path;
+    const char *fileName;
+    bool listed;
+    char text[MAX_PATH];
+};
+
+/* Loads and asks one candidate; the library is unloaded again either way.
+   All of it runs the candidate's code, its DllMain included. */
+static void AskCandidate(void *context)
 {
-    char path[MAX_PATH];
-    if (!HostedPath(path, sizeof path, fileName) || LoadHostedPlugin(path) != 0)
+    Candidate *candidate = static_cast<Candidate *>(context);
+    if (LoadHostedPlugin(candidate->path) != 0)
         return;
     /* Without PSEgetLibType there is no telling what the library is. */
     if (HostedGpuApi.PSEgetLibType && HostedGpuApi.PSEgetLibType() == PSE_LT_GPU) {
@@ -40,17 +48,34 @@ static void ListCandidate(HWND dialog, const char *fileName)
         if (HostedGpuApi.PSEgetLibVersion)
             version = static_cast<uint32_t>(HostedGpuApi.PSEgetLibVersion());
         const char *libName = HostedGpuApi.PSEgetLibName ? HostedGpuApi.PSEgetLibName() : NULL;
-        char text[MAX_PATH];
-        FormatHostedEntry(text, sizeof text, libName, fileName, HostedGpuApi.PSEgetLibVersion != NULL,
-                          version);
-        LRESULT position = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_ADDSTRING, 0,
-                                               reinterpret_cast<LPARAM>(text));
-        if (position == HostedCount) {
-            BufSet(hostedNames[HostedCount], fileName);
-            HostedCount++;
-        }
+        FormatHostedEntry(candidate->text, sizeof candidate->text, libName, candidate->fileName,
+                          HostedGpuApi.PSEgetLibVersion != NULL, version);
+        candidate->listed = true;
     }
     UnloadHostedPlugin();
+}
+
+/* Adds a candidate to the list when it is a GPU plugin. One that fails
+   while it is asked is left out, and left loaded: whatever it set up
+   before it failed keeps its code. */
+static void ListCandidate(HWND dialog, const char *fileName)
+{
+    char path[MAX_PATH];
+    if (!HostedPath(path, sizeof path, fileName))
+        return;
+    Candidate candidate = { path, fileName, false, "" };
+    if (GuardedCall(AskCandidate, &candidate).failed) {
+        HostedGpuApi.library = NULL;
+        return;
+    }
+    if (!candidate.listed)
+        return;
+    LRESULT position = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_ADDSTRING, 0,
+                                           reinterpret_cast<LPARAM>(candidate.text));
+    if (position == HostedCount) {
+        BufSet(hostedNames[HostedCount], fileName);
+        HostedCount++;
+    }
 }
 
 static void FillPluginList(HWND dialog)
@@ -77,18 +102,25 @@ static bool LoadSelected(HWND dialog)
     return HostedPath(path, sizeof path, hostedNames[selected]) && LoadHostedPlugin(path) == 0;
 }
 
-static void OnHostedButton(HWND dialog, int button)
+struct ButtonCall {
+    HWND dialog;
+    int button;
+};
+
+/* One button's load, call and unload: the hosted plugin's code. */
+static void PressHosted(void *context)
 {
-    if (!LoadSelected(dialog))
+    const ButtonCall *call = static_cast<const ButtonCall *>(context);
+    if (!LoadSelected(call->dialog))
         return;
-    switch (button) {
+    switch (call->button) {
     case IDC_HOSTED_CONFIGURE:
         if (HostedGpuApi.GPUconfigure)
             HostedGpuApi.GPUconfigure();
         break;
     case IDC_HOSTED_TEST: {
         long result = HostedGpuApi.GPUtest ? HostedGpuApi.GPUtest() : 1;
-        MessageBoxA(dialog, HostedTestMessage(result), "Psemu", MB_ICONINFORMATION | MB_OK);
+        MessageBoxA(call->dialog, HostedTestMessage(result), "Psemu", MB_ICONINFORMATION | MB_OK);
         break;
     }
     case IDC_HOSTED_ABOUT:
@@ -97,6 +129,21 @@ static void OnHostedButton(HWND dialog, int button)
         break;
     }
     UnloadHostedPlugin();
+}
+
+static void OnHostedButton(HWND dialog, int button)
+{
+    ButtonCall call = { dialog, button };
+    if (!GuardedCall(PressHosted, &call).failed)
+        return;
+    /* The call counts as returned; the library stays loaded (see
+       ListCandidate) and the dialog goes on. */
+    HostedGpuApi.library = NULL;
+    LRESULT selected = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0);
+    char message[MAX_PATH + 64];
+    BufFormat(message, sizeof message, "%s failed and was stopped.",
+              selected >= 0 && selected < HostedCount ? hostedNames[selected] : "The plugin");
+    MessageBoxA(dialog, message, "Psemu", MB_ICONEXCLAMATION | MB_OK);
 }
 
 static void OnOk(HWND dialog)

@@ -211,11 +211,22 @@ void PrintSettings()
 
 /* ---- installed plugins ---- */
 
+bool ReportFailedCall(InstalledPlugin *plugin, const char *entry, const GuardOutcome &outcome)
+{
+    if (!outcome.failed)
+        return true;
+    plugin->failed = true;
+    Fail("%s %s: %s raised exception %08lx", plugin->family, plugin->fileName, entry,
+         static_cast<unsigned long>(outcome.code));
+    return false;
+}
+
 bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t count)
 {
     char path[MAX_PATH];
     plugin->module = NULL;
     plugin->opened = false;
+    plugin->failed = false;
     if (!BufSet(path, ProgramDirectory) || !BufAppend(path, plugin->fileName)) {
         Fail("%s %s: path too long", plugin->family, plugin->fileName);
         return false;
@@ -224,10 +235,17 @@ bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t cou
         Say("%s %s: not installed", plugin->family, plugin->fileName);
         return false;
     }
-    plugin->module = LoadLibraryA(path);
+    /* Loading runs the library's DllMain. */
+    HMODULE module = NULL;
+    DWORD error = 0;
+    if (!Call(plugin, "DllMain", [&] {
+            module = LoadLibraryA(path);
+            error = GetLastError();
+        }))
+        return false;
+    plugin->module = module;
     if (!plugin->module) {
-        Fail("%s %s: cannot be loaded (error %lu)", plugin->family, plugin->fileName,
-             GetLastError());
+        Fail("%s %s: cannot be loaded (error %lu)", plugin->family, plugin->fileName, error);
         return false;
     }
     bool complete = true;
@@ -238,7 +256,7 @@ bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t cou
         }
     }
     if (!complete) {
-        FreeLibrary(plugin->module);
+        Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
         plugin->module = NULL;
         return false;
     }
