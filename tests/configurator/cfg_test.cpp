@@ -36,6 +36,14 @@ void ProgramDir::AddPrograms()
     EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + "KOVA.EXE"));
 }
 
+std::string IniValue(const std::string &ini, const char *section, const char *key)
+{
+    std::vector<char> value(16384);
+    GetPrivateProfileStringA(section, key, "<absent>", value.data(), static_cast<DWORD>(value.size()),
+                             ini.c_str());
+    return value.data();
+}
+
 std::string CdIdle()
 {
     return ShippedPath("cdidle.dll");
@@ -48,7 +56,7 @@ std::string PadIdle()
 
 std::string Fake(const char *name)
 {
-    return TestBinPath((std::string(name) + ".dll").c_str());
+    return TestBinPath((std::string("made_") + name + ".dll").c_str());
 }
 
 static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -240,6 +248,39 @@ std::string ComboSelectedText(HWND dialog, int id)
 std::string BoxText(HWND box)
 {
     return ItemText(box, 0xFFFF);
+}
+
+struct OtherDialogSearch {
+    DWORD processId;
+    HWND main;
+    std::vector<std::string> captions;
+};
+
+static BOOL CALLBACK CollectOtherDialog(HWND window, LPARAM param)
+{
+    OtherDialogSearch *search = reinterpret_cast<OtherDialogSearch *>(param);
+    char className[32];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->processId && window != search->main && IsWindowVisible(window) &&
+        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
+        search->captions.push_back("\"" + WindowText(window) + "\"");
+    return TRUE;
+}
+
+std::vector<std::string> OtherDialogs(DWORD processId, HWND main)
+{
+    OtherDialogSearch search = { processId, main, {} };
+    EnumWindows(CollectOtherDialog, reinterpret_cast<LPARAM>(&search));
+    return search.captions;
+}
+
+int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase)
+{
+    for (size_t i = 0; i < items.size(); i++)
+        if (anyCase ? _stricmp(items[i].c_str(), item.c_str()) == 0 : items[i] == item)
+            return static_cast<int>(i);
+    return -1;
 }
 
 /* ---- acting on dialogs ---- */

@@ -6,42 +6,7 @@
 
 #include "kova_test.h"
 
-namespace {
-
-/* A program directory with the stand-in as KOVA.EXE and the given KOVA.INI. */
-struct ProgramDir {
-    ScratchDir dir;
-    explicit ProgramDir(const char *name, const char *ini = NULL) : dir(name)
-    {
-        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir / "KOVA.EXE"));
-        if (ini) {
-            EXPECT_TRUE(WriteFileText(dir / "KOVA.INI", ini));
-        }
-    }
-    void Install(const std::string &library, const char *installName)
-    {
-        EXPECT_TRUE(CopyFileTo(library, dir / installName)) << installName;
-    }
-    /* Runs KOVA.EXE with the arguments, returns its exit code. */
-    DWORD Run(const char *arguments = "")
-    {
-        DWORD code = 0xFFFFFFFF;
-        std::string line = "\"" + (dir / "KOVA.EXE") + "\"" + (*arguments ? " " : "") + arguments;
-        EXPECT_TRUE(RunProgram(line, dir.path().c_str(), 30000, &code)) << "did not end";
-        return code;
-    }
-    std::vector<std::string> Transcript() { return SplitLines(ReadFileText(dir / "STANDIN.LOG")); }
-};
-
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    for (const std::string &l : lines)
-        if (l == line)
-            return true;
-    return false;
-}
-
-} // namespace
+typedef StandInDir ProgramDir;
 
 TEST(StandIn, IdlePluginsGiveTheFullTranscript)
 {
@@ -107,31 +72,41 @@ TEST(StandIn, NothingInstalledIsReportedButNotAFailure)
 TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
 {
     struct Row {
-        const char *what;
+        std::string what;
         const char *installName;
-        std::string library;       /* empty: a text file named like a library */
-        std::vector<std::string> lines;
+        std::vector<uint8_t> bytes;
+        Lines lines, absent;
     };
-    const Row rows[] = {
-        { "text file as a library", "CDRend.dll", "", { "result: 1 failure(s)" } },
-        { "pad plugin installed as CD", "CDRend.dll", ShippedPath("padidle.dll"),
+    const std::string text = "not a library\r\n";
+    std::vector<Row> rows = {
+        { "text file as a library", "CDRend.dll", std::vector<uint8_t>(text.begin(), text.end()),
+          { "result: 1 failure(s)" }, {} },
+        { "pad plugin installed as CD", "CDRend.dll", ReadFileBytes(ShippedPath("padidle.dll")),
           { "CD CDRend.dll: missing entry point CD_Open", "CD CDRend.dll: missing entry point CD_GetSeek",
-            "result: 9 failure(s)" } },
-        { "CD plugin installed as pad 2", "Joy1Rend.dll", ShippedPath("cdidle.dll"),
-          { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" } },
+            "result: 9 failure(s)" }, {} },
+        { "CD plugin installed as pad 2", "Joy1Rend.dll", ReadFileBytes(ShippedPath("cdidle.dll")),
+          { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" }, {} },
     };
+    /* Libraries that do not load: reported with the system's error, nothing
+       of them called, the other plugins run. */
+    for (BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(KOVA_CD_EXPORTS)))
+        rows.push_back({ broken.what, "CDRend.dll", broken.bytes,
+                         { "CD CDRend.dll: cannot be loaded (error " + std::to_string(broken.error) + ")",
+                           "result: 1 failure(s)" },
+                         { "CD CD_Close" } });
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-broken");
-        if (row.library.empty()) {
-            ASSERT_TRUE(WriteFileText(p.dir / row.installName, "not a library\r\n"));
-        } else {
-            p.Install(row.library, row.installName);
-        }
+        p.InstallBytes(row.bytes, row.installName);
+        p.Install(ShippedPath("padidle.dll"), "Joy0Rend.dll");
         EXPECT_EQ(1u, p.Run());
-        std::vector<std::string> t = p.Transcript();
+        Lines t = p.Transcript();
         for (const std::string &line : row.lines)
             EXPECT_TRUE(Contains(t, line)) << line;
+        for (const char *line : { "PAD1 JOY0_Open -> 0", "PAD1 poll report 42 41 5a ff ff", "PAD1 JOY0_Close" })
+            EXPECT_TRUE(Contains(t, line)) << line;
+        for (const std::string &line : row.absent)
+            EXPECT_FALSE(Contains(t, line)) << line;
     }
 }
 
@@ -155,7 +130,7 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
         std::string log = p.dir / "calls.log";
         ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", "[RECCD]\r\nLog=" + log + "\r\nOpenResult=" +
                                                           row.openResult + "\r\n"));
-        p.Install(TestBinPath("rec_cd.dll"), "CDRend.dll");
+        p.Install(TestBinPath("made_rec_cd.dll"), "CDRend.dll");
         EXPECT_EQ(row.exitCode, p.Run());
         EXPECT_EQ(row.calls, SplitLines(ReadFileText(log)));
     }
@@ -270,7 +245,7 @@ int FindLiveReport(const std::vector<std::string> &lines, size_t from, const cha
 
 /* Runs the stand-in in live mode and presses a key, moves and clicks the
    mouse while it polls. Returns the transcript and its exit code. */
-std::vector<std::string> RunLive(ProgramDir &p, DWORD *exitCode)
+std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
     STARTUPINFOA si;
@@ -385,7 +360,6 @@ TEST(StandIn, GpuHostCarriesAPictureToTheHostedPluginAndBack)
 {
     ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
     p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
-    p.dir.MakeDir("PLUGIN\\PSEMU");
     p.Install(TestBinPath("pse_soft.dll"), "PLUGIN\\PSEMU\\pse_soft.dll");
     std::string log = p.dir / "pse.log";
     SetEnvironmentVariableA("KOVA_PSE_LOG", log.c_str());
@@ -475,7 +449,6 @@ TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-gpu-fail", row.ini);
         p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
-        p.dir.MakeDir("PLUGIN\\PSEMU");
         p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
         EXPECT_EQ(1u, p.Run());
         std::vector<std::string> t = p.Transcript();
