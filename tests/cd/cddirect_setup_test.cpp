@@ -28,7 +28,7 @@ DialogDriver::Step Read(DialogSeen *s)
     return Check([s](HWND dialog) {
         s->seen = true;
         s->owner = GetWindow(dialog, GW_OWNER);
-        s->items = ComboTexts(dialog, IDC_DRIVE_LETTER);
+        s->items = ComboItems(dialog, IDC_DRIVE_LETTER);
         s->selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_DRIVE_LETTER, CB_GETCURSEL, 0, 0));
         s->listEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_DRIVE_LETTER)) != FALSE;
     });

@@ -120,18 +120,6 @@ SerialPorts::~SerialPorts()
 
 /* ---- looking at dialogs ---- */
 
-static std::string Narrow(const std::wstring &wide)
-{
-    if (wide.empty())
-        return "";
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
-                                NULL, NULL);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
-                        NULL);
-    return s;
-}
-
 struct FindDialog {
     const char *caption;
     DWORD processId;
@@ -179,20 +167,6 @@ bool WaitGone(HWND window, DWORD timeoutMs)
     return true;
 }
 
-std::string WindowText(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
-        return "<no answer>";
-    /* Room to spare: the text may grow between the two messages. */
-    std::wstring text(length + 4096, L'\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                        SMTO_NORMAL, 5000, &got);
-    text.resize(got);
-    return Narrow(text);
-}
-
 std::string ItemText(HWND dialog, int id)
 {
     return WindowText(GetDlgItem(dialog, id));
@@ -206,31 +180,6 @@ bool Checked(HWND dialog, int id)
 bool Enabled(HWND dialog, int id)
 {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-static std::vector<std::string> Items(HWND dialog, int id, UINT countMsg, UINT lenMsg, UINT textMsg)
-{
-    std::vector<std::string> items;
-    LRESULT count = SendDlgItemMessageW(dialog, id, countMsg, 0, 0);
-    for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendDlgItemMessageW(dialog, id, lenMsg, i, 0);
-        std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
-        /* Across processes only the W message carries the whole text. */
-        LRESULT got = SendDlgItemMessageW(dialog, id, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(got < 0 ? 0 : static_cast<size_t>(got));
-        items.push_back(Narrow(text));
-    }
-    return items;
-}
-
-std::vector<std::string> ComboItems(HWND dialog, int id)
-{
-    return Items(dialog, id, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
-
-std::vector<std::string> ListItems(HWND dialog, int id)
-{
-    return Items(dialog, id, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 int ComboSelection(HWND dialog, int id)

@@ -56,12 +56,9 @@ private:
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
-std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 bool Checked(HWND dialog, int id);
 bool Enabled(HWND dialog, int id);
-std::vector<std::string> ComboItems(HWND dialog, int id);
-std::vector<std::string> ListItems(HWND dialog, int id);
 int ComboSelection(HWND dialog, int id);
 std::string ComboSelectedText(HWND dialog, int id);
 /* A message box's text. */

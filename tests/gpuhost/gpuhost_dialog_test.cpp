@@ -28,7 +28,7 @@ ListState ReadList(HWND dialog)
 {
     ListState s;
     HWND list = GetDlgItem(dialog, IDC_HOSTED_LIST);
-    s.entries = ComboTexts(dialog, IDC_HOSTED_LIST);
+    s.entries = ComboItems(dialog, IDC_HOSTED_LIST);
     s.selected = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
     s.listEnabled = IsWindowEnabled(list) != 0;
     for (int i = 0; i < 3; i++)

@@ -161,8 +161,11 @@ struct SeenBox {
 DialogDriver::Step AnswerBox(const char *caption, SeenBox *box, int button = IDOK);
 /* Runs a call that shows the box with the caption and answers it. */
 SeenBox AnswerDuring(const char *caption, int button, const std::function<void()> &call);
-/* A list's entries, as this thread reads them. */
-Lines ComboTexts(HWND dialog, int id);
+/* A window's text, a combo box's or list box's entries: of any thread or
+   process (across processes only the W messages carry the whole text). */
+std::string WindowText(HWND window);
+Lines ComboItems(HWND dialog, int id);
+Lines ListItems(HWND dialog, int id);
 
 /* A dialog template as a module stores it (DLGTEMPLATE, what a DIALOG
    statement compiles to). Class names are in capitals ("BUTTON"). */

@@ -136,18 +136,55 @@ SeenBox AnswerDuring(const char *caption, int button, const std::function<void()
     return box;
 }
 
-Lines ComboTexts(HWND dialog, int id)
+static std::string Narrow(const std::wstring &wide)
+{
+    if (wide.empty())
+        return "";
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
+                                NULL, NULL);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
+                        NULL);
+    return s;
+}
+
+std::string WindowText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
+        return "<no answer>";
+    /* Room to spare: the text may grow between the two messages. */
+    std::wstring text(length + 4096, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                        SMTO_NORMAL, 5000, &got);
+    text.resize(got);
+    return Narrow(text);
+}
+
+static Lines Items(HWND dialog, int id, UINT countMsg, UINT lenMsg, UINT textMsg)
 {
     Lines items;
-    LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+    LRESULT count = SendDlgItemMessageW(dialog, id, countMsg, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
-        std::string text(static_cast<size_t>(length < 0 ? 0 : length) + 1, '\0');
-        SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(strlen(text.c_str()));
-        items.push_back(text);
+        LRESULT length = SendDlgItemMessageW(dialog, id, lenMsg, i, 0);
+        std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
+        /* Across processes only the W message carries the whole text. */
+        LRESULT got = SendDlgItemMessageW(dialog, id, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(got < 0 ? 0 : static_cast<size_t>(got));
+        items.push_back(Narrow(text));
     }
     return items;
+}
+
+Lines ComboItems(HWND dialog, int id)
+{
+    return Items(dialog, id, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+Lines ListItems(HWND dialog, int id)
+{
+    return Items(dialog, id, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 /* ---- dialog templates ---- */
