@@ -289,6 +289,7 @@ TEST(GpuHostForwarding, EachEntryPointReachesItsFunctionWithTheValueUnchanged)
     SetCurrentDirectoryA(cwd);
     want.push_back("GPUmakeSnapshot");
     want.push_back("snapshot SNAP\\SNAP000.BMP written");
+    want.push_back("snapshot SNAP\\SHOW000.BMP written"); /* what its window shows */
 
     EXPECT_EQ(want, rig.Calls());
     EXPECT_EQ(54u + 1024 * 512 * 2, ReadFileBytes(rig.dir.dir / "SNAP\\SNAP000.BMP").size());
@@ -362,6 +363,14 @@ TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
                           Hex8(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rig.ram.data()))) +
                           " 00012340",
                       lines[next++]);
+            /* the plugin walks the list in that RAM: a packet of 15 words
+               whose link comes back to itself */
+            std::string packet = "pse_soft.dll chain 00012340:";
+            for (uint32_t at = 0x12344; at <= 0x1237C; at += 4)
+                packet += " " + Hex8(0x0F000000u | at);
+            ASSERT_LT(next + 1, lines.size());
+            EXPECT_EQ(packet, lines[next++]);
+            EXPECT_EQ("pse_soft.dll chain loops back to 00012340", lines[next++]);
         }
         EXPECT_EQ(next, lines.size()) << "further calls";
         EXPECT_EQ(row.notify ? 1u : 0u, rig.host.Calls("notify").size());

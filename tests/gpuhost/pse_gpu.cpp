@@ -8,10 +8,16 @@
  * unset, nothing is recorded, as the benchmark wants). Loading and unloading
  * are recorded as "attach" and "detach".
  *
- * It keeps a VRAM of 1024 x 512 halfwords and understands the two GP0
- * transfer commands: 0xA0 (image to VRAM) and 0xC0 (image from VRAM, read
- * back through GPUreadData). GPUmakeSnapshot writes the VRAM as a 16-bit BMP
- * file to SNAP\SNAPnnn.BMP below the current directory. */
+ * It keeps a VRAM of 1024 x 512 halfwords and understands three GP0
+ * commands: 0x02 (fill rectangle), 0xA0 (image to VRAM) and 0xC0 (image
+ * from VRAM, read back through GPUreadData); it skips the parameters of the
+ * polygons and rectangles it does not draw. Of GP1 it follows reset, display
+ * enable, display area start and display mode, and every GPUupdateLace shows
+ * the display area in the window GPUopen was given (plain GDI). GPUdmaChain
+ * walks the linked list in RAM, records every packet and passes its words on
+ * as GPUwriteData does. GPUmakeSnapshot writes the VRAM as a 16-bit BMP file
+ * to SNAP\SNAPnnn.BMP below the current directory, and what its window shows,
+ * read back from the window's pixels, as a 32-bit BMP to SNAP\SHOWnnn.BMP. */
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -57,7 +63,7 @@ static void Record(const char *format, ...)
     fclose(f);
 }
 
-/* ---- GP0: the two image transfers ---- */
+/* ---- GP0: fills, the two image transfers, the rest skipped ---- */
 
 enum Gp0State { GP0_COMMAND, GP0_PARAMETERS, GP0_UPLOAD };
 
@@ -68,15 +74,39 @@ struct Transfer {
 };
 
 static Gp0State State = GP0_COMMAND;
-static uint32_t Command;
-static uint32_t Parameters[2];
-static uint32_t ParameterCount;
+static uint32_t CommandWord;
+static uint32_t Parameters[11];
+static uint32_t ParameterCount, ParametersWanted;
 static Transfer Upload;
 static Transfer Readback;
 static bool ReadbackActive;
 static uint32_t ReadCount;   /* GPUREAD latch outside a readback */
 static uint32_t StatusCount;
 static uint32_t Snapshots;
+
+/* What GP1 has set up for the screen. */
+static HWND Window;
+static bool DisplayOn;
+static uint32_t DisplayX, DisplayY, DisplayWidth = 256, DisplayHeight = 240;
+
+/* Parameter words that follow a command word. */
+static uint32_t ParameterWords(uint32_t command)
+{
+    if (command == 0x02 || command == 0xA0 || command == 0xC0)
+        return 2;
+    if (command >= 0x20 && command < 0x40) {
+        /* polygon: 3 or 4 vertices, each with texture coordinates when
+           textured, and a colour per vertex after the first when shaded */
+        uint32_t vertices = (command & 0x08) ? 4 : 3;
+        return vertices * ((command & 0x04) ? 2 : 1) + ((command & 0x10) ? vertices - 1 : 0);
+    }
+    if (command >= 0x60 && command < 0x80) {
+        /* rectangle: a vertex, texture coordinates when textured, a size
+           word when its size is not fixed */
+        return 1 + ((command & 0x04) ? 1 : 0) + (((command >> 3) & 3) == 0 ? 1 : 0);
+    }
+    return 0;
+}
 
 static void StartTransfer(Transfer *t, uint32_t position, uint32_t size)
 {
@@ -94,6 +124,37 @@ static uint16_t *Pixel(const Transfer *t)
     return &Vram[(t->y + row) & (VRAM_HEIGHT - 1)][(t->x + col) & (VRAM_WIDTH - 1)];
 }
 
+/* GP0 0x02: a 24-bit colour into a rectangle, x in steps of 16 pixels. */
+static void Fill(uint32_t colour, uint32_t position, uint32_t size)
+{
+    uint16_t pixel = static_cast<uint16_t>(((colour >> 3) & 0x1F) | (((colour >> 11) & 0x1F) << 5) |
+                                           (((colour >> 19) & 0x1F) << 10));
+    uint32_t x0 = position & 0x3F0, y0 = (position >> 16) & 0x1FF;
+    uint32_t width = ((size & 0x3FF) + 0x0F) & ~0x0Fu, height = (size >> 16) & 0x1FF;
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+            Vram[(y0 + y) & (VRAM_HEIGHT - 1)][(x0 + x) & (VRAM_WIDTH - 1)] = pixel;
+}
+
+static void Execute()
+{
+    switch (CommandWord >> 24) {
+    case 0x02:
+        Fill(CommandWord & 0xFFFFFF, Parameters[0], Parameters[1]);
+        break;
+    case 0xA0:
+        StartTransfer(&Upload, Parameters[0], Parameters[1]);
+        State = GP0_UPLOAD;
+        break;
+    case 0xC0:
+        StartTransfer(&Readback, Parameters[0], Parameters[1]);
+        ReadbackActive = true;
+        break;
+    default:
+        break;
+    }
+}
+
 static void Gp0Word(uint32_t word)
 {
     switch (State) {
@@ -105,23 +166,17 @@ static void Gp0Word(uint32_t word)
         break;
     case GP0_PARAMETERS:
         Parameters[ParameterCount++] = word;
-        if (ParameterCount < 2)
+        if (ParameterCount < ParametersWanted)
             break;
         State = GP0_COMMAND;
-        if (Command == 0xA0) {
-            StartTransfer(&Upload, Parameters[0], Parameters[1]);
-            State = GP0_UPLOAD;
-        } else {
-            StartTransfer(&Readback, Parameters[0], Parameters[1]);
-            ReadbackActive = true;
-        }
+        Execute();
         break;
     case GP0_COMMAND:
-        Command = word >> 24;
-        if (Command == 0xA0 || Command == 0xC0) {
-            ParameterCount = 0;
+        CommandWord = word;
+        ParameterCount = 0;
+        ParametersWanted = ParameterWords(word >> 24);
+        if (ParametersWanted)
             State = GP0_PARAMETERS;
-        }
         break;
     }
 }
@@ -178,17 +233,154 @@ static bool WriteSnapshot(const char *path)
     return fclose(f) == 0 && ok;
 }
 
+/* ---- the screen: the display area in the window ---- */
+
+#define SHOW_MAX_WIDTH 640
+#define SHOW_MAX_HEIGHT 480
+
+static uint8_t Expand5(uint32_t c)
+{
+    return static_cast<uint8_t>((c << 3) | (c >> 2));
+}
+
+static void ShowDisplay()
+{
+    if (!Window || !IsWindow(Window))
+        return;
+    static uint32_t Frame[SHOW_MAX_HEIGHT][SHOW_MAX_WIDTH];
+    uint32_t width = DisplayWidth, height = DisplayHeight;
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++) {
+            uint32_t p = DisplayOn ? Vram[(DisplayY + y) & (VRAM_HEIGHT - 1)][(DisplayX + x) & (VRAM_WIDTH - 1)] : 0;
+            Frame[y][x] = static_cast<uint32_t>(Expand5(p & 0x1F)) << 16 |
+                          static_cast<uint32_t>(Expand5((p >> 5) & 0x1F)) << 8 | Expand5((p >> 10) & 0x1F);
+        }
+    BITMAPINFO info;
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = SHOW_MAX_WIDTH;
+    info.bmiHeader.biHeight = -SHOW_MAX_HEIGHT; /* top-down */
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    RECT client;
+    GetClientRect(Window, &client);
+    HDC dc = GetDC(Window);
+    if (!dc)
+        return;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, static_cast<int>(width),
+                  static_cast<int>(height), Frame, &info, DIB_RGB_COLORS, SRCCOPY);
+    ReleaseDC(Window, dc);
+}
+
+/* What the window's client area shows, read back from its pixels, as a
+   bottom-up 32-bit BMP. */
+static bool WriteWindow(const char *path)
+{
+    if (!Window || !IsWindow(Window))
+        return false;
+    RECT client;
+    GetClientRect(Window, &client);
+    int width = client.right, height = client.bottom;
+    if (width <= 0 || height <= 0)
+        return false;
+    BITMAPINFO info;
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC dc = GetDC(Window);
+    HDC memory = CreateCompatibleDC(dc);
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    bool ok = false;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ok = BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY) != 0;
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    DeleteDC(memory);
+    ReleaseDC(Window, dc);
+    uint32_t size = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4;
+    uint8_t header[54];
+    memset(header, 0, sizeof header);
+    header[0] = 'B';
+    header[1] = 'M';
+    PutLe(header + 2, sizeof header + size, 4);
+    PutLe(header + 10, sizeof header, 4);
+    PutLe(header + 14, 40, 4);
+    PutLe(header + 18, static_cast<uint32_t>(width), 4);
+    PutLe(header + 22, static_cast<uint32_t>(height), 4);
+    PutLe(header + 26, 1, 2);
+    PutLe(header + 28, 32, 2);
+    PutLe(header + 34, size, 4);
+    FILE *f = ok ? fopen(path, "wb") : NULL;
+    if (f) {
+        ok = fwrite(header, sizeof header, 1, f) == 1 && fwrite(bits, size, 1, f) == 1;
+        ok = fclose(f) == 0 && ok;
+    } else {
+        ok = false;
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    return ok;
+}
+
 static void MakeSnapshot()
 {
     CreateDirectoryA("SNAP", NULL);
     for (;;) {
-        char path[MAX_PATH];
+        char path[MAX_PATH], show[MAX_PATH];
         BufFormat(path, sizeof path, "SNAP\\SNAP%03lu.BMP", static_cast<unsigned long>(Snapshots));
+        BufFormat(show, sizeof show, "SNAP\\SHOW%03lu.BMP", static_cast<unsigned long>(Snapshots));
         Snapshots++;
         if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && Snapshots < 1000)
             continue;
         Record("snapshot %s %s", path, WriteSnapshot(path) ? "written" : "failed");
+        if (Window)
+            Record("snapshot %s %s", show, WriteWindow(show) ? "written" : "failed");
         return;
+    }
+}
+
+/* ---- the linked list in RAM ---- */
+
+/* One bit per RAM word: a list that comes back to a packet it passed is
+   walked once, not for ever. */
+static uint8_t Visited[KOVA_RAM_SIZE / 4 / 8];
+
+static void WalkChain(const uint32_t *ram, uint32_t offset)
+{
+    memset(Visited, 0, sizeof Visited);
+    uint32_t at = offset & KOVA_RAM_ADDR_MASK & ~3u;
+    for (;;) {
+        uint32_t index = at / 4;
+        if (Visited[index / 8] & (1u << (index % 8))) {
+            Record("chain loops back to %08lx", static_cast<unsigned long>(at));
+            return;
+        }
+        Visited[index / 8] = static_cast<uint8_t>(Visited[index / 8] | (1u << (index % 8)));
+        uint32_t header = ram[index];
+        uint32_t count = header >> 24;
+        char line[512];
+        BufFormat(line, sizeof line, "chain %08lx:", static_cast<unsigned long>(at));
+        for (uint32_t i = 1; i <= count; i++) {
+            uint32_t word = ram[(index + i) & (KOVA_RAM_ADDR_MASK / 4)];
+            char hex[12];
+            BufFormat(hex, sizeof hex, " %08lx", static_cast<unsigned long>(word));
+            BufAppend(line, sizeof line, hex);
+            Gp0Word(word);
+        }
+        Record("%s", line);
+        /* the end marker 0xFFFFFF, or any address with bit 23 */
+        if (header & 0x800000)
+            return;
+        at = header & KOVA_RAM_ADDR_MASK & ~3u;
     }
 }
 
@@ -229,21 +421,24 @@ long PSE_CALL GPUshutdown(void)
 long PSE_CALL GPUopen(HWND window)
 {
     Record("GPUopen %08lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)));
+    Window = window;
     return 0;
 }
 
 long PSE_CALL GPUclose(void)
 {
     Record("GPUclose");
+    Window = NULL;
     return 0;
 }
 
 unsigned long PSE_CALL GPUreadStatus(void)
 {
-    /* ready for commands and DMA; bit 27 while a readback waits; bit 31
-       flips on every read as the interlaced line does */
-    unsigned long status = 0x14802000ul | (ReadbackActive ? 0x08000000ul : 0) |
-                           ((StatusCount++ & 1) ? 0x80000000ul : 0);
+    /* ready for commands and DMA; bit 23 while the display is off; bit 27
+       while a readback waits; bit 31 flips on every read as the interlaced
+       line does */
+    unsigned long status = 0x14002000ul | (DisplayOn ? 0 : 0x00800000ul) |
+                           (ReadbackActive ? 0x08000000ul : 0) | ((StatusCount++ & 1) ? 0x80000000ul : 0);
     Record("GPUreadStatus -> %08lx", status);
     return status;
 }
@@ -251,10 +446,33 @@ unsigned long PSE_CALL GPUreadStatus(void)
 void PSE_CALL GPUwriteStatus(unsigned long value)
 {
     Record("GPUwriteStatus %08lx", value);
-    /* GP1 0x00 (reset) and 0x01 (reset the command buffer) end any transfer */
-    if ((value >> 24) <= 0x01) {
+    static const uint32_t kWidths[4] = { 256, 320, 512, 640 };
+    switch (value >> 24) {
+    case 0x00: /* reset: display off, 256 x 240 at (0, 0) */
+        DisplayOn = false;
+        DisplayX = DisplayY = 0;
+        DisplayWidth = 256;
+        DisplayHeight = 240;
         State = GP0_COMMAND;
         ReadbackActive = false;
+        break;
+    case 0x01: /* reset the command buffer: ends any transfer */
+        State = GP0_COMMAND;
+        ReadbackActive = false;
+        break;
+    case 0x03: /* bit 0 clear: display on */
+        DisplayOn = (value & 1) == 0;
+        break;
+    case 0x05: /* display area start in VRAM */
+        DisplayX = value & 0x3FF;
+        DisplayY = (value >> 10) & 0x1FF;
+        break;
+    case 0x08: /* display mode: width, and 480 lines when interlaced */
+        DisplayWidth = (value & 0x40) ? 368 : kWidths[value & 3];
+        DisplayHeight = ((value & 0x04) && (value & 0x20)) ? 480 : 240;
+        break;
+    default:
+        break;
     }
 }
 
@@ -274,12 +492,15 @@ void PSE_CALL GPUwriteData(unsigned long value)
 void PSE_CALL GPUupdateLace(void)
 {
     Record("GPUupdateLace");
+    ShowDisplay();
 }
 
 long PSE_CALL GPUdmaChain(unsigned long *ramBase, unsigned long offset)
 {
     Record("GPUdmaChain %08lx %08lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(ramBase)),
            offset);
+    if (ramBase)
+        WalkChain(reinterpret_cast<const uint32_t *>(ramBase), static_cast<uint32_t>(offset));
     return 0;
 }
 

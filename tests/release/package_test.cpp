@@ -322,7 +322,8 @@ TEST(ReleasePackage, UnpackedBesideKovaExeItListsSavesAndRunsTheSixPlugins)
     EXPECT_EQ(head, std::vector<std::string>(transcript.begin(), transcript.begin() + head.size()));
     /* Each plugin did its work and was closed again. */
     const char *const kLater[] = {
-        "GPU readback: 128 words equal",
+        "GPU readback: 2048 words equal",
+        "GPU GPU_Update 60 frames",
         "CD CD_Read 00:02:16 -> header 00 02 16 00 data 01 43 44 30 30 31 01 00 |.CD001..|",
         "PAD1 poll report 42 41 5a ff ff",
         "PAD2 poll report 42 12 5a ff ff 00 00",

@@ -339,24 +339,38 @@ TEST(StandIn, LivePollingShowsKeysAndTheMouseAsTheyChange)
 
 namespace {
 
-/* The picture of the stand-in's GPU run: 16 x 16 pixels at (64, 32). */
-uint16_t PicturePixel(unsigned k)
+/* The picture of the stand-in's GPU run: 64 x 64 pixels at (128, 72); red
+   grows to the right, green downwards, blue in a checkerboard of 8 x 8. */
+uint16_t PicturePixel(unsigned x, unsigned y)
 {
-    unsigned i = k / 2;
-    return static_cast<uint16_t>(k % 2 ? ((i * 2 + 1) * 0x21) & 0x7FFF : (i * 2) & 0x7FFF);
+    unsigned blue = ((x / 8) ^ (y / 8)) & 1 ? 31 : 8;
+    return static_cast<uint16_t>((x / 2) | ((y / 2) << 5) | (blue << 10));
 }
 
-/* A pixel of a bottom-up 16-bit BMP of 1024 x 512, as PlayStation 1-5-5-5. */
-uint16_t SnapshotPixel(const std::vector<uint8_t> &bmp, unsigned x, unsigned y)
+std::string PictureWord(unsigned i)
 {
-    size_t at = 54 + (511 - y) * 2048 + x * 2;
-    uint16_t bgr = static_cast<uint16_t>(bmp[at] | (bmp[at + 1] << 8));
-    return static_cast<uint16_t>(((bgr >> 10) & 0x1F) | (bgr & 0x3E0) | ((bgr & 0x1F) << 10));
+    char word[16];
+    snprintf(word, sizeof word, "%04x%04x", PicturePixel((2 * i + 1) % 64, 2 * i / 64),
+             PicturePixel(2 * i % 64, 2 * i / 64));
+    return word;
+}
+
+/* A pixel of a bottom-up BMP, as PlayStation 1-5-5-5: 16-bit (the VRAM) or
+   32-bit (the window, 8 bits a channel). */
+uint16_t BmpPixel(const std::vector<uint8_t> &bmp, unsigned x, unsigned y)
+{
+    unsigned width = bmp[18] | bmp[19] << 8, height = bmp[22] | bmp[23] << 8, bytes = bmp[28] / 8;
+    size_t at = 54 + ((height - 1 - y) * width + x) * bytes;
+    if (bytes == 2) {
+        uint16_t bgr = static_cast<uint16_t>(bmp[at] | (bmp[at + 1] << 8));
+        return static_cast<uint16_t>(((bgr >> 10) & 0x1F) | (bgr & 0x3E0) | ((bgr & 0x1F) << 10));
+    }
+    return static_cast<uint16_t>((bmp[at + 2] >> 3) | (bmp[at + 1] >> 3) << 5 | (bmp[at] >> 3) << 10);
 }
 
 } // namespace
 
-TEST(StandIn, GpuHostCarriesAPictureToTheHostedPluginAndBack)
+TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
 {
     ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
     p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
@@ -379,57 +393,96 @@ TEST(StandIn, GpuHostCarriesAPictureToTheHostedPluginAndBack)
         "PAD1 Joy0Rend.dll: not installed",
         "PAD2 Joy1Rend.dll: not installed",
         "GPU GP1_Read -> 14802000",
-        "GPU upload 128 words from 80100000",
-        "GPU ramWriteNotify 00180000 00180200",
-        "GPU readback: 128 words equal",
-        "GPU GPU_Update",
+        "GPU upload 2048 words from 80100000",
+        "GPU ramWriteNotify 00180000 00182000",
+        "GPU readback: 2048 words equal",
+        "GPU linked list of 4 packets at 800f0000",
+        "GPU test screen: 9 GP1 words, 46 GP0 words",
+        "GPU frames: 60 per second for 1000 ms",
+        "GPU GPU_Update 60 frames",
         "GPU GPU_ScreenShot",
         "GPU GPU_Close",
         "result: ok",
     };
     EXPECT_EQ(want, p.Transcript());
 
-    /* What the hosted plugin was called with, in order. */
+    /* What the hosted plugin was called with, in order; "S" a GP1 word,
+       "D" a GP0 word, "U" the picture's words, "R" the picture read back. */
+    static const char *const kCalls[] = {
+        "S 00000000", "S 08000001", "S 05000000", "S 06c60260", "S 07040010", "S 04000002",
+        "S 03000000",
+        "D e1000600", "D e3000000", "D e403bd3f", "D e5000000",
+        "D 02602010", "D 00000000", "D 00f00140",
+        "D 02c0c0c0", "D 00100020", "D 00280020", "D 0200c0c0", "D 00100040", "D 00280020",
+        "D 02c0c000", "D 00100060", "D 00280020", "D 0200c000", "D 00100080", "D 00280020",
+        "D 02c000c0", "D 001000a0", "D 00280020", "D 020000c0", "D 001000c0", "D 00280020",
+        "D 02c00000", "D 001000e0", "D 00280020", "D 02000000", "D 00100100", "D 00280020",
+        "D 200080ff", "D 00480040", "D 00880068", "D 00880018",
+        "D 2840a000", "D 004800e8", "D 00480128", "D 008800e8", "D 00880128",
+        "D a0000000", "D 00480080", "D 00400040", "U",
+        "S 04000003", "D c0000000", "D 00480080", "D 00400040", "R",
+        "S 04000002",
+        "GPUdmaChain 000f0000",
+        "chain 000f0000:",
+        "chain 000f0040: 02b0b0b0 00a80080 00300040",
+        "chain 000f0080: 300000ff 00a00040 0000ff00 00e00068 00ff0000 00e00018",
+        "chain 000f00c0: 3800ffff 00a000e8 00ffff00 00a00128 00ff00ff 00e000e8 00ffffff 00e00128",
+    };
+    std::vector<std::string> wantCalls = { "attach", "GPUinit", "GPUopen", "GPUreadStatus -> 14802000" };
+    for (const char *c : kCalls) {
+        std::string call(c);
+        if (call == "U" || call == "R")
+            for (unsigned i = 0; i < 2048; i++)
+                wantCalls.push_back((call == "U" ? "GPUwriteData " : "GPUreadData -> ") + PictureWord(i));
+        else if (call[0] == 'S' || call[0] == 'D')
+            wantCalls.push_back((call[0] == 'S' ? "GPUwriteStatus " : "GPUwriteData ") + call.substr(2));
+        else
+            wantCalls.push_back(call);
+    }
+    for (int frame = 0; frame < 60; frame++)
+        wantCalls.push_back("GPUupdateLace");
+    for (const char *c : { "GPUmakeSnapshot", "snapshot SNAP\\SNAP000.BMP written",
+                           "snapshot SNAP\\SHOW000.BMP written", "GPUclose", "GPUshutdown", "detach" })
+        wantCalls.push_back(c);
     std::vector<std::string> calls;
     for (const std::string &line : SplitLines(ReadFileText(log))) {
         ASSERT_EQ(0u, line.find("pse_soft.dll ")) << line;
         calls.push_back(line.substr(13));
     }
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(0u, calls[2].find("GPUopen ")) << calls[2];
-    calls[2] = "GPUopen";
-    std::vector<std::string> wantCalls = { "attach", "GPUinit", "GPUopen", "GPUreadStatus -> 14802000",
-                                           "GPUwriteData a0000000", "GPUwriteData 00200040",
-                                           "GPUwriteData 00100010" };
-    char line[64];
-    for (unsigned i = 0; i < 128; i++) {
-        snprintf(line, sizeof line, "GPUwriteData %04x%04x", PicturePixel(2 * i + 1), PicturePixel(2 * i));
-        wantCalls.push_back(line);
-    }
-    for (const char *c : { "GPUwriteData c0000000", "GPUwriteData 00200040", "GPUwriteData 00100010" })
-        wantCalls.push_back(c);
-    for (unsigned i = 0; i < 128; i++) {
-        snprintf(line, sizeof line, "GPUreadData -> %04x%04x", PicturePixel(2 * i + 1), PicturePixel(2 * i));
-        wantCalls.push_back(line);
-    }
-    for (const char *c : { "GPUupdateLace", "GPUmakeSnapshot", "snapshot SNAP\\SNAP000.BMP written",
-                           "GPUclose", "GPUshutdown", "detach" })
-        wantCalls.push_back(c);
+    /* the window's handle and the RAM's address vary from run to run */
+    for (std::string &c : calls)
+        if (c.compare(0, 8, "GPUopen ") == 0)
+            c = "GPUopen";
+        else if (c.compare(0, 12, "GPUdmaChain ") == 0 && c.size() == 29)
+            c = "GPUdmaChain " + c.substr(21);
     EXPECT_EQ(wantCalls, calls);
 
-    /* The snapshot shows the picture where it was uploaded, and nothing
-       around it. */
-    std::vector<uint8_t> bmp = ReadFileBytes(p.dir / "SNAP\\SNAP000.BMP");
-    ASSERT_EQ(54u + 1024 * 512 * 2, bmp.size());
-    EXPECT_EQ('B', bmp[0]);
-    EXPECT_EQ('M', bmp[1]);
-    EXPECT_EQ(16, bmp[28]);
-    for (unsigned y = 30; y < 50; y++)
-        for (unsigned x = 62; x < 82; x++) {
-            bool inside = x >= 64 && x < 80 && y >= 32 && y < 48;
-            uint16_t expected = inside ? PicturePixel((y - 32) * 16 + (x - 64)) : 0;
-            ASSERT_EQ(expected, SnapshotPixel(bmp, x, y)) << x << "," << y;
-        }
+    /* The VRAM snapshot and what the window showed, read back from its
+       pixels: the picture where it was uploaded, on the background fill;
+       the list's grey plate below it. */
+    struct Shown {
+        const char *file;
+        size_t size;
+    } shown[] = {
+        { "SNAP\\SNAP000.BMP", 54u + 1024 * 512 * 2 },
+        { "SNAP\\SHOW000.BMP", 54u + 320 * 240 * 4 },
+    };
+    const uint16_t background = 2 | 4 << 5 | 12 << 10, plate = 22 | 22 << 5 | 22 << 10;
+    for (const Shown &s : shown) {
+        SCOPED_TRACE(s.file);
+        std::vector<uint8_t> bmp = ReadFileBytes(p.dir / s.file);
+        ASSERT_EQ(s.size, bmp.size());
+        EXPECT_EQ('B', bmp[0]);
+        EXPECT_EQ('M', bmp[1]);
+        for (unsigned y = 70; y < 138; y++)
+            for (unsigned x = 126; x < 194; x++) {
+                bool inside = x >= 128 && x < 192 && y >= 72 && y < 136;
+                uint16_t expected = inside ? PicturePixel(x - 128, y - 72) : background;
+                ASSERT_EQ(expected, BmpPixel(bmp, x, y)) << x << "," << y;
+            }
+        EXPECT_EQ(plate, BmpPixel(bmp, 160, 190));
+        EXPECT_EQ(background, BmpPixel(bmp, 160, 230));
+    }
 }
 
 TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)

@@ -1,7 +1,6 @@
 /* The stand-in's pad run: init-header, then polls of both ports. With
- * KOVA_STANDIN_LIVE_MS set it keeps polling and prints every report that
- * changes, so a person can watch keys and mouse arrive. */
-#include <stdlib.h>
+ * KOVA_STANDIN_LIVE_MS set it keeps polling once per frame and prints every
+ * report that changes, so a person can watch keys and mouse arrive. */
 #include <string.h>
 
 #include "kova_str.h"
@@ -16,6 +15,11 @@ static const char *const kPrefix[2] = { "JOY0", "JOY1" };
 /* The emulator's report buffers; byte 0 is the emulator's own. */
 static uint8_t Reports[2][32];
 static int32_t Lengths[2];
+/* For the live polls of the frames: each open pad's poll, its plugin and
+   the report last shown. */
+static PadPollFn Poll[2];
+static InstalledPlugin *Pads[2];
+static uint8_t Last[2][32];
 
 template <typename Fn>
 static Fn PadEntry(const InstalledPlugin *plugin, int port, const char *op)
@@ -50,9 +54,10 @@ static bool ShowReport(const InstalledPlugin *plugin, int port, const char *what
 
 void ExercisePads(InstalledPlugin *pads[2])
 {
-    PadPollFn poll[2] = { NULL, NULL };
     for (int port = 0; port < 2; port++) {
         InstalledPlugin *plugin = pads[port];
+        Pads[port] = plugin;
+        Poll[port] = NULL;
         if (!plugin->opened)
             continue;
         memset(Reports[port], 0, sizeof Reports[port]);
@@ -68,42 +73,43 @@ void ExercisePads(InstalledPlugin *pads[2])
         Lengths[port] = length;
         Say("%s %s_InitHeader -> %ld", plugin->family, kPrefix[port], static_cast<long>(length));
         ShowReport(plugin, port, "after init");
-        poll[port] = PadEntry<PadPollFn>(plugin, port, "Poll");
+        Poll[port] = PadEntry<PadPollFn>(plugin, port, "Poll");
     }
 
     for (int i = 0; i < 3; i++) {
         for (int port = 0; port < 2; port++) {
-            if (!poll[port])
+            if (!Poll[port])
                 continue;
-            poll[port]();
+            Poll[port]();
             ShowReport(pads[port], port, "poll");
             if (Reports[port][0] != 0x42)
                 Fail("%s poll changed byte 0", pads[port]->family);
         }
         PumpMessages(20);
     }
+}
 
-    const char *live = getenv("KOVA_STANDIN_LIVE_MS");
-    DWORD liveMs = live ? static_cast<DWORD>(strtoul(live, NULL, 10)) : 0;
-    if (!liveMs || (!poll[0] && !poll[1]))
-        return;
+bool StartLivePads(DWORD liveMs)
+{
+    if (!Poll[0] && !Poll[1])
+        return false;
     Say("live polling for %lu ms", static_cast<unsigned long>(liveMs));
-    uint8_t last[2][32];
-    memcpy(last, Reports, sizeof last);
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < liveMs) {
-        for (int port = 0; port < 2; port++) {
-            if (!poll[port])
-                continue;
-            poll[port]();
-            if (memcmp(last[port], Reports[port], static_cast<size_t>(Lengths[port])) != 0) {
-                char when[32];
-                BufFormat(when, sizeof when, "+%lums", static_cast<unsigned long>(GetTickCount() - start));
-                ShowReport(pads[port], port, when);
-                memcpy(last[port], Reports[port], sizeof last[port]);
-            }
+    memcpy(Last, Reports, sizeof Last);
+    return true;
+}
+
+void PollPadsLive(DWORD elapsedMs)
+{
+    for (int port = 0; port < 2; port++) {
+        if (!Poll[port])
+            continue;
+        Poll[port]();
+        if (memcmp(Last[port], Reports[port], static_cast<size_t>(Lengths[port])) != 0) {
+            char when[32];
+            BufFormat(when, sizeof when, "+%lums", static_cast<unsigned long>(elapsedMs));
+            ShowReport(Pads[port], port, when);
+            memcpy(Last[port], Reports[port], sizeof Last[port]);
         }
-        PumpMessages(16);
     }
 }
 

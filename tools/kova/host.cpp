@@ -113,8 +113,13 @@ static HWND CreateMainWindow(HINSTANCE instance)
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = "KovaStandIn";
     RegisterClassA(&wc);
+    /* A client area of 320 x 240, the display the GPU run sets up, so that
+       a GPU plugin can show it pixel for pixel. */
+    RECT frame = { 0, 0, 320, 240 };
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     HWND window = CreateWindowA("KovaStandIn", "KOVA stand-in", WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, NULL, NULL, instance, NULL);
+                                CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                                frame.bottom - frame.top, NULL, NULL, instance, NULL);
     if (window) {
         ShowWindow(window, SW_SHOWNORMAL);
         SetForegroundWindow(window);
@@ -135,6 +140,24 @@ void PumpMessages(DWORD ms)
         if (ms)
             Sleep(5);
     } while (GetTickCount() - start < ms);
+}
+
+void WaitForForeground()
+{
+    /* The mouse plugin takes the mouse for the foreground window only, and
+       a window of a program just started is not always in front at once
+       (the configurator that started it may still hold the foreground). */
+    static const DWORD kWaitMs = 3000;
+    HWND window = Host.mainWindow;
+    DWORD start = GetTickCount();
+    while (GetForegroundWindow() != window) {
+        if (GetTickCount() - start >= kWaitMs) {
+            Say("window: not in front after %lu ms", static_cast<unsigned long>(kWaitMs));
+            return;
+        }
+        SetForegroundWindow(window);
+        PumpMessages(20);
+    }
 }
 
 bool SetUpHost(HINSTANCE instance)

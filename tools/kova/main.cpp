@@ -13,9 +13,13 @@
  * library that does not load, a missing entry point, a failed open or a
  * failed check). A family with nothing installed is reported, not failed.
  *
+ * With a GPU plugin open it then sends GPU_Update 60 times a second, for
+ * KOVA_STANDIN_LIVE_MS or one second, and takes the GPU's snapshot.
+ *
  * Environment:
- *   KOVA_STANDIN_LIVE_MS  poll the pads for this many milliseconds and print
- *                         every change of a report (for trying input by hand)
+ *   KOVA_STANDIN_LIVE_MS  show frames and poll the pads for this many
+ *                         milliseconds and print every change of a report
+ *                         (for watching the screen and trying input by hand)
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -59,6 +63,7 @@ int main(int argc, char **argv)
 
     OpenGpu(&gpu);
     OpenCd(&cd);
+    WaitForForeground();
     OpenPad(&pad1, 0);
     OpenPad(&pad2, 1);
 
@@ -66,6 +71,7 @@ int main(int argc, char **argv)
     ExerciseCd(&cd);
     InstalledPlugin *pads[2] = { &pad1, &pad2 };
     ExercisePads(pads);
+    RunFrames(&gpu);
 
     ClosePad(&pad2, 1);
     ClosePad(&pad1, 0);

@@ -25,6 +25,9 @@ extern uint8_t *Ram;
 
 /* Lets the stand-in's window handle its messages for ms milliseconds. */
 void PumpMessages(DWORD ms);
+/* Brings the stand-in's window to the front and waits until it is the
+   foreground window (or a while has passed, which is reported). */
+void WaitForForeground();
 
 /* A plugin loaded by its fixed name from the program directory. */
 struct InstalledPlugin {
@@ -47,6 +50,9 @@ inline Fn EntryAs(const InstalledPlugin *plugin, const char *name)
 /* One exercise per family: open, a short run, and (in CloseX) close. */
 void OpenGpu(InstalledPlugin *plugin);
 void ExerciseGpu(InstalledPlugin *plugin);
+/* The frames after the exercises: GPU_Update 60 times a second and the
+   live polls of the pads, then the GPU's snapshot. */
+void RunFrames(InstalledPlugin *gpu);
 void CloseGpu(InstalledPlugin *plugin);
 void OpenCd(InstalledPlugin *plugin);
 void ExerciseCd(InstalledPlugin *plugin);
@@ -54,6 +60,11 @@ void CloseCd(InstalledPlugin *plugin);
 /* port 0 or 1 */
 void OpenPad(InstalledPlugin *plugin, int port);
 void ExercisePads(InstalledPlugin *pads[2]);
+/* Live polls during the frames (after ExercisePads): false when no pad
+   polls; otherwise each call polls the open pads once and prints every
+   report that changed, stamped with the time since the frames began. */
+bool StartLivePads(DWORD liveMs);
+void PollPadsLive(DWORD elapsedMs);
 void ClosePad(InstalledPlugin *plugin, int port);
 
 #endif

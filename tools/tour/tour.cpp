@@ -2,7 +2,8 @@
  * job when there is no display to show it on. It starts KOVACFG.EXE in a
  * program directory, works its dialogs as a user would and takes a
  * screenshot of each (ImageMagick's import on the X display Wine draws on):
- * splash, main dialog, a plugin's about box, Save, the file chooser, Run.
+ * splash, main dialog, a plugin's about box, Save, the file chooser, Run
+ * and the emulator's window while it draws.
  *
  *   KOVATOUR.EXE <program directory> <Unix directory for the pictures>
  *
@@ -233,6 +234,60 @@ static void TourPluginAbout(HWND main)
     PostMessageA(about, WM_COMMAND, IDOK, 0);
 }
 
+/* True once the stand-in's transcript has a line that starts so. */
+static bool TranscriptHas(const char *start)
+{
+    char path[MAX_PATH];
+    BufFormat(path, sizeof path, "%sSTANDIN.LOG", programDir);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    static char text[65536];
+    DWORD n = 0;
+    BOOL read = ReadFile(file, text, sizeof text - 1, &n, NULL);
+    CloseHandle(file);
+    if (!read)
+        return false;
+    text[n] = '\0';
+    size_t length = strlen(start);
+    for (const char *line = text; *line; line++) {
+        if (strncmp(line, start, length) == 0)
+            return true;
+        line = strchr(line, '\n');
+        if (!line)
+            break;
+    }
+    return false;
+}
+
+/* Run: KOVA.EXE (the stand-in) shows what its GPU plugin draws while its
+   frames run; the picture is taken then, and the tour waits for its end. */
+static void TourEmulator(HWND main)
+{
+    ClickLater(main, IDC_RUN);
+    HWND window = NULL;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 20000) {
+        if (!window)
+            window = FindWindowA("KovaStandIn", NULL);
+        if (window && TranscriptHas("GPU frames:"))
+            break;
+        Sleep(20);
+    }
+    if (!window || !TranscriptHas("GPU frames:")) {
+        Fail("the emulator's window did not show frames");
+    } else {
+        Step("the emulator draws its test screen");
+        Screenshot(window, "6-emulator.png");
+    }
+    start = GetTickCount();
+    while (window && IsWindow(window) && GetTickCount() - start < 30000)
+        Sleep(50);
+    if (window && IsWindow(window))
+        Fail("KOVA.EXE did not end");
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3 || !BufSet(programDir, argv[1]) || !BufSet(pictureDir, argv[2])) {
@@ -243,6 +298,10 @@ int main(int argc, char **argv)
     if (n && programDir[n - 1] != '\\')
         BufAppend(programDir, "\\");
 
+    /* Frames long enough for the emulator's picture, unless asked for. */
+    char live[32];
+    if (!GetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", live, sizeof live))
+        SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "3000");
     HANDLE process = StartConfigurator();
     if (!process) {
         Fail("KOVACFG.EXE did not start");
@@ -269,7 +328,7 @@ int main(int argc, char **argv)
     Step("Save: KOVA.INI written, plugins installed");
     TourChooser(main);
     Step("Run: KOVA.EXE runs, the configurator waits");
-    Click(main, IDC_RUN);
+    TourEmulator(main);
     Step("KOVA.EXE has ended");
 
     PostMessageA(main, WM_COMMAND, IDC_EXIT, 0);
