@@ -214,36 +214,16 @@ TEST(CdDirectSetup, TemplateOneHundredAndOneInUsEnglish)
     EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME), t.style & DS_MODALFRAME);
     EXPECT_EQ(0u, t.style & WS_SYSMENU) << "no system menu";
 
-    struct Row {
-        int id;
-        const char *cls;
-        const char *text;
-        short x, y, cx, cy;
-        DWORD typeMask, type; /* (style & typeMask) == type */
-        DWORD flags;          /* further style bits that must be set */
-    };
-    static const Row rows[] = {
-        { IDOK, "BUTTON", "OK", 4, 56, 48, 12, 0x0F, BS_DEFPUSHBUTTON, WS_TABSTOP },
-        { IDCANCEL, "BUTTON", "Cancel", 60, 56, 48, 12, 0x0F, BS_PUSHBUTTON, WS_TABSTOP },
-        { -1, "BUTTON", "Selection", 4, 4, 104, 44, 0x0F, BS_GROUPBOX, 0 },
-        { -1, "STATIC", "Drive Letter", 16, 24, 38, 8, 0x1F, SS_LEFT, WS_GROUP },
-        { IDC_DRIVE_LETTER, "COMBOBOX", "", 60, 22, 36, 46, 0x03, CBS_DROPDOWNLIST,
-          WS_VSCROLL | WS_TABSTOP },
-    };
-    ASSERT_EQ(dimof(rows), t.items.size());
-    for (size_t i = 0; i < dimof(rows); i++) {
-        const Row &want = rows[i];
-        const TemplateItem &got = t.items[i];
-        SCOPED_TRACE(testing::Message() << "control " << i << " " << want.text);
-        EXPECT_EQ(want.id, got.id);
-        EXPECT_EQ(want.cls, got.cls);
-        EXPECT_EQ(want.text, got.text);
-        EXPECT_EQ(want.x, got.x);
-        EXPECT_EQ(want.y, got.y);
-        EXPECT_EQ(want.cx, got.cx);
-        EXPECT_EQ(want.cy, got.cy);
-        EXPECT_EQ(want.type, got.style & want.typeMask);
-        EXPECT_EQ(want.flags, got.style & want.flags);
-        EXPECT_TRUE(got.style & WS_VISIBLE);
-    }
+    /* (style & type mask) is the control's type; the further bits set too */
+    const DWORD visible = WS_VISIBLE;
+    ExpectControls(t, {
+        { IDOK, "BUTTON", "OK", 4, 56, 48, 12, 0x0F | WS_TABSTOP | visible,
+          BS_DEFPUSHBUTTON | WS_TABSTOP | visible },
+        { IDCANCEL, "BUTTON", "Cancel", 60, 56, 48, 12, 0x0F | WS_TABSTOP | visible,
+          BS_PUSHBUTTON | WS_TABSTOP | visible },
+        { -1, "BUTTON", "Selection", 4, 4, 104, 44, 0x0F | visible, BS_GROUPBOX | visible },
+        { -1, "STATIC", "Drive Letter", 16, 24, 38, 8, 0x1F | WS_GROUP | visible, SS_LEFT | WS_GROUP | visible },
+        { IDC_DRIVE_LETTER, "COMBOBOX", "", 60, 22, 36, 46, 0x03 | WS_VSCROLL | WS_TABSTOP | visible,
+          CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | visible },
+    });
 }

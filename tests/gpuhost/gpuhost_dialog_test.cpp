@@ -490,35 +490,14 @@ TEST(GpuHostDialog, TemplateAsStored)
     EXPECT_EQ("GpuHostPro Configuration", t.caption);
     EXPECT_EQ("MS Sans Serif", t.font);
     EXPECT_EQ(8, t.pointSize);
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    struct Row {
-        int id;
-        const char *cls, *text;
-        short x, y, cx, cy;
-        DWORD style;
-    };
-    const Row rows[] = {
-        { IDOK, "BUTTON", "OK", 41, 76, 48, 12, child | WS_TABSTOP | BS_DEFPUSHBUTTON },
-        { IDCANCEL, "BUTTON", "Cancel", 97, 76, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { -1, "BUTTON", "Graphic Processing Unit", 4, 4, 180, 64, child | BS_GROUPBOX },
-        { IDC_HOSTED_CONFIGURE, "BUTTON", "Configure", 13, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_TEST, "BUTTON", "Test", 69, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_ABOUT, "BUTTON", "About", 125, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_LIST, "COMBOBOX", "", 12, 21, 160, 51,
-          child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST },
-    };
-    ASSERT_EQ(dimof(rows), t.items.size());
-    for (size_t i = 0; i < dimof(rows); i++) {
-        const Row &row = rows[i];
-        const TemplateItem &it = t.items[i];
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(row.id, it.id);
-        EXPECT_EQ(row.cls, it.cls);
-        EXPECT_EQ(row.text, it.text);
-        EXPECT_EQ(row.x, it.x);
-        EXPECT_EQ(row.y, it.y);
-        EXPECT_EQ(row.cx, it.cx);
-        EXPECT_EQ(row.cy, it.cy);
-        EXPECT_EQ(row.style, it.style);
-    }
+    const DWORD child = WS_CHILD | WS_VISIBLE, all = ~0u;
+    ExpectControls(t, {
+        { IDOK, "BUTTON", "OK", 41, 76, 48, 12, all, child | WS_TABSTOP | BS_DEFPUSHBUTTON },
+        { IDCANCEL, "BUTTON", "Cancel", 97, 76, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { -1, "BUTTON", "Graphic Processing Unit", 4, 4, 180, 64, all, child | BS_GROUPBOX },
+        { IDC_HOSTED_CONFIGURE, "BUTTON", "Configure", 13, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_TEST, "BUTTON", "Test", 69, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_ABOUT, "BUTTON", "About", 125, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_LIST, "COMBOBOX", "", 12, 21, 160, 51, all, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST },
+    });
 }

@@ -186,6 +186,15 @@ struct DialogTemplate {
 };
 /* language 0: whichever the module has. */
 DialogTemplate ReadDialogTemplate(HMODULE module, int id, LANGID language = 0);
+/* A control as a test expects it: its style bits under styleMask equal style. */
+struct ControlRow {
+    int id;
+    const char *cls, *text;
+    short x, y, cx, cy;
+    DWORD styleMask, style;
+};
+/* Every control of the template, in order, and no other. */
+void ExpectControls(const DialogTemplate &t, const std::vector<ControlRow> &rows);
 
 /* ---- processes and the X display ---- */
 

@@ -258,3 +258,21 @@ DialogTemplate ReadDialogTemplate(HMODULE module, int id, LANGID language)
     }
     return t;
 }
+
+void ExpectControls(const DialogTemplate &t, const std::vector<ControlRow> &rows)
+{
+    ASSERT_EQ(rows.size(), t.items.size());
+    for (size_t i = 0; i < rows.size(); i++) {
+        const ControlRow &want = rows[i];
+        const TemplateItem &got = t.items[i];
+        SCOPED_TRACE(testing::Message() << "control " << i << " \"" << want.text << "\"");
+        EXPECT_EQ(want.id, got.id);
+        EXPECT_EQ(want.cls, got.cls);
+        EXPECT_EQ(want.text, got.text);
+        EXPECT_EQ(want.x, got.x);
+        EXPECT_EQ(want.y, got.y);
+        EXPECT_EQ(want.cx, got.cx);
+        EXPECT_EQ(want.cy, got.cy);
+        EXPECT_EQ(want.style, got.style & want.styleMask);
+    }
+}
