@@ -182,40 +182,12 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
     EXPECT_EQ(std::string::npos, iniAfterConfigure.find("[KOVA]"));
 }
 
-namespace {
-
-/* The error mode in force at each LoadLibraryA of this program (the
-   configurator's code is linked in), for paths below one folder. */
-struct LoadRecord {
-    std::string path;
-    UINT errorMode;
-};
-std::string RecordedFolder;
-std::vector<LoadRecord> RecordedLoads;
-HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
-
-HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
-{
-    if (path && strncmp(path, RecordedFolder.c_str(), RecordedFolder.size()) == 0) {
-        UINT mode = SetErrorMode(0);
-        SetErrorMode(mode);
-        RecordedLoads.push_back({ path, mode });
-    }
-    return RealLoadLibraryA(path);
-}
-
-} // namespace
-
 TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
 {
     ProgramDir dir("error mode");
     dir.AddPlugin(Fake("recorder"), "recorder.dll");
-    RecordedFolder = dir.path;
-    RecordedLoads.clear();
-    ImportHook hook(GetModuleHandleA(NULL), "kernel32.dll", "LoadLibraryA",
-                    reinterpret_cast<void *>(RecordLoadLibraryA));
-    ASSERT_TRUE(hook.installed());
-    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook.original());
+    /* The configurator's code is linked into this program. */
+    LoadRecorder loads(GetModuleHandleA(NULL));
     /* The test program turns the boxes off for itself; the configurator
        must do it on its own. */
     UINT testMode = SetErrorMode(0);
@@ -223,17 +195,14 @@ TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
     SetErrorMode(testMode);
 
     const UINT quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
-    struct Row {
-        const char *what;
-        size_t index;
-    };
-    static const Row rows[] = { { "the scan", 0 }, { "Configure", 1 } };
-    ASSERT_EQ(dimof(rows), RecordedLoads.size());
-    for (const Row &row : rows) {
-        const LoadRecord &load = RecordedLoads[row.index];
-        EXPECT_EQ(dir / "PLUGIN\\recorder.dll", load.path) << row.what;
-        EXPECT_EQ(quiet, load.errorMode & quiet) << row.what;
-    }
+    Lines what;
+    for (size_t i = 0; i < loads.paths().size(); i++)
+        if (loads.paths()[i].compare(0, dir.path.size(), dir.path) == 0) {
+            EXPECT_EQ(dir / "PLUGIN\\recorder.dll", loads.paths()[i]);
+            EXPECT_EQ(quiet, loads.errorModes()[i] & quiet) << (what.empty() ? "the scan" : "Configure");
+            what.push_back(loads.paths()[i]);
+        }
+    EXPECT_EQ(2u, what.size()) << "the scan and Configure";
 }
 
 TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)

@@ -56,33 +56,6 @@ void GpuProgramDir::AddHosted(const char *built, const char *fileName) const
     EXPECT_TRUE(CopyFileTo(from, Win(to))) << from << " -> " << to;
 }
 
-static std::vector<std::string> LoadedPaths;
-static HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
-
-static HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
-{
-    LoadedPaths.push_back(path ? path : "(null)");
-    return RealLoadLibraryA(path);
-}
-
-LoadRecorder::LoadRecorder(HMODULE module)
-    : hook_(module, "kernel32.dll", "LoadLibraryA", reinterpret_cast<void *>(RecordLoadLibraryA))
-{
-    LoadedPaths.clear();
-    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook_.original());
-    EXPECT_TRUE(hook_.installed()) << "the module does not import LoadLibraryA";
-}
-
-LoadRecorder::~LoadRecorder()
-{
-    LoadedPaths.clear();
-}
-
-const std::vector<std::string> &LoadRecorder::paths() const
-{
-    return LoadedPaths;
-}
-
 uint32_t RamWord(const uint8_t *ram, uint32_t offset)
 {
     uint32_t value = 0;

@@ -46,19 +46,6 @@ struct GpuHost : GpuExports {
     }
 };
 
-/* Records LoadLibraryA calls made by one module (the paths, in order) and
-   lets them through. */
-class LoadRecorder {
-public:
-    explicit LoadRecorder(HMODULE module);
-    ~LoadRecorder();
-    bool installed() const { return hook_.installed(); }
-    const std::vector<std::string> &paths() const;
-
-private:
-    ImportHook hook_;
-};
-
 /* The test's own reading and writing of a RAM word, little-endian, each
    byte at (offset + i) within 2 MB. */
 uint32_t RamWord(const uint8_t *ram, uint32_t offset);

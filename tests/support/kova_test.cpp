@@ -259,6 +259,44 @@ ImportHook::~ImportHook()
         WriteSlot(slot_, original_);
 }
 
+static Lines LoadedPaths;
+static std::vector<UINT> LoadErrorModes;
+static HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
+
+static HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
+{
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    LoadedPaths.push_back(path ? path : "(null)");
+    LoadErrorModes.push_back(mode);
+    return RealLoadLibraryA(path);
+}
+
+LoadRecorder::LoadRecorder(HMODULE module)
+    : hook_(module, "kernel32.dll", "LoadLibraryA", reinterpret_cast<void *>(RecordLoadLibraryA))
+{
+    LoadedPaths.clear();
+    LoadErrorModes.clear();
+    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook_.original());
+    EXPECT_TRUE(hook_.installed()) << "the module does not import LoadLibraryA";
+}
+
+LoadRecorder::~LoadRecorder()
+{
+    LoadedPaths.clear();
+    LoadErrorModes.clear();
+}
+
+const Lines &LoadRecorder::paths() const
+{
+    return LoadedPaths;
+}
+
+const std::vector<UINT> &LoadRecorder::errorModes() const
+{
+    return LoadErrorModes;
+}
+
 static std::vector<MessageBoxCall> RecordedBoxes;
 static int RecordedAnswer = IDOK;
 

@@ -103,6 +103,19 @@ private:
     void *original_;
 };
 
+/* Records the LoadLibraryA calls of one module and lets them through: the
+   paths in order, and the error mode in force at each. */
+class LoadRecorder {
+public:
+    explicit LoadRecorder(HMODULE module);
+    ~LoadRecorder();
+    const Lines &paths() const;
+    const std::vector<UINT> &errorModes() const;
+
+private:
+    ImportHook hook_;
+};
+
 /* Recorder of MessageBoxA calls made by one module. */
 struct MessageBoxCall {
     HWND owner;
