@@ -327,23 +327,9 @@ void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &
 
 Configurator::Configurator(const std::string &dir) : process_(NULL), processId_(0)
 {
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
     std::string exe = dir + "KOVACFG.EXE";
-    std::string line = "\"" + exe + "\"";
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si,
-                        &pi)) {
+    if (!StartProgram("\"" + exe + "\"", dir.c_str(), &process_, &processId_, &threadId_))
         ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
-        return;
-    }
-    CloseHandle(pi.hThread);
-    process_ = pi.hProcess;
-    processId_ = pi.dwProcessId;
-    threadId_ = pi.dwThreadId;
 }
 
 Configurator::~Configurator()

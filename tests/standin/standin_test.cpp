@@ -248,26 +248,18 @@ int FindLiveReport(const std::vector<std::string> &lines, size_t from, const cha
 std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::string line = "\"" + (p.dir / "KOVA.EXE") + "\"";
-    std::vector<char> command(line.begin(), line.end());
-    command.push_back('\0');
-    BOOL started = CreateProcessA(NULL, command.data(), NULL, NULL, FALSE, 0, NULL,
-                                  p.dir.path().c_str(), &si, &pi);
+    HANDLE process = NULL;
+    bool started = StartProgram("\"" + (p.dir / "KOVA.EXE") + "\"", p.dir.path().c_str(), &process);
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", NULL);
     EXPECT_TRUE(started);
     if (!started)
         return {};
-    CloseHandle(pi.hThread);
 
     /* Events only once it polls live, with its window in front. */
     DWORD start = GetTickCount();
     bool live = false;
     while (!live && GetTickCount() - start < 10000 &&
-           WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+           WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
         for (const std::string &l : p.Transcript())
             live = live || l.compare(0, 13, "live polling ") == 0;
     }
@@ -282,9 +274,9 @@ std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
         Sleep(150);
         XDoTool("mouseup 1");
     }
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(pi.hProcess, 20000));
-    GetExitCodeProcess(pi.hProcess, exitCode);
-    CloseHandle(pi.hProcess);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+    GetExitCodeProcess(process, exitCode);
+    CloseHandle(process);
     return p.Transcript();
 }
 

@@ -326,7 +326,8 @@ const std::vector<MessageBoxCall> &MessageBoxRecorder::calls() const
 
 /* ---- processes and the X display ---- */
 
-bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode)
+bool StartProgram(const std::string &commandLine, const char *dir, HANDLE *process,
+                  DWORD *processId, DWORD *threadId)
 {
     STARTUPINFOA si;
     memset(&si, 0, sizeof si);
@@ -336,13 +337,27 @@ bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs
     line.push_back('\0');
     if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, dir, &si, &pi))
         return false;
-    CloseHandle(pi.hThread);
-    bool ended = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    *process = pi.hProcess;
+    if (processId)
+        *processId = pi.dwProcessId;
+    if (threadId)
+        *threadId = pi.dwThreadId;
+    return true;
+}
+
+bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode)
+{
+    HANDLE process;
+    if (!StartProgram(commandLine, dir, &process))
+        return false;
+    bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
     if (!ended)
-        TerminateProcess(pi.hProcess, 99);
+        TerminateProcess(process, 99);
     DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     if (exitCode)
         *exitCode = code;
     return ended;
@@ -384,17 +399,11 @@ int RunUnix(const std::string &command, DWORD timeoutMs)
               ++counter);
     std::string marker = std::string(temp) + name;
     DeleteFileA(marker.c_str());
-    std::string line = "/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\"";
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    if (!CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    HANDLE process;
+    if (!StartProgram("/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\"", NULL, &process))
         return -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (process)
+        CloseHandle(process);
     DWORD start = GetTickCount();
     std::string status;
     while ((status = ReadFileText(marker)).empty() || status.back() != '\n') {

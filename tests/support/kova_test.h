@@ -211,6 +211,11 @@ void ExpectControls(const DialogTemplate &t, const std::vector<ControlRow> &rows
 
 /* ---- processes and the X display ---- */
 
+/* Starts a program with the given command line (in dir, if not null); true
+   when it started. The caller closes *process. (A Unix program started
+   through Wine comes with no process handle.) */
+bool StartProgram(const std::string &commandLine, const char *dir, HANDLE *process,
+                  DWORD *processId = NULL, DWORD *threadId = NULL);
 /* Starts a program with the given command line (in dir, if not null), waits
    at most timeoutMs and returns true with its exit code, or false. */
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode);
