@@ -15,6 +15,13 @@ void CutAfterLastBackslash(char *path);
    is checked). */
 bool ModuleDirectory(HMODULE module, char *dst, size_t dstSize);
 
+/* Whether the ANSI name of module's file (what ModuleDirectory works from)
+   names that very file. A folder name with characters outside the ANSI
+   code page comes back with look-alikes in their place ("Omega" for a
+   name that begins with a Greek capital omega): another folder, or none,
+   and every path built on it would be wrong. */
+bool ModuleNameIsExact(HMODULE module);
+
 /* LoadLibraryA without the system's error boxes: a file that is no
    library, or one that needs a DLL the machine lacks, gives null at once
    instead of stopping the caller with a message it did not ask for. */

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "kova_files.h"
+#include "kova_guard.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
@@ -32,39 +33,114 @@ FamilyList familyLists[PLUGIN_TYPE_COUNT];
 
 static const char kPluginFolder[] = "PLUGIN\\";
 
-/* Asks one library for its record; true when it answered an about call. */
+/* The about entry point writes into this scratch record, with 64 KB of
+   room and then a page that faults behind it, and exactly one record's
+   bytes are taken from it: a plugin that writes more than a record can
+   neither reach the next catalogue entry nor the entry's file name. */
+enum { SCRATCH_ROOM = 64 * 1024 };
+static PluginInfo *AboutScratch;
+
+static bool MakeAboutScratch()
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    DWORD page = system.dwPageSize;
+    DWORD used = (sizeof(PluginInfo) + SCRATCH_ROOM + page - 1) / page * page;
+    void *block = VirtualAlloc(NULL, used + page, MEM_RESERVE, PAGE_NOACCESS);
+    void *committed = block ? VirtualAlloc(block, used, MEM_COMMIT, PAGE_READWRITE) : NULL;
+    if (!committed) {
+        if (block)
+            VirtualFree(block, 0, MEM_RELEASE);
+        return false;
+    }
+    AboutScratch = static_cast<PluginInfo *>(block);
+    return true;
+}
+
+static void FreeAboutScratch()
+{
+    if (AboutScratch)
+        VirtualFree(AboutScratch, 0, MEM_RELEASE);
+    AboutScratch = NULL;
+}
+
+/* The libraries that failed during the scan, one name a line, for the one
+   message the main dialog shows when it opens. */
+static char FailedLibraries[4096];
+static bool FailedLibrariesCut;
+
+static void NoteFailedLibrary(const char *fileName)
+{
+    if (FailedLibrariesCut)
+        return;
+    if (!BufAppend(FailedLibraries, fileName) || !BufAppend(FailedLibraries, "\r\n")) {
+        FailedLibrariesCut = true;
+        /* The list ends with a whole line saying that there are more. */
+        size_t keep = sizeof FailedLibraries - 8;
+        while (keep > 0 && FailedLibraries[keep - 1] != '\n')
+            keep--;
+        FailedLibraries[keep] = '\0';
+        BufAppend(FailedLibraries, "...\r\n");
+    }
+}
+
+struct AboutCall {
+    const char *path;
+    bool answered;
+};
+
+/* Loading (and so the library's DllMain), the about call and freeing, all
+   third-party code: run as one guarded call. */
+static void LoadAndAsk(void *context)
+{
+    AboutCall *call = static_cast<AboutCall *>(context);
+    /* A library that needs a missing DLL must not stop the scan with a
+       system message box. */
+    HMODULE library = LoadLibraryQuietly(call->path);
+    if (!library)
+        return;
+    for (const FamilyRow &family : kFamilies) {
+        PluginAboutFn about = GetProcAs<PluginAboutFn>(library, family.aboutName);
+        if (!about)
+            continue;
+        about(AboutScratch);
+        call->answered = true;
+        break;
+    }
+    FreeLibrary(library);
+}
+
+/* Asks one library for its record; true when it answered an about call.
+   A library that fails is noted for the user and not freed: whatever it
+   left behind (a timer, a hook, a window class) keeps its code. */
 static bool CatalogueLibrary(PluginEntry *entry)
 {
     char path[MAX_PATH];
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return false;
-    /* A library that needs a missing DLL must not stop the scan with a
-       system message box. */
-    HMODULE library = LoadLibraryQuietly(path);
-    if (!library)
+    /* Only the record is taken, so only the record starts as zeros. */
+    memset(AboutScratch, 0, sizeof(PluginInfo));
+    AboutCall call = { path, false };
+    if (GuardedCall(LoadAndAsk, &call).failed) {
+        NoteFailedLibrary(entry->fileName);
         return false;
-    bool answered = false;
-    for (const FamilyRow &family : kFamilies) {
-        PluginAboutFn about = GetProcAs<PluginAboutFn>(library, family.aboutName);
-        if (!about)
-            continue;
-        memset(&entry->info, 0, sizeof entry->info);
-        about(&entry->info);
-        TerminatePluginTexts(&entry->info);
-        answered = true;
-        break;
     }
-    FreeLibrary(library);
-    return answered;
+    if (!call.answered)
+        return false;
+    memcpy(&entry->info, AboutScratch, sizeof entry->info);
+    TerminatePluginTexts(&entry->info);
+    return true;
 }
 
 void ScanPlugins()
 {
     catalogueCount = 0;
     memset(familyLists, 0, sizeof familyLists);
+    FailedLibraries[0] = '\0';
+    FailedLibrariesCut = false;
 
     char pattern[MAX_PATH];
-    if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll"))
+    if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll") || !MakeAboutScratch())
         return;
     ForEachFile(pattern, [](const char *name) {
         /* A library that does not answer leaves its entry to the next. */
@@ -79,6 +155,19 @@ void ScanPlugins()
         }
         return catalogueCount < MAX_PLUGINS;
     });
+    FreeAboutScratch();
+}
+
+void ReportFailedLibraries(HWND dialog)
+{
+    if (!FailedLibraries[0])
+        return;
+    static char message[sizeof FailedLibraries + 128];
+    BufSet(message, "These libraries in PLUGIN\\ failed while they were asked who they are and "
+                    "are not listed:\r\n\r\n");
+    BufAppend(message, FailedLibraries);
+    FailedLibraries[0] = '\0';
+    MessageBoxA(dialog, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void FillFamilyCombos(HWND dialog)
@@ -111,6 +200,26 @@ PluginEntry *SelectedPlugin(HWND dialog, int family)
     return list.entries[index];
 }
 
+/* Loading, the configure call (and the plugin's modal dialog with it) and
+   freeing, as one guarded call. */
+static void LoadAndConfigure(void *context)
+{
+    const char *path = static_cast<const char *>(context);
+    /* The file may have changed since the scan: a library that no longer
+       loads does nothing, without a system message box. */
+    HMODULE library = LoadLibraryQuietly(path);
+    if (!library)
+        return;
+    for (const FamilyRow &row : kFamilies) {
+        PluginConfigureFn configure = GetProcAs<PluginConfigureFn>(library, row.configureName);
+        if (configure) {
+            configure(&Host);
+            break;
+        }
+    }
+    FreeLibrary(library);
+}
+
 void ConfigurePlugin(HWND dialog, int family)
 {
     PluginEntry *entry = SelectedPlugin(dialog, family);
@@ -121,20 +230,20 @@ void ConfigurePlugin(HWND dialog, int family)
     char path[MAX_PATH];
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return;
-    /* The file may have changed since the scan: a library that no longer
-       loads does nothing, without a system message box. */
-    HMODULE library = LoadLibraryQuietly(path);
-    if (!library)
-        return;
     TakeSettingsWriteFailure(); /* only the writes of this call count */
-    for (const FamilyRow &row : kFamilies) {
-        PluginConfigureFn configure = GetProcAs<PluginConfigureFn>(library, row.configureName);
-        if (configure) {
-            configure(&Host);
-            break;
-        }
+    /* The record is the configurator's own: what a plugin scribbled into
+       it must not reach the next plugin. */
+    const HostServices host = Host;
+    bool failed = GuardedCall(LoadAndConfigure, path).failed;
+    Host = host;
+    if (failed) {
+        /* Not freed: see CatalogueLibrary. */
+        char message[MAX_PATH + 128];
+        BufFormat(message, sizeof message,
+                  "The plugin PLUGIN\\%s failed while it was being configured and was stopped.",
+                  entry->fileName);
+        MessageBoxA(dialog, message, "System Error", MB_OK | MB_ICONEXCLAMATION);
     }
-    FreeLibrary(library);
     /* The plugin stored its choices at once; the user learns here that
        they were lost, rather than at the emulator's next start. */
     if (TakeSettingsWriteFailure())
@@ -167,7 +276,7 @@ bool CopyLibrary(const char *source, const char *target)
     ok = ok && BufSet(directory, target);
     if (ok)
         CutAfterLastBackslash(directory);
-    ok = ok && GetTempFileNameA(directory, "kov", 0, temporary) != 0;
+    ok = ok && GetTempFileNameA(directory, SAVE_TEMPORARY_PREFIX, 0, temporary) != 0;
     if (ok) {
         HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
@@ -182,6 +291,21 @@ bool CopyLibrary(const char *source, const char *target)
     }
     free(buffer);
     return ok;
+}
+
+ULONGLONG InstallSize(HWND dialog, ULONGLONG cluster)
+{
+    ULONGLONG total = 0;
+    for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+        PluginEntry *entry = SelectedPlugin(dialog, f);
+        char source[MAX_PATH];
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (entry && ProgramPath(source, sizeof source, kPluginFolder, entry->fileName) &&
+            GetFileAttributesExA(source, GetFileExInfoStandard, &data))
+            total += ClustersFor((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                                 cluster);
+    }
+    return total;
 }
 
 void InstallPlugins(HWND dialog, char *failed, size_t failedSize)

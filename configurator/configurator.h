@@ -28,15 +28,18 @@ extern int splashStep;
 
 /* Fills the paths, the about text and the HostServices record for the
    program in module (null: the process's own), with instance as the owner
-   of the dialog resources. False when the program directory cannot be had
-   or is too long for the paths built on it. */
-bool StartUp(HINSTANCE instance, HMODULE module);
+   of the dialog resources. False when the program directory cannot be had,
+   is too long for the paths built on it or is named by a lossy ANSI name;
+   failure (when not null) is then the text telling the user, else null. */
+bool StartUp(HINSTANCE instance, HMODULE module, const char **failure = NULL);
+extern const char kPathTooLongText[];
+extern const char kFolderNameText[];
 /* The whole run: start-up, splash, main dialog. Returns the exit code. */
 int RunConfigurator(HINSTANCE instance);
 
 /* Makes dir (ending in a backslash) the program directory: sets
    programDirectory, settingsPath and chooserDirectory. False when the
-   paths built on it would not fit. */
+   longest path built on it would not fit. */
 bool UseProgramDirectory(const char *dir);
 /* Builds programDirectory + relative into dst; false when it does not fit. */
 bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name = NULL);
@@ -59,10 +62,15 @@ extern Settings settings;
 void ResetSettings();
 void LoadSettings();
 /* Writes section "KOVA" from the main dialog's controls and the flags,
-   then installs the plugins. Tells the user once about writes that failed. */
+   then installs the plugins. Tells the user once about writes that failed.
+   KOVA.INI ends up whole or as it was; a Save that the volume has no room
+   for is refused before anything is written. */
 void SaveSettings(HWND dialog);
 int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out);
 int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value);
+/* Removes what an interrupted Save left in the program directory: its
+   temporary files, named by IsSaveTemporaryName. */
+void RemoveLeftoverTemporaryFiles();
 /* Whether a WriteSetting since the last call did not reach KOVA.INI (a
    read-only or locked file); the next call starts afresh. */
 bool TakeSettingsWriteFailure();
@@ -99,6 +107,9 @@ extern int catalogueCount;
 extern FamilyList familyLists[PLUGIN_TYPE_COUNT];
 
 void ScanPlugins();
+/* The one message, owned by dialog, naming the libraries that failed
+   during the scan; nothing when none did. Shown once. */
+void ReportFailedLibraries(HWND dialog);
 void FillFamilyCombos(HWND dialog);
 /* The entry selected in family's list (index into kFamilies), or null. */
 PluginEntry *SelectedPlugin(HWND dialog, int family);
@@ -107,6 +118,9 @@ void ConfigurePlugin(HWND dialog, int family);
 /* Installs every family's selected library; the installed names that could
    not be replaced are listed in failed (CR LF separated lines). */
 void InstallPlugins(HWND dialog, char *failed, size_t failedSize);
+/* The room the copies of InstallPlugins take on a volume with the given
+   allocation unit. */
+ULONGLONG InstallSize(HWND dialog, ULONGLONG cluster);
 /* Byte copy through a temporary file in the target's directory, which then
    replaces target: target is either the old file or the whole new one. */
 bool CopyLibrary(const char *source, const char *target);

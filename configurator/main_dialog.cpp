@@ -9,6 +9,8 @@
 #include "kova_str.h"
 #include "resource.h"
 
+enum { WM_REPORT_SCAN = WM_APP + 1 };
+
 int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
 {
     char path[MAX_PATH];
@@ -106,6 +108,8 @@ static void InitMainDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_COMMAND_LINE, EM_LIMITTEXT, COMMAND_LINE_SIZE - 1, 0);
 
     Host.mainWindow = dialog;
+    /* Once the dialog is up, so that the message has it as its owner. */
+    PostMessageA(dialog, WM_REPORT_SCAN, 0, 0);
 }
 
 /* The family (index into kFamilies) whose button id is given, or -1. */
@@ -189,6 +193,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             DestroyIcon(icon);
         return FALSE;
     }
+    case WM_REPORT_SCAN:
+        ReportFailedLibraries(dialog);
+        return TRUE;
     case WM_COMMAND:
         /* Button clicks only: list selections and typing are read on Save
            and Run. Escape (IDCANCEL) does not close it; only Exit does. */

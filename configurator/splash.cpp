@@ -73,10 +73,19 @@ static INT_PTR CALLBACK SplashProc(HWND dialog, UINT message, WPARAM, LPARAM)
             }
         }
         return TRUE;
-    case WM_TIMER:
+    case WM_TIMER: {
+        /* A step that pumps messages (a plugin's message box during the
+           scan, say) lets further ticks arrive while it runs: they are
+           passed over, so that every step runs once and in order. */
+        static bool stepRunning;
+        if (stepRunning)
+            return TRUE;
+        stepRunning = true;
         RunStep(dialog, splashStep);
         splashStep++;
+        stepRunning = false;
         return TRUE;
+    }
     default:
         return FALSE;
     }

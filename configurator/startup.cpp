@@ -24,9 +24,17 @@ bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *na
            (!name || BufAppend(dst, dstSize, name));
 }
 
+/* The longest names appended to the program directory: a hosted graphics
+   plugin below PLUGIN\PSEMU\, whose file names have at most 31
+   characters, as the selection dialog has always stored them. The
+   temporary files of Save ("kov" + 4 hex digits + ".tmp", 11 characters)
+   are shorter. Checked once here, so that no list comes out empty and no
+   plugin fails to open later only because its path does not fit. */
+static const char kLongestBuiltPath[] = "PLUGIN\\PSEMU\\0123456789012345678901234567890";
+
 bool UseProgramDirectory(const char *dir)
 {
-    if (!BufSet(programDirectory, dir) ||
+    if (strlen(dir) + sizeof kLongestBuiltPath > MAX_PATH || !BufSet(programDirectory, dir) ||
         !ProgramPath(settingsPath, sizeof settingsPath, "KOVA.INI") ||
         !BufSet(chooserDirectory, programDirectory)) {
         programDirectory[0] = settingsPath[0] = chooserDirectory[0] = '\0';
@@ -35,15 +43,32 @@ bool UseProgramDirectory(const char *dir)
     return true;
 }
 
-bool StartUp(HINSTANCE instance, HMODULE module)
+const char kPathTooLongText[] =
+    "The program directory cannot be determined or its path is too long.";
+const char kFolderNameText[] =
+    "The name of the program directory cannot be used by KOVA: it has characters that "
+    "this system's character set does not hold.\r\n\r\n"
+    "Move the folder to one with a plain name.";
+
+bool StartUp(HINSTANCE instance, HMODULE module, const char **failure)
 {
     ProgramInstance = instance;
     FormatAboutText(aboutText, sizeof aboutText);
 
     /* A module name cut at the buffer's end would give a wrong directory,
-       so ModuleDirectory refuses it instead. */
+       so ModuleDirectory refuses it instead; so is a name whose ANSI form
+       is another folder's. */
     char dir[MAX_PATH];
-    if (!ModuleDirectory(module, dir, sizeof dir) || !UseProgramDirectory(dir))
+    const char *refused = NULL;
+    if (!ModuleDirectory(module, dir, sizeof dir))
+        refused = kPathTooLongText;
+    else if (!ModuleNameIsExact(module))
+        refused = kFolderNameText;
+    else if (!UseProgramDirectory(dir))
+        refused = kPathTooLongText;
+    if (failure)
+        *failure = refused;
+    if (refused)
         return false;
 
     memset(&Host, 0, sizeof Host);
@@ -59,11 +84,14 @@ bool StartUp(HINSTANCE instance, HMODULE module)
 
 int RunConfigurator(HINSTANCE instance)
 {
-    if (!StartUp(instance, NULL)) {
-        MessageBoxA(NULL, "The program directory cannot be determined or its path is too long.",
-                    "System Error", MB_OK | MB_ICONSTOP);
+    /* Nothing is read or written before these checks: a wrong folder
+       must not lose or gain a file. */
+    const char *failure = NULL;
+    if (!StartUp(instance, NULL, &failure)) {
+        MessageBoxA(NULL, failure, "System Error", MB_OK | MB_ICONSTOP);
         return 1;
     }
+    RemoveLeftoverTemporaryFiles();
     RunSplash();
     RunMainDialog();
     return 0;

@@ -40,6 +40,60 @@ const char *CpuModeText(int cpuMode)
     return cpuMode == 1 ? "Compiler" : "Interpreter";
 }
 
+static bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+/* The value without the blanks around it: start and length. */
+static void TrimmedValue(const char *value, const char **start, size_t *length)
+{
+    while (IsBlank(*value))
+        value++;
+    size_t n = strlen(value);
+    while (n && IsBlank(value[n - 1]))
+        n--;
+    *start = value;
+    *length = n;
+}
+
+bool SameSettingValue(const char *written, const char *read)
+{
+    const char *a, *b;
+    size_t na, nb;
+    TrimmedValue(written, &a, &na);
+    TrimmedValue(read, &b, &nb);
+    return na == nb && memcmp(a, b, na) == 0;
+}
+
+unsigned long long ClustersFor(unsigned long long bytes, unsigned long long cluster)
+{
+    if (cluster == 0)
+        return bytes;
+    return (bytes + cluster - 1) / cluster * cluster + cluster;
+}
+
+bool IsSaveTemporaryName(const char *name)
+{
+    static const char kPrefix[] = SAVE_TEMPORARY_PREFIX;
+    size_t prefix = sizeof kPrefix - 1;
+    size_t length = strlen(name);
+    if (length < prefix + 1 + 4 || length > prefix + 4 + 4)
+        return false;
+    char head[sizeof kPrefix];
+    memcpy(head, name, prefix);
+    head[prefix] = '\0';
+    if (!TextEqualsNoCase(head, kPrefix) || !TextEqualsNoCase(name + length - 4, ".tmp"))
+        return false;
+    for (size_t i = prefix; i < length - 4; i++) {
+        char c = name[i];
+        bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (!hex)
+            return false;
+    }
+    return true;
+}
+
 /* ---- plugin information ---- */
 
 void TerminatePluginTexts(PluginInfo *info)

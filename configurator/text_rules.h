@@ -20,6 +20,18 @@ int ParseCountry(const char *value);
 const char *OnOffText(int flag);
 const char *CpuModeText(int cpuMode);
 
+/* Whether a value read back from KOVA.INI is the one written: reading
+   drops the blanks and tabs around a value, so they do not count. */
+bool SameSettingValue(const char *written, const char *read);
+/* The room a file of bytes takes on a volume with the given allocation
+   unit: whole units, and one more for its directory entry. */
+unsigned long long ClustersFor(unsigned long long bytes, unsigned long long cluster);
+/* The prefix of Save's temporary files in the program directory. */
+#define SAVE_TEMPORARY_PREFIX "kov"
+/* Whether a file name is one of those: the prefix, one to four hex digits
+   and ".tmp", in any letter case, as GetTempFileNameA makes them. */
+bool IsSaveTemporaryName(const char *name);
+
 /* ---- plugin information ---- */
 
 /* Forces terminators into author, name and description: the record was

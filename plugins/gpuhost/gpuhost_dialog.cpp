@@ -8,6 +8,7 @@
 #include "gpuhost_logic.h"
 #include "gpuhost_res.h"
 #include "kova_files.h"
+#include "kova_guard.h"
 #include "kova_str.h"
 
 static const PluginInfo kInfo = {
@@ -34,12 +35,19 @@ static bool HostedPath(char *path, size_t pathSize, const char *name)
            BufAppend(path, pathSize, GPUHOST_PSEMU_FOLDER) && BufAppend(path, pathSize, name);
 }
 
-/* Loads and checks one candidate; adds it to the list when it is a GPU
-   plugin. The library is unloaded again either way. */
-static void ListCandidate(HWND dialog, const char *fileName)
+struct Candidate {
+    const char *path;
+    const char *fileName;
+    bool listed;
+    char text[MAX_PATH];
+};
+
+/* Loads and asks one candidate; the library is unloaded again either way.
+   All of it runs the candidate's code, its DllMain included. */
+static void AskCandidate(void *context)
 {
-    char path[MAX_PATH];
-    if (!HostedPath(path, sizeof path, fileName) || LoadHostedPlugin(path) != 0)
+    Candidate *candidate = static_cast<Candidate *>(context);
+    if (LoadHostedPlugin(candidate->path) != 0)
         return;
     /* Without PSEgetLibType there is no telling what the library is. */
     if (Hosted.PSEgetLibType && Hosted.PSEgetLibType() == PSE_LT_GPU) {
@@ -47,17 +55,34 @@ static void ListCandidate(HWND dialog, const char *fileName)
         if (Hosted.PSEgetLibVersion)
             version = static_cast<uint32_t>(Hosted.PSEgetLibVersion());
         const char *libName = Hosted.PSEgetLibName ? Hosted.PSEgetLibName() : NULL;
-        char text[MAX_PATH];
-        FormatHostedEntry(text, sizeof text, libName, fileName, Hosted.PSEgetLibVersion != NULL,
-                          version);
-        LRESULT position = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_ADDSTRING, 0,
-                                               reinterpret_cast<LPARAM>(text));
-        if (position == HostedCount) {
-            BufSet(HostedNames[HostedCount], fileName);
-            HostedCount++;
-        }
+        FormatHostedEntry(candidate->text, sizeof candidate->text, libName, candidate->fileName,
+                          Hosted.PSEgetLibVersion != NULL, version);
+        candidate->listed = true;
     }
     UnloadHostedPlugin();
+}
+
+/* Adds a candidate to the list when it is a GPU plugin. One that fails
+   while it is asked is left out, and left loaded: whatever it set up
+   before it failed keeps its code. */
+static void ListCandidate(HWND dialog, const char *fileName)
+{
+    char path[MAX_PATH];
+    if (!HostedPath(path, sizeof path, fileName))
+        return;
+    Candidate candidate = { path, fileName, false, "" };
+    if (GuardedCall(AskCandidate, &candidate).failed) {
+        Hosted.library = NULL;
+        return;
+    }
+    if (!candidate.listed)
+        return;
+    LRESULT position = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_ADDSTRING, 0,
+                                           reinterpret_cast<LPARAM>(candidate.text));
+    if (position == HostedCount) {
+        BufSet(HostedNames[HostedCount], fileName);
+        HostedCount++;
+    }
 }
 
 static void FillPluginList(HWND dialog)
@@ -84,18 +109,25 @@ static bool LoadSelected(HWND dialog)
     return HostedPath(path, sizeof path, HostedNames[selected]) && LoadHostedPlugin(path) == 0;
 }
 
-static void OnHostedButton(HWND dialog, int button)
+struct ButtonCall {
+    HWND dialog;
+    int button;
+};
+
+/* One button's load, call and unload: the hosted plugin's code. */
+static void PressHosted(void *context)
 {
-    if (!LoadSelected(dialog))
+    const ButtonCall *call = static_cast<const ButtonCall *>(context);
+    if (!LoadSelected(call->dialog))
         return;
-    switch (button) {
+    switch (call->button) {
     case IDC_HOSTED_CONFIGURE:
         if (Hosted.GPUconfigure)
             Hosted.GPUconfigure();
         break;
     case IDC_HOSTED_TEST: {
         long result = Hosted.GPUtest ? Hosted.GPUtest() : 1;
-        MessageBoxA(dialog, HostedTestMessage(result), "Psemu", MB_ICONINFORMATION | MB_OK);
+        MessageBoxA(call->dialog, HostedTestMessage(result), "Psemu", MB_ICONINFORMATION | MB_OK);
         break;
     }
     case IDC_HOSTED_ABOUT:
@@ -104,6 +136,21 @@ static void OnHostedButton(HWND dialog, int button)
         break;
     }
     UnloadHostedPlugin();
+}
+
+static void OnHostedButton(HWND dialog, int button)
+{
+    ButtonCall call = { dialog, button };
+    if (!GuardedCall(PressHosted, &call).failed)
+        return;
+    /* The call counts as returned; the library stays loaded (see
+       ListCandidate) and the dialog goes on. */
+    Hosted.library = NULL;
+    LRESULT selected = SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0);
+    char message[MAX_PATH + 64];
+    BufFormat(message, sizeof message, "%s failed and was stopped.",
+              selected >= 0 && selected < HostedCount ? HostedNames[selected] : "The plugin");
+    MessageBoxA(dialog, message, "Psemu", MB_ICONEXCLAMATION | MB_OK);
 }
 
 static void OnOk(HWND dialog)

@@ -325,11 +325,13 @@ void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &
     Host.mainWindow = NULL;
 }
 
-Configurator::Configurator(const std::string &dir) : process_(NULL), processId_(0)
+Configurator::Configurator(const std::string &dir) : Configurator(Widen(dir)) {}
+
+Configurator::Configurator(const std::wstring &dir) : process_(NULL), processId_(0)
 {
-    std::string exe = dir + "KOVACFG.EXE";
-    if (!StartProgram("\"" + exe + "\"", dir.c_str(), &process_, &processId_, &threadId_))
-        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    std::wstring exe = dir + L"KOVACFG.EXE";
+    if (!StartProgram(L"\"" + exe + L"\"", dir.c_str(), &process_, &processId_, &threadId_))
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
 }
 
 Configurator::~Configurator()
@@ -354,6 +356,14 @@ HWND Configurator::Main(DWORD timeoutMs)
 bool Configurator::Ended(DWORD timeoutMs)
 {
     return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Configurator::ExitCode(DWORD timeoutMs)
+{
+    DWORD code = 0xFFFFFFFF;
+    if (Ended(timeoutMs))
+        GetExitCodeProcess(process_, &code);
+    return code;
 }
 
 DWORD Configurator::Exit()

@@ -93,6 +93,8 @@ void RunInProcess(const std::string &dir, const std::function<void(HWND main)> &
 class Configurator {
 public:
     explicit Configurator(const std::string &dir);
+    /* A directory that ANSI cannot name. */
+    explicit Configurator(const std::wstring &dir);
     ~Configurator();
     bool started() const { return process_ != NULL; }
     DWORD processId() const { return processId_; }
@@ -101,6 +103,8 @@ public:
     /* Presses Exit and waits for the process to end; its exit code. */
     DWORD Exit();
     bool Ended(DWORD timeoutMs);
+    /* Waits for the process to end by itself; its exit code, or ~0. */
+    DWORD ExitCode(DWORD timeoutMs = 15000);
 
 private:
     HANDLE process_;

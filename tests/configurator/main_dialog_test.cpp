@@ -250,38 +250,112 @@ TEST(MainDialog, SaveForcesBiosEmulationOnWithoutAnImageAndWritesAnEmptyPortWith
               dir.Ini());
 }
 
+namespace {
+
+/* A volume with little room, as the in-process configurator sees it: what
+   GetDiskFreeSpaceExA reports, and KOVA.INI cut at `cut` bytes after every
+   profile write, reported as success, as Wine does on a full volume. */
+struct SmallVolume {
+    ImportHook *write, *space;
+    std::string ini;
+    LONGLONG cut;  /* -1: never */
+    ULONGLONG free;
+} volume;
+
+BOOL WINAPI CuttingProfileWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
+{
+    typedef BOOL(WINAPI * WriteFn)(LPCSTR, LPCSTR, LPCSTR, LPCSTR);
+    BOOL ok = reinterpret_cast<WriteFn>(volume.write->original())(section, key, value, file);
+    if (section && file && volume.cut >= 0 && volume.ini == file) {
+        HANDLE h = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+        LARGE_INTEGER size, cut;
+        cut.QuadPart = volume.cut;
+        if (h != INVALID_HANDLE_VALUE && GetFileSizeEx(h, &size) && size.QuadPart > cut.QuadPart &&
+            SetFilePointerEx(h, cut, NULL, FILE_BEGIN)) {
+            SetEndOfFile(h);
+            volume.free = 0;
+        }
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+    return ok;
+}
+
+BOOL WINAPI ReportedFreeSpace(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                              PULARGE_INTEGER free)
+{
+    available->QuadPart = volume.free;
+    if (total)
+        total->QuadPart = 1ull << 30;
+    if (free)
+        free->QuadPart = volume.free;
+    return TRUE;
+}
+
+} // namespace
+
 TEST(MainDialog, AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile)
 {
+    enum Fault { READ_ONLY, HELD_OPEN, CUT_AT_4096, CUT_AT_0, NO_ROOM };
     struct Row {
         const char *what;
-        bool readOnly;  /* else held open by another program */
+        Fault fault;
+        bool hasIni;
+        const char *says;  /* in the one message, beside the file's name */
+        bool installs;
     };
-    const Row rows[] = { { "read-only", true }, { "held open", false } };
+    const Row rows[] = {
+        { "read-only", READ_ONLY, true, "could not be written", true },
+        { "held open", HELD_OPEN, true, "could not be written", true },
+        { "the disk fills while writing, 4090 bytes before", CUT_AT_4096, true, ": the disk is full", false },
+        { "the disk fills while writing the first file", CUT_AT_0, false, ": the disk is full", false },
+        { "no room for the settings and the plugins", NO_ROOM, true, "Nothing was saved", false },
+    };
+    ImportHook write(GetModuleHandleA(NULL), "kernel32.dll", "WritePrivateProfileStringA",
+                     reinterpret_cast<void *>(CuttingProfileWrite));
+    ImportHook space(GetModuleHandleA(NULL), "kernel32.dll", "GetDiskFreeSpaceExA",
+                     reinterpret_cast<void *>(ReportedFreeSpace));
+    ASSERT_TRUE(write.installed() && space.installed());
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir dir("unwritable ini");
         dir.AddPlugin(CdIdle(), "cdidle.dll");
-        const std::string before = "[KOVA]\r\nEmulateBios=on\r\n";
-        dir.AddFile("KOVA.INI", before);
+        /* Another section last, as a plugin leaves it, filling the file to 4090 bytes. */
+        std::string before = "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=";
+        before += std::string(4090 - before.size() - 2, 'p') + "\r\n";
+        if (row.hasIni)
+            dir.AddFile("KOVA.INI", before);
+        volume = { &write, &space, dir / "KOVA.INI",
+                   row.fault == CUT_AT_4096 ? 4096 : row.fault == CUT_AT_0 ? 0 : -1,
+                   row.fault == NO_ROOM ? 8192u : 1ull << 30 };
         HANDLE held = INVALID_HANDLE_VALUE;
-        if (row.readOnly) {
+        if (row.fault == READ_ONLY) {
             ASSERT_TRUE(SetFileAttributesA((dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_READONLY));
         }
         std::string text;
         RunInProcess(dir.path, [&](HWND main) {
-            if (!row.readOnly)
+            if (row.fault == HELD_OPEN)
                 held = CreateFileA((dir / "KOVA.INI").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
             ClickLater(main, IDC_SAVE);
             EXPECT_TRUE(Answer("System Error", IDOK, &text));
-            /* One message only; the plugins are installed all the same. */
-            EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 500));
+            EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 500)) << "one message only";
         });
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         SetFileAttributesA((dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_NE(std::string::npos, text.find("could not be written")) << text;
-        EXPECT_NE(std::string::npos, text.find(dir / "KOVA.INI")) << text;
-        EXPECT_EQ(before, dir.Ini());
-        EXPECT_EQ(ReadFileBytes(CdIdle()), ReadFileBytes(dir / "CDRend.dll"));
+        EXPECT_NE(std::string::npos, text.find(row.says)) << text;
+        EXPECT_NE(std::string::npos, text.find(row.fault == NO_ROOM ? dir.path : dir / "KOVA.INI")) << text;
+        EXPECT_EQ(row.hasIni, FileExists(dir / "KOVA.INI"));
+        EXPECT_EQ(row.hasIni ? before : "", dir.Ini()) << "not a byte lost or gained";
+        if (row.installs)
+            EXPECT_EQ(ReadFileBytes(CdIdle()), ReadFileBytes(dir / "CDRend.dll"));
+        else
+            EXPECT_FALSE(FileExists(dir / "CDRend.dll"));
+        WIN32_FIND_DATAA found;
+        HANDLE left = FindFirstFileA((dir / "*.tmp").c_str(), &found);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, left) << found.cFileName << " stayed behind";
+        if (left != INVALID_HANDLE_VALUE)
+            FindClose(left);
     }
 }

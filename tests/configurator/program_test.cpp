@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "cfg_test.h"
+#include "configurator.h"
 
 namespace {
 
@@ -96,30 +97,88 @@ TEST(Program, AboutBoxShowsThreeLinesAndAnEmptyOne)
 
 TEST(Program, StartingAndLeavingWithExitChangesNoFile)
 {
-    ProgramDir dir("exit");
-    dir.AddPrograms();
-    dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddPlugin(PadIdle(), "padidle.dll");
-    dir.AddFile("BIOS\\scph.bin");
-    dir.AddFile("MEMCARDS\\card.mcd");
-    dir.AddFile("KOVA.INI", "[KOVA]\r\nEmulateBios=OFF\r\nDebugger=on\r\n[GPUHOST]\r\nPluginName=x.dll\r\n");
-    dir.AddFile("CDRend.dll", "installed before");
-    ASSERT_TRUE(CopyFileTo(PadIdle(), dir / "Joy0Rend.dll"));
-    std::map<std::string, FileState> before = Snapshot(dir.path);
-    Sleep(20); /* a rewrite would show in the time stamps */
-    {
-        Configurator cfg(dir.path);
-        HWND main = cfg.Main();
-        ASSERT_TRUE(main != NULL);
-        EXPECT_TRUE(Checked(main, IDC_DEBUGGER));
-        EXPECT_EQ(0u, cfg.Exit());
-    }
-    std::map<std::string, FileState> after = Snapshot(dir.path);
-    EXPECT_EQ(before.size(), after.size());
-    for (const auto &file : before) {
-        auto it = after.find(file.first);
-        ASSERT_TRUE(it != after.end()) << file.first << " is gone";
-        EXPECT_TRUE(file.second == it->second) << file.first << " changed";
+    /* Where the configurator is started, and the one box it gives instead
+       of its dialogs when it cannot work there. */
+    enum { USUAL = 0, LOSSY_NAME = -1 };
+    struct Row {
+        const char *what;
+        int folder;       /* USUAL, LOSSY_NAME, or the path's length with its final backslash */
+        const char *box;  /* null: the main dialog opens */
+    };
+    const Row rows[] = {
+        { "a user's directory", USUAL, NULL },
+        { "the longest path that leaves room for every path built on it", 215, NULL },
+        { "one character longer", 216, kPathTooLongText },
+        { "a name the ANSI code page cannot hold, beside a folder of its best-fit name", LOSSY_NAME,
+          kFolderNameText },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir base("start");
+        std::string dir = base.path;      /* what the configurator would see */
+        std::wstring start = Widen(dir);  /* where it runs */
+        if (row.folder > 0) {
+            dir = base.scratch.MakeDir(std::string(row.folder - base.path.size() - 1, 'd').c_str());
+            ASSERT_EQ(static_cast<size_t>(row.folder), dir.size());
+            start = Widen(dir);
+        } else if (row.folder == LOSSY_NAME) {
+            BOOL lossy = FALSE;
+            char probe[8];
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\u03A9", 1, probe, sizeof probe, NULL,
+                                &lossy);
+            ASSERT_TRUE(lossy) << "the ANSI code page holds the Greek letter";
+            dir = base.scratch.MakeDir("Omega");
+            start = Widen(base.path) + L"\u03A9mega\\";
+            ASSERT_TRUE(CreateDirectoryW(start.c_str(), NULL));
+        }
+        const std::string in = dir.substr(base.path.size());
+        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), dir + "KOVACFG.EXE"));
+        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir + "KOVA.EXE"));
+        for (const char *folder : { "PLUGIN", "BIOS", "MEMCARDS" })
+            base.scratch.MakeDir((in + folder).c_str());
+        if (row.folder == LOSSY_NAME) {
+            for (const wchar_t *name : { L"KOVACFG.EXE", L"KOVA.EXE" })
+                ASSERT_TRUE(CopyFileW((Widen(dir) + name).c_str(), (start + name).c_str(), FALSE));
+        }
+        EXPECT_TRUE(CopyFileTo(CdIdle(), dir + "PLUGIN\\cdidle.dll"));
+        EXPECT_TRUE(CopyFileTo(PadIdle(), dir + "PLUGIN\\padidle.dll"));
+        base.AddFile(in + "BIOS\\scph.bin");
+        base.AddFile(in + "MEMCARDS\\card.mcd");
+        base.AddFile(in + "KOVA.INI",
+                     "[KOVA]\r\nEmulateBios=OFF\r\nDebugger=on\r\n[GPUHOST]\r\nPluginName=x.dll\r\n");
+        base.AddFile(in + "CDRend.dll", "installed before");
+        ASSERT_TRUE(CopyFileTo(PadIdle(), dir + "Joy0Rend.dll"));
+        /* What a Save cut short leaves, and a user's file of a like name. */
+        base.AddFile(in + "kov1f.tmp", "[KOVA]\r\n");
+        base.AddFile(in + "kovacs.tmp", "the user's");
+
+        std::map<std::string, FileState> before = Snapshot(base.path);
+        Sleep(20); /* a rewrite would show in the time stamps */
+        {
+            Configurator cfg(start);
+            ASSERT_TRUE(cfg.started());
+            if (row.box) {
+                std::string text;
+                EXPECT_TRUE(Answer("System Error", IDOK, &text, cfg.processId()));
+                EXPECT_EQ(row.box, text);
+                EXPECT_EQ(NULL, cfg.Main(500)) << "no dialog after the box";
+                EXPECT_EQ(1u, cfg.ExitCode());
+            } else {
+                HWND main = cfg.Main();
+                ASSERT_TRUE(main != NULL);
+                EXPECT_TRUE(Checked(main, IDC_DEBUGGER));
+                EXPECT_EQ(std::vector<std::string>({ "CDIdle 1.0" }), ComboItems(main, IDC_CD_LIST));
+                EXPECT_EQ(0u, cfg.Exit());
+                before.erase(in + "kov1f.tmp");
+            }
+        }
+        std::map<std::string, FileState> after = Snapshot(base.path);
+        EXPECT_EQ(before.size(), after.size());
+        for (const auto &file : before) {
+            auto it = after.find(file.first);
+            ASSERT_TRUE(it != after.end()) << file.first << " is gone";
+            EXPECT_TRUE(file.second == it->second) << file.first << " changed";
+        }
     }
 }
 
@@ -210,7 +269,7 @@ struct FamilyControls {
     const char *installName;
     const char *library;  /* a made-up plugin of the family named after its file */
 };
-const FamilyControls kFamilies[PLUGIN_TYPE_COUNT] = {
+const FamilyControls kFamilyControls[PLUGIN_TYPE_COUNT] = {
     { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, KOVA_INSTALL_NAME_GPU, "named_gpu" },
     { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, KOVA_INSTALL_NAME_SPU, "named_spu" },
     { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, KOVA_INSTALL_NAME_JOY0, "named_joy0" },
@@ -293,7 +352,7 @@ TEST(Program, ThreeHundredLibraries)
             kindOf[name] = UNLISTED;
             break;
         default:
-            Put(path, MarkedCopy(Fake(kFamilies[i % 5].library), marker));
+            Put(path, MarkedCopy(Fake(kFamilyControls[i % 5].library), marker));
             kindOf[name] = i % 5;
             break;
         }
@@ -322,22 +381,22 @@ TEST(Program, ThreeHundredLibraries)
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "no message about the libraries";
     size_t listed = 0;
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
-        SCOPED_TRACE(kFamilies[f].installName);
-        Lines items = ComboItems(main, kFamilies[f].list);
+        SCOPED_TRACE(kFamilyControls[f].installName);
+        Lines items = ComboItems(main, kFamilyControls[f].list);
         EXPECT_EQ(lists[f], items);
-        EXPECT_EQ(0, ComboSelection(main, kFamilies[f].list));
+        EXPECT_EQ(0, ComboSelection(main, kFamilyControls[f].list));
         listed += items.size();
         /* The last entry of every list, the one furthest into the catalogue. */
-        SelectCombo(main, kFamilies[f].list, static_cast<int>(items.size()) - 1);
+        SelectCombo(main, kFamilyControls[f].list, static_cast<int>(items.size()) - 1);
     }
     EXPECT_LE(listed, 256u);
     Click(main, IDC_SAVE);
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "Save reports nothing";
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
-        SCOPED_TRACE(kFamilies[f].installName);
+        SCOPED_TRACE(kFamilyControls[f].installName);
         ASSERT_FALSE(files[f].empty());
         EXPECT_TRUE(ReadFileBytes(dir / ("PLUGIN\\" + files[f].back())) ==
-                    ReadFileBytes(dir / kFamilies[f].installName))
+                    ReadFileBytes(dir / kFamilyControls[f].installName))
             << "installed is not " << files[f].back();
     }
     EXPECT_EQ(0u, cfg.Exit());
@@ -546,13 +605,13 @@ TEST(Program, NoPluginFolder)
         ASSERT_TRUE(RemoveDirectoryA((dir / "PLUGIN").c_str()));
         if (row.fileNamedPlugin)
             dir.AddFile("PLUGIN", "not a folder");
-        for (const FamilyControls &family : kFamilies)
+        for (const FamilyControls &family : kFamilyControls)
             dir.AddFile(family.installName, std::string("installed before as ") + family.installName);
 
         Configurator cfg(dir.path);
         HWND main = MainOf(cfg);
         ASSERT_TRUE(main != NULL);
-        for (const FamilyControls &family : kFamilies) {
+        for (const FamilyControls &family : kFamilyControls) {
             SCOPED_TRACE(family.installName);
             EXPECT_EQ(Lines(), ComboItems(main, family.list));
             EXPECT_FALSE(Enabled(main, family.list));
@@ -568,7 +627,7 @@ TEST(Program, NoPluginFolder)
         EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "Save reports nothing";
         EXPECT_EQ(0u, cfg.Exit());
         EXPECT_EQ("on", IniValue(dir / "KOVA.INI", "KOVA", "EmulateBios")) << "Save wrote KOVA.INI";
-        for (const FamilyControls &family : kFamilies)
+        for (const FamilyControls &family : kFamilyControls)
             EXPECT_EQ(std::string("installed before as ") + family.installName,
                       ReadFileText(dir / family.installName));
     }
@@ -616,7 +675,7 @@ TEST(Program, NothingButTheConfigurator)
     Configurator cfg(dir);
     HWND main = MainOf(cfg);
     ASSERT_TRUE(main != NULL);
-    for (const FamilyControls &family : kFamilies)
+    for (const FamilyControls &family : kFamilyControls)
         for (int id : { family.list, family.about, family.configure })
             EXPECT_FALSE(Enabled(main, id)) << id;
     for (int id : { IDC_BIOS_LIST, IDC_MEMCARD1, IDC_MEMCARD2 })

@@ -475,7 +475,7 @@ TEST(GpuHostDma, UnknownChannelWritesExactlyOneLineToStandardOutput)
                               Hex8(row.blockControl) + " " + Hex8(row.channelControl);
         DWORD code = 99;
         std::string output;
-        ASSERT_TRUE(RunCapturingStdout(command, dir.dir.path().c_str(), 20000, &code, &output));
+        ASSERT_TRUE(RunProgramW(Widen(command), Widen(dir.dir.path()).c_str(), 20000, &code, &output));
         EXPECT_EQ(0u, code);
         EXPECT_EQ(row.output, output);
         /* nothing transferred: only the open and close calls */

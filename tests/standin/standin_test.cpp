@@ -73,9 +73,10 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
 {
     struct Row {
         std::string what;
-        const char *installName;
+        const char *installName;  /* null: KOVA.EXE in a folder of a name ANSI cannot hold */
         std::vector<uint8_t> bytes;
         Lines lines, absent;
+        const char *hosted = NULL;  /* gpuhost installed, hosting this library, cdidle as CD */
     };
     const std::string text = "not a library\r\n";
     std::vector<Row> rows = {
@@ -86,6 +87,16 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
             "result: 9 failure(s)" }, {} },
         { "CD plugin installed as pad 2", "Joy1Rend.dll", ReadFileBytes(ShippedPath("cdidle.dll")),
           { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" }, {} },
+        /* The whole output: nothing is opened, not even the transcript. */
+        { "a program folder named outside the ANSI code page", NULL, {},
+          { "program directory: its name cannot be used by KOVA (characters outside the system's "
+            "character set); move it to a folder with a plain name" }, {} },
+        /* Plugins that crash: the stand-in names the call, the pads run and close. */
+        { "CD_Read writes through null", "CDRend.dll", ReadFileBytes(TestBinPath("crash_read_null_write.dll")),
+          { "CD CDRend.dll: CD_Read raised exception c0000005", "result: 1 failure(s)" }, {} },
+        { "the hosted GPUinit writes through null", "GpuRend.dll", ReadFileBytes(ShippedPath("gpuhost.dll")),
+          { "GPU GpuRend.dll: GPU_Open raised exception c0000005", "result: 1 failure(s)" }, {},
+          "crash_pse_init.dll" },
     };
     /* Libraries that do not load: reported with the system's error, nothing
        of them called, the other plugins run. */
@@ -97,8 +108,27 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-broken");
+        if (!row.installName) {
+            /* Beside a folder of its best-fit ANSI name, where nothing may appear. */
+            std::wstring lossy = Widen(p.dir.path()) + L"\u03A9mega\\";
+            ASSERT_TRUE(CreateDirectoryW(lossy.c_str(), NULL));
+            ASSERT_TRUE(CopyFileW(Widen(p.dir / "KOVA.EXE").c_str(), (lossy + L"KOVA.EXE").c_str(), FALSE));
+            p.dir.MakeDir("Omega");
+            DWORD code = 0;
+            std::string out;
+            EXPECT_TRUE(RunProgramW(L"\"" + lossy + L"KOVA.EXE\"", lossy.c_str(), 30000, &code, &out));
+            EXPECT_EQ(1u, code);
+            EXPECT_EQ(row.lines, SplitLines(out));
+            EXPECT_FALSE(FileExists(p.dir / "Omega\\STANDIN.LOG"));
+            continue;
+        }
         p.InstallBytes(row.bytes, row.installName);
         p.Install(ShippedPath("padidle.dll"), "Joy0Rend.dll");
+        if (row.hosted) {
+            ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", std::string("[GPUHOST]\r\nPluginName=") + row.hosted + "\r\n"));
+            p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
+            p.Install(ShippedPath("cdidle.dll"), "CDRend.dll");
+        }
         EXPECT_EQ(1u, p.Run());
         Lines t = p.Transcript();
         for (const std::string &line : row.lines)
@@ -249,7 +279,7 @@ std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
     HANDLE process = NULL;
-    bool started = StartProgram("\"" + (p.dir / "KOVA.EXE") + "\"", p.dir.path().c_str(), &process);
+    bool started = StartProgram(Widen("\"" + (p.dir / "KOVA.EXE") + "\""), Widen(p.dir.path()).c_str(), &process);
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", NULL);
     EXPECT_TRUE(started);
     if (!started)
@@ -481,23 +511,28 @@ TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
 {
     struct Row {
         const char *what;
-        const char *ini;
+        std::string ini;
         const char *hosted;
+        const char *line;
     };
-    static const Row rows[] = {
-        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll" },
-        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll" },
+    const char *const failed = "GPU GPU_Open -> -1 (failed)";
+    const Row rows[] = {
+        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll", failed },
+        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll", failed },
         { "chosen plugin lacks GPUdmaChain", "[GPUHOST]\r\nPluginName=pse_no_GPUdmaChain.dll\r\n",
-          "pse_no_GPUdmaChain.dll" },
+          "pse_no_GPUdmaChain.dll", failed },
+        { "chosen plugin's path too long",
+          "[GPUHOST]\r\nPluginName=" + std::string(240, 'p') + ".dll\r\n", "pse_soft.dll",
+          "GPU GPU_Open -> -1 (failed: the path of the hosted plugin is longer than 259 characters)" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-gpu-fail", row.ini);
+        ProgramDir p("standin-gpu-fail", row.ini.c_str());
         p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
         p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
         EXPECT_EQ(1u, p.Run());
         std::vector<std::string> t = p.Transcript();
-        EXPECT_TRUE(Contains(t, "GPU GPU_Open -> -1 (failed)"));
+        EXPECT_TRUE(Contains(t, row.line));
         EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
         EXPECT_FALSE(Contains(t, "GPU GPU_Close"));
     }

@@ -121,28 +121,53 @@ Lines SearchOrder(const std::string &pattern, bool folders)
     return names;
 }
 
-bool RemoveTree(const std::string &path)
+std::wstring Widen(const std::string &text)
 {
-    std::string dir = path;
-    if (!dir.empty() && dir.back() != '\\')
-        dir += '\\';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+    std::wstring wide(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+std::string Narrow(const std::wstring &wide)
+{
+    if (wide.empty())
+        return "";
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
+                                NULL, NULL);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
+                        NULL);
+    return s;
+}
+
+/* Wide calls throughout, so that folders whose names ANSI cannot hold go too. */
+static bool RemoveTreeW(std::wstring dir)
+{
+    if (!dir.empty() && dir.back() != L'\\')
+        dir += L'\\';
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, ".."))
+            if (!wcscmp(found.cFileName, L".") || !wcscmp(found.cFileName, L".."))
                 continue;
-            std::string child = dir + found.cFileName;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring child = dir + found.cFileName;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
+                RemoveTreeW(child);
             else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryA(dir.c_str()) != 0;
+    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(dir.c_str()) != 0;
+}
+
+bool RemoveTree(const std::string &path)
+{
+    return RemoveTreeW(Widen(path));
 }
 
 static bool MakeDirs(const std::string &path)
@@ -326,16 +351,23 @@ const std::vector<MessageBoxCall> &MessageBoxRecorder::calls() const
 
 /* ---- processes and the X display ---- */
 
-bool StartProgram(const std::string &commandLine, const char *dir, HANDLE *process,
-                  DWORD *processId, DWORD *threadId)
+bool StartProgram(const std::wstring &commandLine, const wchar_t *dir, HANDLE *process,
+                  DWORD *processId, DWORD *threadId, HANDLE output)
 {
-    STARTUPINFOA si;
+    STARTUPINFOW si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
+    if (output != INVALID_HANDLE_VALUE) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = output;
+        si.hStdError = output;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION pi;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, dir, &si, &pi))
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(NULL, line.data(), NULL, NULL, output != INVALID_HANDLE_VALUE, 0, NULL, dir,
+                        &si, &pi))
         return false;
     if (pi.hThread)
         CloseHandle(pi.hThread);
@@ -349,17 +381,44 @@ bool StartProgram(const std::string &commandLine, const char *dir, HANDLE *proce
 
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode)
 {
-    HANDLE process;
-    if (!StartProgram(commandLine, dir, &process))
-        return false;
-    bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-    if (!ended)
-        TerminateProcess(process, 99);
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    if (exitCode)
-        *exitCode = code;
+    return RunProgramW(Widen(commandLine), dir ? Widen(dir).c_str() : NULL, timeoutMs, exitCode);
+}
+
+bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD timeoutMs,
+                 DWORD *exitCode, std::string *output)
+{
+    /* The standard output goes to a file, which cannot fill up as a pipe would. */
+    HANDLE out = INVALID_HANDLE_VALUE;
+    WCHAR outPath[MAX_PATH];
+    if (output) {
+        WCHAR temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        GetTempFileNameW(temp, L"out", 0, outPath);
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+        out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, NULL);
+    }
+    HANDLE process = NULL;
+    bool started = StartProgram(commandLine, dir, &process, NULL, NULL, out);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    bool ended = false;
+    if (started) {
+        ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+        if (!ended)
+            TerminateProcess(process, 99);
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        CloseHandle(process);
+        if (exitCode)
+            *exitCode = code;
+    }
+    if (output) {
+        output->clear();
+        std::vector<uint8_t> bytes = ReadFileBytes(Narrow(outPath));
+        output->assign(bytes.begin(), bytes.end());
+        DeleteFileW(outPath);
+    }
     return ended;
 }
 
@@ -400,7 +459,8 @@ int RunUnix(const std::string &command, DWORD timeoutMs)
     std::string marker = std::string(temp) + name;
     DeleteFileA(marker.c_str());
     HANDLE process;
-    if (!StartProgram("/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\"", NULL, &process))
+    if (!StartProgram(Widen("/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\""), NULL,
+                      &process))
         return -1;
     if (process)
         CloseHandle(process);
@@ -483,61 +543,6 @@ bool TestWindow::Focus()
     }
     PumpMessages(50);
     return GetForegroundWindow() == window_;
-}
-
-bool RunCapturingStdout(const std::string &commandLine, const char *dir, DWORD timeoutMs,
-                        DWORD *exitCode, std::string *output)
-{
-    SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return false;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = writeEnd;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    BOOL started = CreateProcessA(NULL, line.data(), NULL, NULL, TRUE, 0, NULL, dir, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return false;
-    }
-    CloseHandle(pi.hThread);
-    output->clear();
-    /* Until the child's end of the pipe closes: it ends or is killed. */
-    DWORD start = GetTickCount();
-    bool ended = true;
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL))
-            break;
-        if (available) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd, buffer, sizeof buffer, &got, NULL))
-                break;
-            output->append(buffer, got);
-            continue;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(pi.hProcess, 99);
-            ended = false;
-            break;
-        }
-        Sleep(5);
-    }
-    WaitForSingleObject(pi.hProcess, 5000);
-    GetExitCodeProcess(pi.hProcess, exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(readEnd);
-    return ended;
 }
 
 /* ---- PE files ---- */

@@ -59,6 +59,9 @@ private:
     std::string path_;
 };
 bool RemoveTree(const std::string &path);
+/* An ANSI text as UTF-16, for the wide calls that reach names ANSI cannot. */
+std::wstring Widen(const std::string &text);
+std::string Narrow(const std::wstring &wide);
 
 /* ---- libraries ---- */
 
@@ -213,23 +216,25 @@ void ExpectControls(const DialogTemplate &t, const std::vector<ControlRow> &rows
 
 /* Starts a program with the given command line (in dir, if not null); true
    when it started. The caller closes *process. (A Unix program started
-   through Wine comes with no process handle.) */
-bool StartProgram(const std::string &commandLine, const char *dir, HANDLE *process,
-                  DWORD *processId = NULL, DWORD *threadId = NULL);
+   through Wine comes with no process handle.) With output, its standard
+   output and error go there. */
+bool StartProgram(const std::wstring &commandLine, const wchar_t *dir, HANDLE *process,
+                  DWORD *processId = NULL, DWORD *threadId = NULL,
+                  HANDLE output = INVALID_HANDLE_VALUE);
 /* Starts a program with the given command line (in dir, if not null), waits
    at most timeoutMs and returns true with its exit code, or false. */
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode);
+/* The same with wide texts, for folders whose names ANSI cannot hold;
+   output, when not null, receives what the program wrote to its standard
+   output and error. */
+bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD timeoutMs,
+                 DWORD *exitCode, std::string *output = NULL);
 
 /* Runs a command of the Unix side through /bin/sh and returns its exit
    status, -1 when it did not end in time. */
 int RunUnix(const std::string &command, DWORD timeoutMs = 60000);
 /* The Unix path of a Windows path (Wine's own conversion). */
 std::string UnixPath(const std::string &windowsPath);
-/* Starts a program with its standard output on a pipe and collects every
-   byte of it; true when it ended within timeoutMs. */
-bool RunCapturingStdout(const std::string &commandLine, const char *dir, DWORD timeoutMs,
-                        DWORD *exitCode, std::string *output);
-
 /* Runs xdotool on the test session's X display with the given arguments and
    waits until it has finished. Only under X (the test command's Xvfb). */
 bool XDoTool(const std::string &arguments);

@@ -136,18 +136,6 @@ SeenBox AnswerDuring(const char *caption, int button, const std::function<void()
     return box;
 }
 
-static std::string Narrow(const std::wstring &wide)
-{
-    if (wide.empty())
-        return "";
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
-                                NULL, NULL);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
-                        NULL);
-    return s;
-}
-
 std::string WindowText(HWND window)
 {
     DWORD_PTR length = 0;

@@ -14,7 +14,9 @@ void OpenCd(InstalledPlugin *plugin)
     if (!LoadInstalled(plugin, kCdRunNames, dimof(kCdRunNames)))
         return;
     PluginOpenFn open = EntryAs<PluginOpenFn>(plugin, "CD_Open");
-    int32_t result = open(&Host);
+    int32_t result = -1;
+    if (!Call(plugin, "CD_Open", [&] { result = open(&Host); }))
+        return;
     if (result == 0) {
         Say("CD CD_Open -> 0");
         plugin->opened = true;
@@ -23,30 +25,41 @@ void OpenCd(InstalledPlugin *plugin)
     }
 }
 
-static void ShowRead(CdReadFn read, CdWaitFn wait, uint8_t minute, uint8_t second, uint8_t frame)
+static void ShowRead(InstalledPlugin *plugin, CdReadFn read, CdWaitFn wait, uint8_t minute,
+                     uint8_t second, uint8_t frame)
 {
     const uint8_t msf[3] = { minute, second, frame };
-    const uint8_t *image = read(msf);
+    const uint8_t *image = NULL;
+    if (!Call(plugin, "CD_Read", [&] { image = read(msf); }))
+        return;
     if (!image) {
         Fail("CD CD_Read %02u:%02u:%02u -> null", minute, second, frame);
         return;
     }
+    /* The image is the plugin's memory: reading it may fault too. */
     char header[16], data[64];
-    HexBytes(header, sizeof header, image, 4);
-    HexBytes(data, sizeof data, image + CD_SECTOR_DATA_OFFSET, 8);
     char text[9];
-    for (int i = 0; i < 8; i++) {
-        uint8_t c = image[CD_SECTOR_DATA_OFFSET + i];
-        text[i] = (c >= 32 && c < 127) ? static_cast<char>(c) : '.';
-    }
-    text[8] = '\0';
+    if (!Call(plugin, "CD_Read", [&] {
+            HexBytes(header, sizeof header, image, 4);
+            HexBytes(data, sizeof data, image + CD_SECTOR_DATA_OFFSET, 8);
+            for (int i = 0; i < 8; i++) {
+                uint8_t c = image[CD_SECTOR_DATA_OFFSET + i];
+                text[i] = (c >= 32 && c < 127) ? static_cast<char>(c) : '.';
+            }
+            text[8] = '\0';
+        }))
+        return;
     Say("CD CD_Read %02u:%02u:%02u -> header %s data %s |%s|", minute, second, frame,
         header, data, text);
-    Say("CD CD_Wait -> %ld", static_cast<long>(wait()));
+    int32_t waited = 0;
+    if (!Call(plugin, "CD_Wait", [&] { waited = wait(); }))
+        return;
+    Say("CD CD_Wait -> %ld", static_cast<long>(waited));
 }
 
 /* One CD_GetTD line; name "" prints the track number. */
-static void ShowTrackStart(CdGetTDFn getTD, int32_t track, const char *name)
+static void ShowTrackStart(InstalledPlugin *plugin, CdGetTDFn getTD, int32_t track,
+                           const char *name)
 {
     char label[16];
     if (*name)
@@ -54,7 +67,9 @@ static void ShowTrackStart(CdGetTDFn getTD, int32_t track, const char *name)
     else
         BufFormat(label, sizeof label, "%ld", static_cast<long>(track));
     uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
-    int32_t r = getTD(td, track);
+    int32_t r = -1;
+    if (!Call(plugin, "CD_GetTD", [&] { r = getTD(td, track); }))
+        return;
     bool untouched = td[1] == 0xEE && td[2] == 0xEE && td[3] == 0xEE;
     if (r == 0 && untouched)
         Say("CD CD_GetTD %s -> 0 (no address given)", label);
@@ -83,7 +98,9 @@ void ExerciseCd(InstalledPlugin *plugin)
     /* Byte 0 of these buffers is the caller's: a plugin must leave it. A
        plugin that reports -1 must leave the whole buffer. */
     uint8_t tn[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
-    int32_t result = getTN(tn);
+    int32_t result = -1;
+    if (!Call(plugin, "CD_GetTN", [&] { result = getTN(tn); }))
+        return;
     if (result == 0) {
         Say("CD CD_GetTN -> 0 first %u last %u", tn[1], tn[2]);
     } else {
@@ -99,27 +116,31 @@ void ExerciseCd(InstalledPlugin *plugin)
         if (last > 99)
             last = 99;
         for (unsigned track = first; track <= last && track > 0; track++)
-            ShowTrackStart(getTD, static_cast<int32_t>(track), "");
+            ShowTrackStart(plugin, getTD, static_cast<int32_t>(track), "");
     }
     /* Asked also without a track table: where the disc ends. */
-    ShowTrackStart(getTD, CD_TRACK_LEADOUT, "lead-out");
+    ShowTrackStart(plugin, getTD, CD_TRACK_LEADOUT, "lead-out");
 
-    ShowRead(read, wait, 0, 2, 0);
-    ShowRead(read, wait, 0, 2, 16);  /* sector 16: the volume descriptor of a data disc */
-    ShowRead(read, wait, 0, 2, 17);
-    Say("CD CD_Play -> %ld", static_cast<long>(play()));
-    Say("CD CD_Stop -> %ld", static_cast<long>(stop()));
-    getSeek();
+    ShowRead(plugin, read, wait, 0, 2, 0);
+    ShowRead(plugin, read, wait, 0, 2, 16);  /* sector 16: the volume descriptor of a data disc */
+    ShowRead(plugin, read, wait, 0, 2, 17);
+    int32_t played = 0, stopped = 0;
+    if (Call(plugin, "CD_Play", [&] { played = play(); }))
+        Say("CD CD_Play -> %ld", static_cast<long>(played));
+    if (Call(plugin, "CD_Stop", [&] { stopped = stop(); }))
+        Say("CD CD_Stop -> %ld", static_cast<long>(stopped));
+    Call(plugin, "CD_GetSeek", [&] { getSeek(); });
 }
 
 void CloseCd(InstalledPlugin *plugin)
 {
-    if (!plugin->module)
+    if (!plugin->module || plugin->failed)
         return;
     /* A CD plugin is closed also after a failed open. */
     PluginCloseFn close = EntryAs<PluginCloseFn>(plugin, "CD_Close");
-    close();
+    if (!Call(plugin, "CD_Close", [&] { close(); }))
+        return;
     Say("CD CD_Close");
-    FreeLibrary(plugin->module);
+    Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
     plugin->module = NULL;
 }

@@ -138,22 +138,42 @@ static uint32_t *RamWords(uint32_t address)
     return reinterpret_cast<uint32_t *>(Ram + (address & KOVA_RAM_ADDR_MASK));
 }
 
+/* gpuhost opens its hosted plugin as the program directory + PLUGIN\PSEMU\ +
+   the name stored in section GPUHOST; a path longer than the ANSI file
+   functions take cannot be opened, which is worth saying as such. */
+static bool HostedPathFits()
+{
+    char name[KOVA_SETTING_SIZE];
+    name[0] = '\0';
+    Host.readSetting("GPUHOST", "PluginName", name);
+    char path[MAX_PATH];
+    return !name[0] || (BufSet(path, ProgramDirectory) && BufAppend(path, "PLUGIN\\PSEMU\\") &&
+                        BufAppend(path, name));
+}
+
 void OpenGpu(InstalledPlugin *plugin)
 {
     if (!LoadInstalled(plugin, kGpuRunNames, dimof(kGpuRunNames)))
         return;
     PluginOpenFn open = EntryAs<PluginOpenFn>(plugin, "GPU_Open");
     uint32_t flagsBefore = Host.flags;
-    int32_t result = open(&Host);
+    int32_t result = -1;
+    if (!Call(plugin, "GPU_Open", [&] { result = open(&Host); }))
+        return;
     if (result == 0) {
         Say("GPU GPU_Open -> 0 flags %08lx -> %08lx", static_cast<unsigned long>(flagsBefore),
             static_cast<unsigned long>(Host.flags));
         plugin->opened = true;
     } else {
-        Fail("GPU GPU_Open -> %ld (failed)", static_cast<long>(result));
+        if (HostedPathFits())
+            Fail("GPU GPU_Open -> %ld (failed)", static_cast<long>(result));
+        else
+            Fail("GPU GPU_Open -> %ld (failed: the path of the hosted plugin is longer than %d "
+                 "characters)",
+                 static_cast<long>(result), MAX_PATH - 1);
         /* Nothing but close may follow a failed open, and a GPU plugin is
            not closed then either. */
-        FreeLibrary(plugin->module);
+        Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
         plugin->module = NULL;
     }
 }
@@ -190,7 +210,10 @@ void ExerciseGpu(InstalledPlugin *plugin)
     GpuReadFn gp1Read = EntryAs<GpuReadFn>(plugin, "GP1_Read");
     GpuDmaExecFn dmaExec = EntryAs<GpuDmaExecFn>(plugin, "GPU_DmaExec");
 
-    Say("GPU GP1_Read -> %08lx", static_cast<unsigned long>(gp1Read()));
+    uint32_t status = 0;
+    if (!Call(plugin, "GP1_Read", [&] { status = gp1Read(); }))
+        return;
+    Say("GPU GP1_Read -> %08lx", static_cast<unsigned long>(status));
 
     uint32_t *upload = RamWords(kUploadAddress);
     uint32_t *readback = RamWords(kReadbackAddress);
@@ -202,27 +225,31 @@ void ExerciseGpu(InstalledPlugin *plugin)
     }
 
     uint32_t gp1Words = 0, gp0Words = 0;
-    for (size_t i = 0; i < dimof(kScreen); i++) {
+    for (size_t i = 0; i < dimof(kScreen) && !plugin->failed; i++) {
         const GpuCommand &c = kScreen[i];
         switch (c.route) {
         case TO_GP1:
-            gp1Write(c.words[0]);
-            gp1Words++;
+            if (Call(plugin, "GP1_Write", [&] { gp1Write(c.words[0]); }))
+                gp1Words++;
             break;
         case TO_GP0:
             for (uint32_t w = 0; w < c.count; w++)
-                gp0Write(c.words[w]);
-            gp0Words += c.count;
+                if (Call(plugin, "GP0_Write", [&] { gp0Write(c.words[w]); }))
+                    gp0Words++;
             break;
         case TO_LIST:
             break;
         case UPLOAD:
-            dmaExec(kUploadAddress, kBlockControl, 0x01000201u);
+            if (!Call(plugin, "GPU_DmaExec",
+                      [&] { dmaExec(kUploadAddress, kBlockControl, 0x01000201u); }))
+                break;
             Say("GPU upload %lu words from %08lx", static_cast<unsigned long>(kPictureWords),
                 static_cast<unsigned long>(kUploadAddress));
             break;
         case READBACK: {
-            dmaExec(kReadbackAddress, kBlockControl, 0x01000200u);
+            if (!Call(plugin, "GPU_DmaExec",
+                      [&] { dmaExec(kReadbackAddress, kBlockControl, 0x01000200u); }))
+                break;
             uint32_t differ = 0;
             for (uint32_t w = 0; w < kPictureWords; w++)
                 if (readback[w] != upload[w])
@@ -236,13 +263,16 @@ void ExerciseGpu(InstalledPlugin *plugin)
         }
         case SEND_LIST: {
             uint32_t packets = BuildList();
-            dmaExec(kListAddress, 0, 0x01000401u);
+            if (!Call(plugin, "GPU_DmaExec", [&] { dmaExec(kListAddress, 0, 0x01000401u); }))
+                break;
             Say("GPU linked list of %lu packets at %08lx", static_cast<unsigned long>(packets),
                 static_cast<unsigned long>(kListAddress));
             break;
         }
         }
     }
+    if (plugin->failed)
+        return;
     Say("GPU test screen: %lu GP1 words, %lu GP0 words", static_cast<unsigned long>(gp1Words),
         static_cast<unsigned long>(gp0Words));
 }
@@ -252,7 +282,7 @@ void RunFrames(InstalledPlugin *gpu)
     const char *live = getenv("KOVA_STANDIN_LIVE_MS");
     DWORD liveMs = live ? static_cast<DWORD>(strtoul(live, NULL, 10)) : 0;
     bool pads = liveMs && StartLivePads(liveMs);
-    bool frames = gpu->opened;
+    bool frames = gpu->opened && !gpu->failed;
     if (!frames && !pads)
         return;
     DWORD runMs = liveMs ? liveMs : kDefaultFramesMs;
@@ -272,30 +302,30 @@ void RunFrames(InstalledPlugin *gpu)
             if (GetTickCount() - start < due)
                 Sleep(1);
         } while (GetTickCount() - start < due);
-        if (update) {
-            update();
+        if (update && Call(gpu, "GPU_Update", [&] { update(); }))
             count++;
-        }
         if (pads)
             PollPadsLive(GetTickCount() - start);
     }
-    if (!frames)
+    if (!frames || gpu->failed)
         return;
     Say("GPU GPU_Update %lu frames", count);
     GpuScreenShotFn screenShot = EntryAs<GpuScreenShotFn>(gpu, "GPU_ScreenShot");
-    screenShot();
+    if (!Call(gpu, "GPU_ScreenShot", [&] { screenShot(); }))
+        return;
     Say("GPU GPU_ScreenShot");
 }
 
 void CloseGpu(InstalledPlugin *plugin)
 {
-    if (!plugin->module)
+    if (!plugin->module || plugin->failed)
         return;
     if (plugin->opened) {
         PluginCloseFn close = EntryAs<PluginCloseFn>(plugin, "GPU_Close");
-        close();
+        if (!Call(plugin, "GPU_Close", [&] { close(); }))
+            return;
         Say("GPU GPU_Close");
     }
-    FreeLibrary(plugin->module);
+    Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
     plugin->module = NULL;
 }

@@ -21,6 +21,14 @@ static PadPollFn Poll[2];
 static InstalledPlugin *Pads[2];
 static uint8_t Last[2][32];
 
+/* "JOY0_Poll" and so on, for the transcript. */
+static const char *EntryName(int port, const char *op)
+{
+    static char name[32];
+    BufFormat(name, sizeof name, "%s_%s", kPrefix[port], op);
+    return name;
+}
+
 template <typename Fn>
 static Fn PadEntry(const InstalledPlugin *plugin, int port, const char *op)
 {
@@ -34,7 +42,9 @@ void OpenPad(InstalledPlugin *plugin, int port)
     if (!LoadInstalled(plugin, kPadRunNames[port], dimof(kPadRunNames[port])))
         return;
     PluginOpenFn open = PadEntry<PluginOpenFn>(plugin, port, "Open");
-    int32_t result = open(&Host);
+    int32_t result = -1;
+    if (!Call(plugin, EntryName(port, "Open"), [&] { result = open(&Host); }))
+        return;
     if (result == 0) {
         Say("%s %s_Open -> 0", plugin->family, kPrefix[port]);
         plugin->opened = true;
@@ -64,7 +74,9 @@ void ExercisePads(InstalledPlugin *pads[2])
         Reports[port][0] = 0x42; /* the emulator's command byte: must stay */
         PadInitHeaderFn initHeader =
             PadEntry<PadInitHeaderFn>(plugin, port, "InitHeader");
-        int32_t length = initHeader(Reports[port]);
+        int32_t length = 0;
+        if (!Call(plugin, EntryName(port, "InitHeader"), [&] { length = initHeader(Reports[port]); }))
+            continue;
         if (length < 3 || length > static_cast<int32_t>(sizeof Reports[port])) {
             Fail("%s %s_InitHeader -> %ld (not a report length)", plugin->family, kPrefix[port],
                  static_cast<long>(length));
@@ -78,9 +90,8 @@ void ExercisePads(InstalledPlugin *pads[2])
 
     for (int i = 0; i < 3; i++) {
         for (int port = 0; port < 2; port++) {
-            if (!Poll[port])
+            if (!Poll[port] || !Call(pads[port], EntryName(port, "Poll"), [&] { Poll[port](); }))
                 continue;
-            Poll[port]();
             ShowReport(pads[port], port, "poll");
             if (Reports[port][0] != 0x42)
                 Fail("%s poll changed byte 0", pads[port]->family);
@@ -101,9 +112,8 @@ bool StartLivePads(DWORD liveMs)
 void PollPadsLive(DWORD elapsedMs)
 {
     for (int port = 0; port < 2; port++) {
-        if (!Poll[port])
+        if (!Poll[port] || !Call(Pads[port], EntryName(port, "Poll"), [&] { Poll[port](); }))
             continue;
-        Poll[port]();
         if (memcmp(Last[port], Reports[port], static_cast<size_t>(Lengths[port])) != 0) {
             char when[32];
             BufFormat(when, sizeof when, "+%lums", static_cast<unsigned long>(elapsedMs));
@@ -115,13 +125,14 @@ void PollPadsLive(DWORD elapsedMs)
 
 void ClosePad(InstalledPlugin *plugin, int port)
 {
-    if (!plugin->module)
+    if (!plugin->module || plugin->failed)
         return;
     if (plugin->opened) {
         PluginCloseFn close = PadEntry<PluginCloseFn>(plugin, port, "Close");
-        close();
+        if (!Call(plugin, EntryName(port, "Close"), [&] { close(); }))
+            return;
         Say("%s %s_Close", plugin->family, kPrefix[port]);
     }
-    FreeLibrary(plugin->module);
+    Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
     plugin->module = NULL;
 }

@@ -166,6 +166,13 @@ bool SetUpHost(HINSTANCE instance)
         Fail("program directory: cannot be determined");
         return false;
     }
+    /* Its ANSI name may be another folder's: nothing is opened there, not
+       even the transcript. */
+    if (!ModuleNameIsExact(NULL)) {
+        Fail("program directory: its name cannot be used by KOVA (characters outside the "
+             "system's character set); move it to a folder with a plain name");
+        return false;
+    }
     if (!BufSet(SettingsPath, ProgramDirectory) || !BufAppend(SettingsPath, "KOVA.INI")) {
         Fail("program directory: path too long");
         return false;
@@ -204,11 +211,22 @@ void PrintSettings()
 
 /* ---- installed plugins ---- */
 
+bool ReportFailedCall(InstalledPlugin *plugin, const char *entry, const GuardOutcome &outcome)
+{
+    if (!outcome.failed)
+        return true;
+    plugin->failed = true;
+    Fail("%s %s: %s raised exception %08lx", plugin->family, plugin->fileName, entry,
+         static_cast<unsigned long>(outcome.code));
+    return false;
+}
+
 bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t count)
 {
     char path[MAX_PATH];
     plugin->module = NULL;
     plugin->opened = false;
+    plugin->failed = false;
     if (!BufSet(path, ProgramDirectory) || !BufAppend(path, plugin->fileName)) {
         Fail("%s %s: path too long", plugin->family, plugin->fileName);
         return false;
@@ -217,10 +235,17 @@ bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t cou
         Say("%s %s: not installed", plugin->family, plugin->fileName);
         return false;
     }
-    plugin->module = LoadLibraryA(path);
+    /* Loading runs the library's DllMain. */
+    HMODULE module = NULL;
+    DWORD error = 0;
+    if (!Call(plugin, "DllMain", [&] {
+            module = LoadLibraryA(path);
+            error = GetLastError();
+        }))
+        return false;
+    plugin->module = module;
     if (!plugin->module) {
-        Fail("%s %s: cannot be loaded (error %lu)", plugin->family, plugin->fileName,
-             GetLastError());
+        Fail("%s %s: cannot be loaded (error %lu)", plugin->family, plugin->fileName, error);
         return false;
     }
     bool complete = true;
@@ -231,7 +256,7 @@ bool LoadInstalled(InstalledPlugin *plugin, const char *const *names, size_t cou
         }
     }
     if (!complete) {
-        FreeLibrary(plugin->module);
+        Call(plugin, "DllMain", [&] { FreeLibrary(plugin->module); });
         plugin->module = NULL;
         return false;
     }

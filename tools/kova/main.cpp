@@ -10,8 +10,10 @@
  * CD_Close; close last, in reverse order of opening.
  *
  * Exit code 0 when everything it tried worked, 1 when something failed (a
- * library that does not load, a missing entry point, a failed open or a
- * failed check). A family with nothing installed is reported, not failed.
+ * library that does not load, a missing entry point, a failed open, a
+ * failed check, or a call that raised an exception, after which that
+ * plugin is called no more while the other families go on). A family with
+ * nothing installed is reported, not failed.
  *
  * With a GPU plugin open it then sends GPU_Update 60 times a second, for
  * KOVA_STANDIN_LIVE_MS or one second, and takes the GPU's snapshot.
@@ -50,10 +52,10 @@ int main(int argc, char **argv)
         Say("argv[%d] %s", i, argv[i]);
     PrintSettings();
 
-    InstalledPlugin gpu = { "GPU", KOVA_INSTALL_NAME_GPU, NULL, false };
-    InstalledPlugin cd = { "CD", KOVA_INSTALL_NAME_CD, NULL, false };
-    InstalledPlugin pad1 = { "PAD1", KOVA_INSTALL_NAME_JOY0, NULL, false };
-    InstalledPlugin pad2 = { "PAD2", KOVA_INSTALL_NAME_JOY1, NULL, false };
+    InstalledPlugin gpu = { "GPU", KOVA_INSTALL_NAME_GPU, NULL, false, false };
+    InstalledPlugin cd = { "CD", KOVA_INSTALL_NAME_CD, NULL, false, false };
+    InstalledPlugin pad1 = { "PAD1", KOVA_INSTALL_NAME_JOY0, NULL, false, false };
+    InstalledPlugin pad2 = { "PAD2", KOVA_INSTALL_NAME_JOY1, NULL, false, false };
 
     char spuPath[MAX_PATH];
     BufSet(spuPath, ProgramDirectory);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "kova_guard.h"
 #include "kova_module.h"
 #include "kova_plugin.h"
 
@@ -35,7 +36,22 @@ struct InstalledPlugin {
     const char *fileName;    /* fixed install name */
     HMODULE module;
     bool opened;             /* open returned 0 */
+    bool failed;             /* a call raised an exception */
 };
+
+/* Every call into a plugin goes through here, as a guarded call. An
+   exception is a failure line naming the plugin, the entry point and the
+   exception code; that plugin gets no further call (not even close) and
+   stays loaded, and the other families go on. False then, and for a
+   plugin that failed before (without calling it). */
+bool ReportFailedCall(InstalledPlugin *plugin, const char *entry, const GuardOutcome &outcome);
+template <typename Body>
+inline bool Call(InstalledPlugin *plugin, const char *entry, Body body)
+{
+    if (plugin->failed)
+        return false;
+    return ReportFailedCall(plugin, entry, Guarded(body));
+}
 
 /* Loads the library and checks that every name of the list is exported.
    Reports "absent", a load failure or a missing entry point; returns false

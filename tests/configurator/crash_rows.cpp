@@ -1,0 +1,254 @@
+/* Plugins that crash: one row per library of tests/plugins/crash_plugin.cpp
+ * and the place it goes wrong, with what the user sees. Each row runs
+ * KOVACFG.EXE in a program directory of its own (PLUGIN\ holding the library
+ * beside cdidle and padidle, a KOVA.INI and installed files from before).
+ * The installed ones are rows of the stand-in's table of broken
+ * installations (standin_test). */
+#include <algorithm>
+#include <string.h>
+
+#include "cfg_test.h"
+
+namespace {
+
+enum Where {
+    SCAN,           /* in PLUGIN\, asked during the splash */
+    CONFIGURE,      /* in PLUGIN\, the CD family's Configure button */
+    HOSTED_LIST,    /* in PLUGIN\PSEMU\, gpuhost's dialog fills its list */
+    HOSTED_BUTTON,  /* ... and one of the dialog's buttons for it */
+};
+
+struct CrashRow {
+    const char *name;
+    const char *library;  /* file name in tests/bin */
+    Where where;
+    int copies;           /* SCAN: copies of it in PLUGIN\ */
+    bool named;           /* SCAN: left out and named in a message */
+    int button;           /* HOSTED_BUTTON */
+    const char *outcome;
+};
+
+const CrashRow kCrashRows[] = {
+    { "AboutWritesThroughNull", "crash_about_null_write.dll", SCAN, 1, true, 0,
+      "the main dialog opens with the other plugins once each and one message naming it" },
+    { "AboutDividesByZero", "crash_about_divide.dll", SCAN, 1, true, 0, "as above" },
+    { "AboutRunsAnIllegalInstruction", "crash_about_illegal.dll", SCAN, 1, true, 0, "as above" },
+    { "AboutOverflowsTheStackTwice", "crash_about_stack.dll", SCAN, 2, true, 0,
+      "both copies named: the second overflow is caught as the first" },
+    { "AboutRaisesAnX87Exception", "crash_about_x87.dll", SCAN, 1, true, 0, "as above" },
+    { "AboutUnmasksFloatingPointExceptions", "crash_about_unmask.dll", SCAN, 1, false, 0,
+      "listed; its configure call finds every exception masked again" },
+    { "AboutWritesPastTheRecord", "crash_about_overrun.dll", SCAN, 1, false, 0,
+      "listed; Save with it selected installs it, not the library named in its overrun" },
+    { "AboutChangesTheDirectory", "crash_about_chdir.dll", SCAN, 1, false, 0,
+      "listed; its configure call sees the program directory as the current one" },
+    { "AboutShowsAMessageBox", "crash_about_box.dll", SCAN, 1, false, 0,
+      "one box, answered after several splash ticks; every plugin listed once" },
+    { "DllMainWritesThroughNull", "crash_dllmain_null_write.dll", SCAN, 1, false, 0,
+      "the loader refuses it: not listed, no message" },
+    { "ConfigureWritesThroughNull", "crash_configure_null_write.dll", CONFIGURE, 0, false, 0,
+      "one message naming it; the main dialog keeps its choices; Save works" },
+    { "ConfigureOverflowsTheStack", "crash_configure_stack.dll", CONFIGURE, 0, false, 0, "as above" },
+    { "ConfigureCrashesInItsDialog", "crash_configure_dialog.dll", CONFIGURE, 0, false, 0,
+      "its dialog goes, the main dialog is enabled again, as above" },
+    { "HostedTypeWritesThroughNull", "crash_pse_type.dll", HOSTED_LIST, 0, false, 0,
+      "gpuhost's dialog lists only the good plugin; OK stores it" },
+    { "HostedVersionDividesByZero", "crash_pse_version.dll", HOSTED_LIST, 0, false, 0, "as above" },
+    { "HostedNameOverflowsTheStack", "crash_pse_name.dll", HOSTED_LIST, 0, false, 0, "as above" },
+    { "HostedConfigureWritesThroughNull", "crash_pse_configure.dll", HOSTED_BUTTON, 0, false,
+      1000, "one \"Psemu\" message naming it; the dialog goes on and OK stores it" },
+    { "HostedTestDividesByZero", "crash_pse_test.dll", HOSTED_BUTTON, 0, false, 1001, "as above" },
+    { "HostedAboutRunsAnIllegalInstruction", "crash_pse_about.dll", HOSTED_BUTTON, 0, false,
+      1002, "as above" },
+};
+
+void PrintTo(const CrashRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+const char kIni[] = "[KOVA]\r\nVerbose=off\r\n[CDIOCTRL]\r\nDriveLetter=E\r\n";
+const char *const kInstalled[] = { KOVA_INSTALL_NAME_CD, KOVA_INSTALL_NAME_JOY0 };
+
+struct BoxCount {
+    DWORD processId;
+    const char *caption;
+    int count;
+};
+
+BOOL CALLBACK CountBox(HWND window, LPARAM param)
+{
+    BoxCount *boxes = reinterpret_cast<BoxCount *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == boxes->processId && IsWindowVisible(window) && WindowText(window) == boxes->caption)
+        boxes->count++;
+    return TRUE;
+}
+
+int Boxes(DWORD processId, const char *caption)
+{
+    BoxCount boxes = { processId, caption, 0 };
+    EnumWindows(CountBox, reinterpret_cast<LPARAM>(&boxes));
+    return boxes.count;
+}
+
+/* The message box with the caption, owned by owner: its text; it is
+   answered with OK. */
+std::string TakeBox(const char *caption, HWND owner, DWORD processId)
+{
+    HWND box = WaitForDialog(caption, processId, 10000);
+    EXPECT_TRUE(box != NULL) << "no \"" << caption << "\" message";
+    if (!box)
+        return "";
+    EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
+    std::string text = BoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitGone(box));
+    return text;
+}
+
+std::string Stem(const char *library)
+{
+    return std::string(library, strlen(library) - 4);
+}
+
+void HostedRow(const CrashRow &row, Configurator &cfg, HWND main, const ProgramDir &dir)
+{
+    ClickLater(main, IDC_GPU_CONFIGURE);
+    HWND gpu = WaitForDialog("GpuHostPro Configuration", cfg.processId());
+    ASSERT_TRUE(gpu != NULL);
+    Lines want;
+    for (const std::string &name : SearchOrder(dir / "PLUGIN\\PSEMU\\*.dll"))
+        if (name == "pse_soft.dll" || row.where == HOSTED_BUTTON)
+            want.push_back(name == "pse_soft.dll" ? "Soft 2.3" : "Crash 1.0");
+    Lines items = ComboItems(gpu, 1003);
+    EXPECT_EQ(want, items);
+    std::string stored = "pse_soft.dll";
+    if (row.where == HOSTED_BUTTON) {
+        int index = static_cast<int>(std::find(items.begin(), items.end(), "Crash 1.0") - items.begin());
+        SelectCombo(gpu, 1003, index);
+        ClickLater(gpu, row.button);
+        EXPECT_EQ(std::string(row.library) + " failed and was stopped.", TakeBox("Psemu", gpu, cfg.processId()));
+        stored = row.library;
+    } else {
+        SelectCombo(gpu, 1003, static_cast<int>(std::find(items.begin(), items.end(), "Soft 2.3") - items.begin()));
+    }
+    EXPECT_TRUE(Enabled(gpu, IDOK));
+    PostMessageW(gpu, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitGone(gpu));
+    EXPECT_EQ(stored, IniValue(dir / "KOVA.INI", "GPUHOST", "PluginName"));
+}
+
+void ConfiguratorRow(const CrashRow &row)
+{
+    ProgramDir dir(row.name);
+    dir.AddPrograms();
+    dir.AddPlugin(CdIdle(), "cdidle.dll");
+    dir.AddPlugin(PadIdle(), "padidle.dll");
+    if (row.where == HOSTED_LIST || row.where == HOSTED_BUTTON) {
+        dir.AddPlugin(ShippedPath("gpuhost.dll"), "gpuhost.dll");
+        dir.scratch.MakeDir("PLUGIN\\PSEMU");
+        EXPECT_TRUE(CopyFileTo(TestBinPath("pse_soft.dll"), dir / "PLUGIN\\PSEMU\\pse_soft.dll"));
+        EXPECT_TRUE(CopyFileTo(TestBinPath(row.library), dir / ("PLUGIN\\PSEMU\\" + std::string(row.library))));
+    } else {
+        for (int i = 0; i < (row.copies ? row.copies : 1); i++)
+            dir.AddPlugin(TestBinPath(row.library), i ? Stem(row.library) + "-" + std::to_string(i + 1) + ".dll"
+                                                      : row.library);
+    }
+    dir.AddFile("KOVA.INI", kIni);
+    for (const char *installed : kInstalled)
+        dir.AddFile(installed, std::string("installed before: ") + installed);
+    const bool crashListed = row.where != SCAN || !row.named;
+    const bool isDllMain = strstr(row.library, "dllmain") != NULL;
+
+    Configurator cfg(dir.path);
+    ASSERT_TRUE(cfg.started());
+    if (strstr(row.library, "_box")) {
+        /* The box waits through several of the splash's ticks: the scan
+           is not run again from its message loop. */
+        ASSERT_TRUE(WaitForDialog("Crash plugin", cfg.processId(), 15000) != NULL);
+        Sleep(1500);
+        EXPECT_EQ(1, Boxes(cfg.processId(), "Crash plugin"));
+        EXPECT_TRUE(Answer("Crash plugin", IDOK, NULL, cfg.processId()));
+    }
+    HWND main = cfg.Main(20000);
+    ASSERT_TRUE(main != NULL);
+    if (row.where == SCAN && row.named) {
+        std::string text = TakeBox("System Error", main, cfg.processId());
+        EXPECT_EQ(0u, text.find("These libraries in PLUGIN\\ failed while they were asked who they "
+                                "are and are not listed:")) << text;
+        for (int i = 0; i < row.copies; i++) {
+            std::string file = i ? Stem(row.library) + "-" + std::to_string(i + 1) + ".dll" : row.library;
+            EXPECT_NE(std::string::npos, text.find("\r\n" + file + "\r\n")) << text;
+        }
+    }
+    Sleep(300);
+    EXPECT_EQ(0, Boxes(cfg.processId(), "System Error")) << "one message only";
+
+    /* Every other plugin once; the library where it answered. */
+    Lines cds;
+    for (const std::string &name : SearchOrder(dir / "PLUGIN\\*.dll")) {
+        if (name == "cdidle.dll")
+            cds.push_back("CDIdle 1.0");
+        else if (name != "padidle.dll" && name != "gpuhost.dll" && crashListed && !isDllMain)
+            cds.push_back("Crash 1.0");
+    }
+    EXPECT_EQ(cds, ComboItems(main, IDC_CD_LIST));
+    EXPECT_EQ(Lines({ "PadIdle 1.0" }), ComboItems(main, IDC_JOY0_LIST));
+    EXPECT_EQ(kIni, dir.Ini());
+    for (const char *installed : kInstalled)
+        EXPECT_EQ(std::string("installed before: ") + installed, ReadFileText(dir / installed));
+
+    int crash = static_cast<int>(std::find(cds.begin(), cds.end(), "Crash 1.0") - cds.begin());
+    bool selectCrash = crash < static_cast<int>(cds.size());
+    if (selectCrash)
+        SelectCombo(main, IDC_CD_LIST, crash);
+    if (row.where == CONFIGURE) {
+        Click(main, IDC_VERBOSE);  /* a choice not saved yet */
+        ClickLater(main, IDC_CD_CONFIGURE);
+        if (strstr(row.library, "dialog")) {
+            EXPECT_TRUE(WaitForDialog("Crash dialog", cfg.processId()) != NULL);
+        }
+        EXPECT_EQ("The plugin PLUGIN\\" + std::string(row.library) +
+                      " failed while it was being configured and was stopped.",
+                  TakeBox("System Error", main, cfg.processId()));
+        EXPECT_EQ(0, Boxes(cfg.processId(), "Crash dialog"));
+        EXPECT_TRUE(IsWindowEnabled(main));
+        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
+        EXPECT_EQ(kIni, dir.Ini()) << "the failure wrote nothing";
+    } else if (strstr(row.library, "chdir")) {
+        Click(main, IDC_CD_CONFIGURE);
+        std::string programDir = dir.path.substr(0, dir.path.size() - 1);
+        EXPECT_EQ(programDir, IniValue(dir / "KOVA.INI", "CRASH", "Directory"));
+    } else if (strstr(row.library, "unmask")) {
+        Click(main, IDC_CD_CONFIGURE);
+        EXPECT_EQ("masked", IniValue(dir / "KOVA.INI", "CRASH", "Exceptions"));
+    } else if (row.where != SCAN) {
+        HostedRow(row, cfg, main, dir);
+    }
+    Click(main, IDC_SAVE);
+    EXPECT_TRUE(ReadFileBytes(selectCrash ? TestBinPath(row.library) : CdIdle()) ==
+                ReadFileBytes(dir / KOVA_INSTALL_NAME_CD))
+        << "Save installs what is selected";
+    if (row.where == CONFIGURE) {
+        EXPECT_EQ("on", IniValue(dir / "KOVA.INI", "KOVA", "Verbose"));
+    }
+    EXPECT_EQ(0u, cfg.Exit());
+}
+
+class Crash : public testing::TestWithParam<CrashRow> {};
+
+TEST_P(Crash, EndsThatCallOnly)
+{
+    const CrashRow &row = GetParam();
+    SCOPED_TRACE(std::string("library: ") + row.library + "\n  expected: " + row.outcome);
+    ConfiguratorRow(row);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Crash, testing::ValuesIn(kCrashRows),
+                         [](const testing::TestParamInfo<CrashRow> &param) {
+                             return std::string(param.param.name);
+                         });
+
+} // namespace
