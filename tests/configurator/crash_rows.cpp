@@ -70,27 +70,10 @@ void PrintTo(const CrashRow &row, std::ostream *os)
 const char kIni[] = "[KOVA]\r\nVerbose=off\r\n[CDIOCTRL]\r\nDriveLetter=E\r\n";
 const char *const kInstalled[] = { KOVA_INSTALL_NAME_CD, KOVA_INSTALL_NAME_JOY0 };
 
-struct BoxCount {
-    DWORD processId;
-    const char *caption;
-    int count;
-};
-
-BOOL CALLBACK CountBox(HWND window, LPARAM param)
-{
-    BoxCount *boxes = reinterpret_cast<BoxCount *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == boxes->processId && IsWindowVisible(window) && WindowText(window) == boxes->caption)
-        boxes->count++;
-    return TRUE;
-}
-
 int Boxes(DWORD processId, const char *caption)
 {
-    BoxCount boxes = { processId, caption, 0 };
-    EnumWindows(CountBox, reinterpret_cast<LPARAM>(&boxes));
-    return boxes.count;
+    Lines shown = OtherDialogs(processId, NULL);
+    return static_cast<int>(std::count(shown.begin(), shown.end(), "\"" + std::string(caption) + "\""));
 }
 
 /* The message box with the caption, owned by owner: its text; it is

@@ -61,14 +61,25 @@ static const PluginRow kPlugins[] = {
     { "cdidle.dll", "CD", 0 },     { "padkeys.dll", "JOY0", 0 }, { "padidle.dll", "JOY0", 0 },
 };
 
+/* A row's plugin, freshly loaded, with its open and close entry points. */
+struct SharedExports {
+    Library lib;
+    PluginOpenFn open;
+    PluginCloseFn close;
+    explicit SharedExports(const PluginRow &row)
+        : lib(ShippedPath(row.file)), open(lib.Get<PluginOpenFn>((std::string(row.prefix) + "_Open").c_str())),
+          close(lib.Get<PluginCloseFn>((std::string(row.prefix) + "_Close").c_str()))
+    {
+    }
+};
+
 TEST(SharedEntryPoints, OpenWithoutARecordOrWithOneOfZerosChangesNothing)
 {
     for (const PluginRow &row : kPlugins) {
         SCOPED_TRACE(row.file);
-        Library lib(ShippedPath(row.file));
-        std::string prefix(row.prefix);
-        PluginOpenFn open = lib.Get<PluginOpenFn>((prefix + "_Open").c_str());
-        PluginCloseFn close = lib.Get<PluginCloseFn>((prefix + "_Close").c_str());
+        SharedExports plugin(row);
+        PluginOpenFn open = plugin.open;
+        PluginCloseFn close = plugin.close;
         ASSERT_TRUE(open && close);
         EXPECT_EQ(row.openWithoutRecord, open(NULL)) << "no record";
         close();
@@ -92,10 +103,9 @@ TEST(SharedEntryPoints, CloseWithoutOpenAndTwiceIsHarmless)
         if (!strcmp(row.prefix, "GPU"))
             continue;
         SCOPED_TRACE(row.file);
-        Library lib(ShippedPath(row.file));
-        std::string prefix(row.prefix);
-        PluginOpenFn open = lib.Get<PluginOpenFn>((prefix + "_Open").c_str());
-        PluginCloseFn close = lib.Get<PluginCloseFn>((prefix + "_Close").c_str());
+        SharedExports plugin(row);
+        PluginOpenFn open = plugin.open;
+        PluginCloseFn close = plugin.close;
         ASSERT_TRUE(open && close);
         RecordingHost host;
         host.Answer("CDIOCTRL", "DriveLetter", "E");
