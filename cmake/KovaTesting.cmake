@@ -20,18 +20,20 @@ function(kova_wine_path_literal out path)
     set(${out} "Z:${p}" PARENT_SCOPE)
 endfunction()
 
-# kova_add_gtest(<name> SOURCES ... [LIBS ...] [LOCKS ...] [TIMEOUT s] [LABELS ...])
+# kova_add_gtest(<name> SOURCES ... [LIBS ...] [LOCKS ...] [TIMEOUT s] [LABELS ...] [ARGS ...])
+# ARGS go to the program (e.g. a --gtest_filter that leaves some tests to a
+# second CTest entry of the same program).
 # LOCKS names shared resources; "xinput" marks tests that send real key or
 # mouse events or move the X focus: CTest runs those alone.
 function(kova_add_gtest name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LOCKS;LABELS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LOCKS;LABELS;DEPENDS;ARGS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_TEST_BIN_DIR})
     target_link_libraries(${name} PRIVATE kova_testsupport kova_static_runtime ${ARG_LIBS})
     if(ARG_DEPENDS)
         add_dependencies(${name} ${ARG_DEPENDS})
     endif()
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND ${name} ${ARG_ARGS})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 180)
     endif()

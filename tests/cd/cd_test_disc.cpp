@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <ostream>
-
 #include "kova_test.h"
 
 void MsfFromSector(int32_t sector, uint8_t msf[3])
@@ -30,70 +28,4 @@ std::string TestDiscImagePath()
         dir = std::string(KOVA_BUILD_DIR) + "wineprefix\\";
     }
     return dir + "kova-disc\\kova.iso";
-}
-
-struct Answer {
-    std::string section, key, value;
-};
-static std::vector<Answer> Answers;
-static std::vector<SettingCall> Reads, Writes;
-static RecordingHost *Active;
-
-static int32_t KOVA_CALL RecordRead(const char *section, const char *key, char *out)
-{
-    std::string value;
-    for (const Answer &a : Answers)
-        if (a.section == section && a.key == key)
-            value = a.value;
-    Reads.push_back({ section, key, value });
-    BufSet(out, KOVA_SETTING_SIZE, value.c_str());
-    return 0;
-}
-
-static int32_t KOVA_CALL RecordWrite(const char *section, const char *key, const char *value)
-{
-    Writes.push_back({ section, key, value });
-    return 0;
-}
-
-RecordingHost::RecordingHost()
-{
-    EXPECT_TRUE(Active == NULL) << "one RecordingHost at a time";
-    Active = this;
-    Clear();
-    memset(&record, 0, sizeof record);
-    record.readSetting = RecordRead;
-    record.writeSetting = RecordWrite;
-}
-
-RecordingHost::~RecordingHost()
-{
-    Active = NULL;
-}
-
-void RecordingHost::Clear()
-{
-    Answers.clear();
-    Reads.clear();
-    Writes.clear();
-}
-
-void RecordingHost::Answer(const char *section, const char *key, const char *value)
-{
-    Answers.push_back({ section, key, value });
-}
-
-const std::vector<SettingCall> &RecordingHost::reads() const
-{
-    return Reads;
-}
-
-const std::vector<SettingCall> &RecordingHost::writes() const
-{
-    return Writes;
-}
-
-void PrintTo(const SettingCall &call, std::ostream *os)
-{
-    *os << "[" << call.section << "] " << call.key << "=\"" << call.value << "\"";
 }

@@ -9,23 +9,13 @@
 
 namespace {
 
-struct CdDirect {
-    Library lib{ ShippedPath("cddirect.dll") };
-    PluginOpenFn open = lib.Get<PluginOpenFn>("CD_Open");
-    PluginCloseFn close = lib.Get<PluginCloseFn>("CD_Close");
-    CdReadFn read = lib.Get<CdReadFn>("CD_Read");
-    CdGetTNFn getTN = lib.Get<CdGetTNFn>("CD_GetTN");
-    CdGetTDFn getTD = lib.Get<CdGetTDFn>("CD_GetTD");
-    CdWaitFn wait = lib.Get<CdWaitFn>("CD_Wait");
-    CdPlayFn play = lib.Get<CdPlayFn>("CD_Play");
-    CdStopFn stop = lib.Get<CdStopFn>("CD_Stop");
-    CdGetSeekFn getSeek = lib.Get<CdGetSeekFn>("CD_GetSeek");
-
+struct CdDirect : CdExports {
+    CdDirect() : CdExports(ShippedPath("cddirect.dll")) {}
     const uint8_t *ReadSector(int32_t sector)
     {
         uint8_t msf[3];
         MsfFromSector(sector, msf);
-        return read(msf);
+        return CD_Read(msf);
     }
 };
 
@@ -75,34 +65,41 @@ protected:
 TEST_F(CdDirectDrive, OpenTakesTheDriveFromTheFirstCharacterOfDriveLetter)
 {
     struct Row {
-        const char *stored;
+        std::string stored;
         int32_t result;
     };
-    static const Row rows[] = {
+    const Row rows[] = {
         { "", -1 },    /* nothing chosen yet */
         { "E", 0 },
         { "E:", 0 },   /* only the first character counts */
         { "e", 0 },
         { "E:\\", 0 },
+        { "E" + std::string(1022, ':'), 0 },  /* the longest value a setting can have */
         { "Q", -1 },   /* no such drive */
+        /* no letter at all */
+        { "1", -1 }, { " ", -1 }, { "\\", -1 }, { "?", -1 }, { "*", -1 }, { ".", -1 }, { "\xE9", -1 },
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.stored);
+        SCOPED_TRACE(row.stored.substr(0, 8));
         CdDirect cd;
         ASSERT_TRUE(cd.lib.loaded());
         RecordingHost host;
         host.Answer("CDIOCTRL", "DriveLetter", row.stored);
-        EXPECT_EQ(row.result, cd.open(&host.record));
-        EXPECT_EQ((std::vector<SettingCall>{ { "CDIOCTRL", "DriveLetter", row.stored } }),
-                  host.reads());
-        EXPECT_TRUE(host.writes().empty());
+        EXPECT_EQ(row.result, cd.CD_Open(&host.record));
+        EXPECT_EQ(HostCalls({ { "read", "CDIOCTRL", "DriveLetter", row.stored } }),
+                  host.Calls("read"));
+        EXPECT_TRUE(host.Calls("write").empty());
+        const uint8_t *image = cd.ReadSector(16);
+        ASSERT_TRUE(image != NULL);
         if (row.result == 0) {
-            const uint8_t *image = cd.ReadSector(16);
-            ASSERT_TRUE(image != NULL);
             EXPECT_EQ(0, memcmp(image + 12, "\x01" "CD001", 6)) << "volume descriptor";
-            EXPECT_EQ(0, cd.wait());
+            EXPECT_EQ(0, cd.CD_Wait());
+        } else {
+            EXPECT_EQ(std::vector<uint8_t>(CD_SECTOR_IMAGE_SIZE, 0),
+                      std::vector<uint8_t>(image, image + CD_SECTOR_IMAGE_SIZE)) << "no data without a drive";
+            EXPECT_EQ(-1, cd.CD_Wait());
         }
-        cd.close(); /* also after a failed open */
+        cd.CD_Close(); /* also after a failed open */
     }
 }
 
@@ -111,7 +108,7 @@ TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
     CdDirect cd;
     RecordingHost host;
     host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.open(&host.record));
+    ASSERT_EQ(0, cd.CD_Open(&host.record));
     const uint8_t *first = NULL;
     for (int32_t n = 0; n < sectors; n++) {
         const uint8_t *image = cd.ReadSector(n);
@@ -120,16 +117,16 @@ TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
             first = image;
         ASSERT_EQ(first, image) << "sector " << n << ": the image moved";
         ASSERT_EQ("", CompareWithDisc(image, n, disc));
-        ASSERT_EQ(0, cd.wait()) << "sector " << n;
+        ASSERT_EQ(0, cd.CD_Wait()) << "sector " << n;
     }
     /* Backwards, the same sector twice, and jumps: every one seeks. */
     const int32_t scattered[] = { sectors - 1, 16, 16, 15, 0, sectors / 2, 17, sectors - 2, 1 };
     for (int32_t n : scattered) {
         const uint8_t *image = cd.ReadSector(n);
         ASSERT_EQ("", CompareWithDisc(image, n, disc));
-        ASSERT_EQ(0, cd.wait()) << "sector " << n;
+        ASSERT_EQ(0, cd.CD_Wait()) << "sector " << n;
     }
-    cd.close();
+    cd.CD_Close();
 }
 
 TEST_F(CdDirectDrive, ReadingPastTheEndOfTheDiscRaisesTheReadError)
@@ -137,27 +134,51 @@ TEST_F(CdDirectDrive, ReadingPastTheEndOfTheDiscRaisesTheReadError)
     CdDirect cd;
     RecordingHost host;
     host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.open(&host.record));
-    EXPECT_EQ(0, cd.wait()) << "nothing read yet";
+    ASSERT_EQ(0, cd.CD_Open(&host.record));
+    EXPECT_EQ(0, cd.CD_Wait()) << "nothing read yet";
     cd.ReadSector(sectors - 1);
-    EXPECT_EQ(0, cd.wait());
+    EXPECT_EQ(0, cd.CD_Wait());
+    struct Row {
+        std::string what;
+        uint8_t msf[3];
+        uint8_t header[3]; /* the address in packed BCD, each byte modulo 256 */
+    };
+    std::vector<Row> rows = {
+        { "99:99:99", { 99, 99, 99 }, { 0x99, 0x99, 0x99 } },
+        { "255:255:255", { 255, 255, 255 }, { 0x95, 0x95, 0x95 } },
+        { "00:00:00, in the lead-in", { 0, 0, 0 }, { 0x00, 0x00, 0x00 } },
+        { "00:01:74, the sector before the first", { 0, 1, 74 }, { 0x00, 0x01, 0x74 } },
+    };
     /* Right after the last sector, then far beyond it. */
     for (int32_t n : { sectors, sectors + 1000 }) {
-        SCOPED_TRACE(n);
-        const uint8_t *image = cd.ReadSector(n);
-        ASSERT_TRUE(image != NULL);
-        for (int i = 12; i < 12 + 2048; i++)
-            ASSERT_EQ(0, image[i]) << "byte " << i << ": stale data of an earlier sector";
-        EXPECT_EQ(-1, cd.wait());
-        EXPECT_EQ(0, cd.wait());
+        Row row = { "sector " + std::to_string(n), {}, {} };
+        MsfFromSector(n, row.msf);
+        for (int i = 0; i < 3; i++)
+            row.header[i] = static_cast<uint8_t>((row.msf[i] / 10) << 4 | row.msf[i] % 10);
+        rows.push_back(row);
     }
-    /* After a failure, then a good read: the status is clear again and the
-       data right. */
-    cd.ReadSector(sectors + 5);
-    const uint8_t *image = cd.ReadSector(16);
-    EXPECT_EQ("", CompareWithDisc(image, 16, disc));
-    EXPECT_EQ(0, cd.wait());
-    cd.close();
+    const std::vector<uint8_t> zeros(CD_SECTOR_IMAGE_SIZE, 0);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const uint8_t *image = cd.CD_Read(row.msf);
+        ASSERT_TRUE(image != NULL);
+        EXPECT_EQ(0, memcmp(image, row.header, 3)) << "header address";
+        EXPECT_EQ(std::vector<uint8_t>(zeros.begin() + 3, zeros.end()),
+                  std::vector<uint8_t>(image + 3, image + CD_SECTOR_IMAGE_SIZE))
+            << "stale data of an earlier sector";
+        EXPECT_EQ(-1, cd.CD_Wait());
+        EXPECT_EQ(0, cd.CD_Wait()) << "reported once";
+        /* After a failure, a good read: the status is clear and the data right. */
+        EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
+        EXPECT_EQ(0, cd.CD_Wait());
+    }
+    SCOPED_TRACE("no address at all");
+    const uint8_t *image = cd.CD_Read(NULL);
+    ASSERT_TRUE(image != NULL);
+    EXPECT_EQ(zeros, std::vector<uint8_t>(image, image + CD_SECTOR_IMAGE_SIZE));
+    EXPECT_EQ(-1, cd.CD_Wait());
+    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
+    cd.CD_Close();
 }
 
 TEST_F(CdDirectDrive, ATableOfContentsRequestThatTheDriveRefusesGivesMinusOne)
@@ -167,16 +188,16 @@ TEST_F(CdDirectDrive, ATableOfContentsRequestThatTheDriveRefusesGivesMinusOne)
     CdDirect cd;
     RecordingHost host;
     host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.open(&host.record));
+    ASSERT_EQ(0, cd.CD_Open(&host.record));
     uint8_t buffer[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
-    EXPECT_EQ(-1, cd.getTN(buffer));
+    EXPECT_EQ(-1, cd.CD_GetTN(buffer));
     for (int32_t track : { 1, 2, CD_TRACK_LEADOUT, 0 })
-        EXPECT_EQ(-1, cd.getTD(buffer, track)) << "track " << track;
+        EXPECT_EQ(-1, cd.CD_GetTD(buffer, track)) << "track " << track;
     for (uint8_t b : buffer)
         EXPECT_EQ(0xCC, b);
     /* Reading still works. */
     EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17, disc));
-    cd.close();
+    cd.CD_Close();
 }
 
 TEST_F(CdDirectDrive, WithoutAnOpenDriveReadsGiveZerosAndAnError)
@@ -197,24 +218,24 @@ TEST_F(CdDirectDrive, WithoutAnOpenDriveReadsGiveZerosAndAnError)
         RecordingHost host;
         if (row.stored) {
             host.Answer("CDIOCTRL", "DriveLetter", row.stored);
-            cd.open(&host.record);
+            cd.CD_Open(&host.record);
             if (row.closeFirst) {
                 cd.ReadSector(16);
-                cd.close();
+                cd.CD_Close();
             }
         }
-        EXPECT_EQ(0, cd.wait());
+        EXPECT_EQ(0, cd.CD_Wait());
         const uint8_t *image = cd.ReadSector(16);
         ASSERT_TRUE(image != NULL);
         for (int i = 0; i < CD_SECTOR_IMAGE_SIZE; i++)
             ASSERT_EQ(0, image[i]) << "byte " << i;
-        EXPECT_EQ(-1, cd.wait());
-        EXPECT_EQ(0, cd.wait());
+        EXPECT_EQ(-1, cd.CD_Wait());
+        EXPECT_EQ(0, cd.CD_Wait());
         uint8_t buffer[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
-        EXPECT_EQ(-1, cd.getTN(buffer));
-        EXPECT_EQ(-1, cd.getTD(buffer, 1));
+        EXPECT_EQ(-1, cd.CD_GetTN(buffer));
+        EXPECT_EQ(-1, cd.CD_GetTD(buffer, 1));
         EXPECT_EQ(0xCC, buffer[1]);
-        cd.close();
+        cd.CD_Close();
     }
 }
 
@@ -223,22 +244,22 @@ TEST_F(CdDirectDrive, ReopeningReadsTheLetterAgain)
     CdDirect cd;
     RecordingHost host;
     host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.open(&host.record));
+    ASSERT_EQ(0, cd.CD_Open(&host.record));
     EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
-    cd.close();
+    cd.CD_Close();
     /* The user chose another drive in the meantime: it takes effect. */
     host.Clear();
     host.Answer("CDIOCTRL", "DriveLetter", "Q");
-    EXPECT_EQ(-1, cd.open(&host.record));
-    cd.close();
+    EXPECT_EQ(-1, cd.CD_Open(&host.record));
+    cd.CD_Close();
     host.Clear();
     host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.open(&host.record));
+    ASSERT_EQ(0, cd.CD_Open(&host.record));
     /* The sector after the last one read before closing still comes right. */
     EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17, disc));
-    EXPECT_EQ(0, cd.wait());
-    EXPECT_EQ(0, cd.play());
-    EXPECT_EQ(0, cd.stop());
-    cd.getSeek();
-    cd.close();
+    EXPECT_EQ(0, cd.CD_Wait());
+    EXPECT_EQ(0, cd.CD_Play());
+    EXPECT_EQ(0, cd.CD_Stop());
+    cd.CD_GetSeek();
+    cd.CD_Close();
 }

@@ -468,9 +468,9 @@ TEST_F(CdDirectSeam, OpenFormsTheDevicePathFromTheFirstCharacter)
         drive.calls.clear();
         EXPECT_EQ(row.result, CD_Open(&host.record));
         EXPECT_EQ(row.calls, drive.calls);
-        EXPECT_EQ((std::vector<SettingCall>{ { "CDIOCTRL", "DriveLetter", row.stored } }),
-                  host.reads());
-        EXPECT_TRUE(host.writes().empty());
+        EXPECT_EQ(HostCalls({ { "read", "CDIOCTRL", "DriveLetter", row.stored } }),
+                  host.Calls("read"));
+        EXPECT_TRUE(host.Calls("write").empty());
         CD_Close();
     }
 }

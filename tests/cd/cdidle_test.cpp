@@ -6,18 +6,8 @@
 
 namespace {
 
-struct CdIdle {
-    Library lib{ ShippedPath("cdidle.dll") };
-    PluginOpenFn open = lib.Get<PluginOpenFn>("CD_Open");
-    PluginCloseFn close = lib.Get<PluginCloseFn>("CD_Close");
-    CdReadFn read = lib.Get<CdReadFn>("CD_Read");
-    CdGetTNFn getTN = lib.Get<CdGetTNFn>("CD_GetTN");
-    CdGetTDFn getTD = lib.Get<CdGetTDFn>("CD_GetTD");
-    CdWaitFn wait = lib.Get<CdWaitFn>("CD_Wait");
-    CdPlayFn play = lib.Get<CdPlayFn>("CD_Play");
-    CdStopFn stop = lib.Get<CdStopFn>("CD_Stop");
-    CdGetSeekFn getSeek = lib.Get<CdGetSeekFn>("CD_GetSeek");
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
+struct CdIdle : CdExports {
+    CdIdle() : CdExports(ShippedPath("cdidle.dll")) {}
 };
 
 } // namespace
@@ -38,16 +28,16 @@ TEST(CdIdle, ReadErrorIsAFlagThatWaitReportsOnce)
         SCOPED_TRACE(testing::Message() << "row " << i << " " << steps[i].calls);
         CdIdle cd;
         ASSERT_TRUE(cd.lib.loaded());
-        ASSERT_EQ(0, cd.open(NULL));
+        ASSERT_EQ(0, cd.CD_Open(NULL));
         int w = 0;
         for (const char *c = steps[i].calls; *c; c++) {
             const uint8_t msf[3] = { 0, 2, 0 };
             if (*c == 'r')
-                ASSERT_TRUE(cd.read(msf) != NULL);
+                ASSERT_TRUE(cd.CD_Read(msf) != NULL);
             else
-                EXPECT_EQ(steps[i].waits[w++], cd.wait());
+                EXPECT_EQ(steps[i].waits[w++], cd.CD_Wait());
         }
-        cd.close();
+        cd.CD_Close();
     }
 }
 
@@ -55,42 +45,45 @@ TEST(CdIdle, EveryReadReturnsTheSameEmptyImage)
 {
     CdIdle cd;
     ASSERT_TRUE(cd.lib.loaded());
-    ASSERT_EQ(0, cd.open(NULL));
-    static const uint8_t addresses[][3] = { { 0, 2, 0 }, { 1, 23, 45 }, { 99, 99, 99 }, { 0, 0, 0 } };
+    ASSERT_EQ(0, cd.CD_Open(NULL));
+    /* on the disc, off it, in the lead-in, before the first sector, none */
+    static const uint8_t addresses[][3] = { { 0, 2, 0 },     { 1, 23, 45 }, { 99, 99, 99 },
+                                            { 255, 255, 255 }, { 0, 0, 0 },   { 0, 1, 74 } };
     const uint8_t *first = NULL;
-    for (const auto &msf : addresses) {
-        const uint8_t *image = cd.read(msf);
+    for (size_t row = 0; row <= dimof(addresses); row++) {
+        const uint8_t *image = cd.CD_Read(row < dimof(addresses) ? addresses[row] : NULL);
         ASSERT_TRUE(image != NULL);
         if (!first)
             first = image;
         EXPECT_EQ(first, image);
         for (int i = 0; i < CD_SECTOR_IMAGE_SIZE; i++)
             ASSERT_EQ(0, image[i]) << "byte " << i;
+        EXPECT_EQ(-1, cd.CD_Wait());
     }
-    cd.close();
+    cd.CD_Close();
 }
 
 TEST(CdIdle, TracksOneToThreeAndNoTrackAddresses)
 {
     CdIdle cd;
     ASSERT_TRUE(cd.lib.loaded());
-    ASSERT_EQ(0, cd.open(NULL));
+    ASSERT_EQ(0, cd.CD_Open(NULL));
     uint8_t tn[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
-    EXPECT_EQ(0, cd.getTN(tn));
+    EXPECT_EQ(0, cd.CD_GetTN(tn));
     EXPECT_EQ(0xCC, tn[0]);
     EXPECT_EQ(1, tn[1]);
     EXPECT_EQ(3, tn[2]);
     EXPECT_EQ(0xCC, tn[3]);
     for (int track : { 0, 1, 2, 3, 4, 0xAA, -1 }) {
         uint8_t td[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
-        EXPECT_EQ(0, cd.getTD(td, track)) << "track " << track;
+        EXPECT_EQ(0, cd.CD_GetTD(td, track)) << "track " << track;
         for (uint8_t b : td)
             EXPECT_EQ(0xCC, b) << "track " << track;
     }
-    EXPECT_EQ(0, cd.play());
-    EXPECT_EQ(0, cd.stop());
-    cd.getSeek();
-    cd.close();
+    EXPECT_EQ(0, cd.CD_Play());
+    EXPECT_EQ(0, cd.CD_Stop());
+    cd.CD_GetSeek();
+    cd.CD_Close();
 }
 
 TEST(CdIdle, ConfigureShowsARealMessageBox)
@@ -103,8 +96,7 @@ TEST(CdIdle, ConfigureShowsARealMessageBox)
     HostServices host;
     memset(&host, 0, sizeof host);
     host.mainWindow = owner.handle();
-    BoxAnswerer answer("CDIdle config", IDOK);
-    EXPECT_EQ(0, cd.configure(&host));
+    SeenBox answer = AnswerDuring("CDIdle config", IDOK, [&] { EXPECT_EQ(0, cd.CD_Configure(&host)); });
     ASSERT_TRUE(answer.seen);
     EXPECT_EQ(owner.handle(), answer.owner);
     EXPECT_EQ("No configuration is required", answer.text);

@@ -9,73 +9,6 @@
 
 namespace {
 
-/* A 64-bit DLL that exports CD_About: a well-formed PE32+ image for
-   x86-64, which a 32-bit process cannot load. */
-std::vector<uint8_t> Pe32PlusDll()
-{
-    std::vector<uint8_t> f(0x400, 0);
-    auto u16 = [&](size_t o, uint16_t v) { f[o] = v & 0xFF; f[o + 1] = v >> 8; };
-    auto u32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; i++) f[o + i] = (v >> (8 * i)) & 0xFF; };
-    auto u64 = [&](size_t o, uint64_t v) { u32(o, static_cast<uint32_t>(v)); u32(o + 4, static_cast<uint32_t>(v >> 32)); };
-    f[0] = 'M'; f[1] = 'Z';
-    u32(0x3C, 0x40);
-    memcpy(&f[0x40], "PE\0\0", 4);
-    size_t fh = 0x44;
-    u16(fh + 0, 0x8664);       /* AMD64 */
-    u16(fh + 2, 1);            /* one section */
-    u16(fh + 16, 0xF0);        /* optional header size */
-    u16(fh + 18, 0x2022);      /* DLL, executable, large addresses */
-    size_t oh = fh + 20;
-    u16(oh + 0, 0x20B);        /* PE32+ */
-    u32(oh + 4, 0x200);        /* size of code */
-    u32(oh + 16, 0);           /* no entry point */
-    u32(oh + 20, 0x1000);      /* base of code */
-    u64(oh + 24, 0x180000000ull);
-    u32(oh + 32, 0x1000);      /* section alignment */
-    u32(oh + 36, 0x200);       /* file alignment */
-    u16(oh + 40, 6); u16(oh + 48, 6);
-    u32(oh + 56, 0x2000);      /* size of image */
-    u32(oh + 60, 0x200);       /* size of headers */
-    u16(oh + 68, 2);           /* GUI */
-    u16(oh + 70, 0x0160);
-    u64(oh + 72, 0x100000); u64(oh + 80, 0x1000); u64(oh + 88, 0x100000); u64(oh + 96, 0x1000);
-    u32(oh + 108, 16);         /* data directories */
-    u32(oh + 112, 0x1010);     /* export directory */
-    u32(oh + 116, 0x60);
-    size_t sh = oh + 0xF0;
-    memcpy(&f[sh], ".text", 5);
-    u32(sh + 8, 0x200); u32(sh + 12, 0x1000); u32(sh + 16, 0x200); u32(sh + 20, 0x200);
-    u32(sh + 36, 0x60000020);
-    size_t s = 0x200;          /* file offset of RVA 0x1000 */
-    f[s] = 0xC3;               /* CD_About: ret */
-    size_t e = s + 0x10;       /* export directory at RVA 0x1010 */
-    u32(e + 12, 0x1050);       /* DLL name */
-    u32(e + 16, 1);
-    u32(e + 20, 1); u32(e + 24, 1);
-    u32(e + 28, 0x1040); u32(e + 32, 0x1044); u32(e + 36, 0x1048);
-    u32(s + 0x40, 0x1000);     /* function */
-    u32(s + 0x44, 0x105C);     /* name */
-    u16(s + 0x48, 0);          /* ordinal */
-    memcpy(&f[s + 0x50], "x64.dll", 8);
-    memcpy(&f[s + 0x5C], "CD_About", 9);
-    return f;
-}
-
-/* The order in which a directory search of the folder delivers names. */
-std::vector<std::string> SearchOrder(const std::string &pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 const int kLists[PLUGIN_TYPE_COUNT] = { IDC_GPU_LIST, IDC_SPU_LIST, IDC_JOY0_LIST, IDC_JOY1_LIST,
                                         IDC_CD_LIST };
 
@@ -94,11 +27,14 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
     dir.AddPlugin(CdIdle(), LongName());
     dir.scratch.MakeDir("PLUGIN\\old.dll");
     dir.AddFile("PLUGIN\\readme.dll", "This is a text file, not a library.\r\n");
-    std::vector<uint8_t> pe64 = Pe32PlusDll();
-    ASSERT_TRUE(WriteFileBytes(dir / "PLUGIN\\x64.dll", pe64.data(), pe64.size()));
-    for (const char *fake : { "fake_failmain", "fake_noabout", "fake_type0", "fake_type6",
-                              "fake_twofaced", "fake_unterminated", "fake_minor10" })
-        dir.AddPlugin(Fake(fake), std::string(fake + 5) + ".dll");
+    int n = 0;
+    for (const BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(KOVA_CD_EXPORTS))) {
+        std::string path = dir / ("PLUGIN\\broken" + std::to_string(n++) + ".dll");
+        ASSERT_TRUE(WriteFileBytes(path, broken.bytes.data(), broken.bytes.size())) << broken.what;
+    }
+    for (const char *fake : { "noabout", "type0", "type6", "type255", "twofaced", "unterminated",
+                              "minor10" })
+        dir.AddPlugin(Fake(fake), std::string(fake) + ".dll");
 
     /* What each entry should give: list index (-1 none) and line; entries
        that are not plugins at all are absent. */
@@ -113,6 +49,7 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         { "padidle.dll", { 2, "PadIdle 1.0" } },
         { "type0.dll", { -1, "" } },
         { "type6.dll", { -1, "" } },
+        { "type255.dll", { -1, "" } },
         { "twofaced.dll", { 4, "TwoFaced 1.0" } },
         { "unterminated.dll", { 3, unterminatedLine } },
         { "minor10.dll", { 0, "MinorTen 2.a" } },
@@ -127,9 +64,10 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         if (it->second.family >= 0)
             lists[it->second.family].push_back(it->second.line);
     }
-    ASSERT_EQ(8, counted) << "the search does not see every plugin";
+    ASSERT_EQ(9, counted) << "the search does not see every plugin";
 
     RunInProcess(dir.path, [&](HWND main) {
+        EXPECT_EQ(Lines(), OtherDialogs(GetCurrentProcessId(), main)) << "passed over silently";
         for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
             SCOPED_TRACE(testing::Message() << "family " << f);
             EXPECT_EQ(lists[f], ComboItems(main, kLists[f]));
@@ -145,15 +83,22 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         EXPECT_EQ(main, GetWindow(about, GW_OWNER));
         PostMessageW(about, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitGone(about));
+        /* Configure and Save work on it. */
+        Click(main, IDC_JOY1_CONFIGURE);
+        EXPECT_EQ(dir / "PLUGIN\\unterminated.dll", IniValue(dir / "KOVA.INI", "PROBE", "Module"));
+        Click(main, IDC_SAVE);
+        EXPECT_EQ(Lines(), OtherDialogs(GetCurrentProcessId(), main));
+        EXPECT_EQ(ReadFileBytes(Fake("unterminated")), ReadFileBytes(dir / KOVA_INSTALL_NAME_JOY1));
+        EXPECT_EQ(ReadFileBytes(PadIdle()), ReadFileBytes(dir / KOVA_INSTALL_NAME_JOY0));
     });
-    EXPECT_EQ(8, PluginCatalogue.count);
+    EXPECT_EQ(9, PluginCatalogue.count);
 }
 
 TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
 {
     ProgramDir dir("about box");
     dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    dir.AddPlugin(Fake("twofaced"), "twofaced.dll");
     RunInProcess(dir.path, [&](HWND main) {
         std::vector<std::string> items = ComboItems(main, IDC_CD_LIST);
         ASSERT_EQ(2u, items.size());
@@ -189,7 +134,7 @@ TEST(Catalogue, AtMost256PluginsAreCatalogued)
     for (int i = 0; i < 260; i++) {
         char name[32];
         BufFormat(name, sizeof name, "pad%03d.dll", i);
-        dir.AddPlugin(Fake("fake_pad"), name);
+        dir.AddPlugin(Fake("pad"), name);
     }
     RunInProcess(dir.path, [&](HWND main) {
         EXPECT_EQ(256u, ComboItems(main, IDC_JOY0_LIST).size());
@@ -201,7 +146,7 @@ TEST(Catalogue, AtMost256PluginsAreCatalogued)
 TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
 {
     ProgramDir dir("configure");
-    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
+    dir.AddPlugin(Fake("recorder"), "recorder.dll");
     dir.AddFile("KOVA.INI", "[RECORDER]\r\nProbe=hello there\r\n");
     HWND mainWindow = NULL;
     std::string iniAfterConfigure;
@@ -238,40 +183,12 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
     EXPECT_EQ(std::string::npos, iniAfterConfigure.find("[KOVA]"));
 }
 
-namespace {
-
-/* The error mode in force at each LoadLibraryA of this program (the
-   configurator's code is linked in), for paths below one folder. */
-struct LoadRecord {
-    std::string path;
-    UINT errorMode;
-};
-std::string RecordedFolder;
-std::vector<LoadRecord> RecordedLoads;
-HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
-
-HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
-{
-    if (path && strncmp(path, RecordedFolder.c_str(), RecordedFolder.size()) == 0) {
-        UINT mode = SetErrorMode(0);
-        SetErrorMode(mode);
-        RecordedLoads.push_back({ path, mode });
-    }
-    return RealLoadLibraryA(path);
-}
-
-} // namespace
-
 TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
 {
     ProgramDir dir("error mode");
-    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
-    RecordedFolder = dir.path;
-    RecordedLoads.clear();
-    ImportHook hook(GetModuleHandleA(NULL), "kernel32.dll", "LoadLibraryA",
-                    reinterpret_cast<void *>(RecordLoadLibraryA));
-    ASSERT_TRUE(hook.installed());
-    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook.original());
+    dir.AddPlugin(Fake("recorder"), "recorder.dll");
+    /* The configurator's code is linked into this program. */
+    LoadRecorder loads(GetModuleHandleA(NULL));
     /* The test program turns the boxes off for itself; the configurator
        must do it on its own. */
     UINT testMode = SetErrorMode(0);
@@ -279,26 +196,23 @@ TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
     SetErrorMode(testMode);
 
     const UINT quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
-    struct Row {
-        const char *what;
-        size_t index;
-    };
-    static const Row rows[] = { { "the scan", 0 }, { "Configure", 1 } };
-    ASSERT_EQ(dimof(rows), RecordedLoads.size());
-    for (const Row &row : rows) {
-        const LoadRecord &load = RecordedLoads[row.index];
-        EXPECT_EQ(dir / "PLUGIN\\recorder.dll", load.path) << row.what;
-        EXPECT_EQ(quiet, load.errorMode & quiet) << row.what;
-    }
+    Lines what;
+    for (size_t i = 0; i < loads.paths().size(); i++)
+        if (loads.paths()[i].compare(0, dir.path.size(), dir.path) == 0) {
+            EXPECT_EQ(dir / "PLUGIN\\recorder.dll", loads.paths()[i]);
+            EXPECT_EQ(quiet, loads.errorModes()[i] & quiet) << (what.empty() ? "the scan" : "Configure");
+            what.push_back(loads.paths()[i]);
+        }
+    EXPECT_EQ(2u, what.size()) << "the scan and Configure";
 }
 
 TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
 {
     ProgramDir dir("install");
     dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    dir.AddPlugin(Fake("twofaced"), "twofaced.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
-    dir.AddPlugin(Fake("fake_pad"), LongName());
+    dir.AddPlugin(Fake("pad"), LongName());
     /* Families without plugins keep what is installed. */
     dir.AddFile("GpuRend.dll", "an old graphics plugin");
     dir.AddFile("CDRend.dll", "an old CD plugin");
@@ -307,8 +221,8 @@ TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
         std::vector<std::string> pads = ComboItems(main, IDC_JOY0_LIST);
         ASSERT_EQ(2u, cds.size());
         ASSERT_EQ(2u, pads.size());
-        std::string firstCd = cds[0] == "CDIdle 1.0" ? CdIdle() : Fake("fake_twofaced");
-        std::string firstPad = pads[0] == "PadIdle 1.0" ? PadIdle() : Fake("fake_pad");
+        std::string firstCd = cds[0] == "CDIdle 1.0" ? CdIdle() : Fake("twofaced");
+        std::string firstPad = pads[0] == "PadIdle 1.0" ? PadIdle() : Fake("pad");
         Click(main, IDC_SAVE);
         EXPECT_EQ(ReadFileBytes(firstCd), ReadFileBytes(dir / "CDRend.dll"));
         EXPECT_EQ(ReadFileBytes(firstPad), ReadFileBytes(dir / "Joy0Rend.dll"));
@@ -321,12 +235,12 @@ TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
         ASSERT_TRUE(WriteFileText(dir / "Joy0Rend.dll", "damaged"));
         SelectCombo(main, IDC_CD_LIST, 1);
         Click(main, IDC_SAVE);
-        std::string secondCd = firstCd == CdIdle() ? Fake("fake_twofaced") : CdIdle();
+        std::string secondCd = firstCd == CdIdle() ? Fake("twofaced") : CdIdle();
         EXPECT_EQ(ReadFileBytes(secondCd), ReadFileBytes(dir / "CDRend.dll"));
         EXPECT_EQ(ReadFileBytes(firstPad), ReadFileBytes(dir / "Joy0Rend.dll"));
         SelectCombo(main, IDC_JOY0_LIST, pads[0] == "PadIdle 1.0" ? 1 : 0);
         Click(main, IDC_SAVE);
-        EXPECT_EQ(ReadFileBytes(Fake("fake_pad")), ReadFileBytes(dir / "Joy0Rend.dll"))
+        EXPECT_EQ(ReadFileBytes(Fake("pad")), ReadFileBytes(dir / "Joy0Rend.dll"))
             << "the long-named library is installed from PLUGIN\\";
     });
     /* No temporary file is left behind. */
@@ -339,8 +253,8 @@ TEST(Install, FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage)
     ProgramDir dir("install fails");
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
-    dir.AddPlugin(Fake("fake_recorder"), "recorder.dll");
-    dir.AddPlugin(Fake("fake_minor10"), "minor10.dll");
+    dir.AddPlugin(Fake("recorder"), "recorder.dll");
+    dir.AddPlugin(Fake("minor10"), "minor10.dll");
     dir.AddFile("CDRend.dll", "the CD plugin installed before");
     dir.AddFile("Joy0Rend.dll", "the pad plugin installed before");
     dir.AddFile("SpuRend.dll", "the sound plugin installed before");
@@ -378,7 +292,7 @@ TEST(Install, FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage)
                   text.find(std::string(row.installName) + " (from PLUGIN\\" + row.source + ")"))
             << text;
     }
-    EXPECT_EQ(ReadFileBytes(Fake("fake_minor10")), ReadFileBytes(dir / "GpuRend.dll"))
+    EXPECT_EQ(ReadFileBytes(Fake("minor10")), ReadFileBytes(dir / "GpuRend.dll"))
         << "the other families are installed";
     EXPECT_EQ(std::string::npos, text.find("GpuRend.dll")) << text;
     EXPECT_TRUE(SearchOrder(dir / "*.tmp").empty());

@@ -40,6 +40,14 @@ void ProgramDir::AddPrograms()
     EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + "KOVA.EXE"));
 }
 
+std::string IniValue(const std::string &ini, const char *section, const char *key)
+{
+    std::vector<char> value(16384);
+    GetPrivateProfileStringA(section, key, "<absent>", value.data(), static_cast<DWORD>(value.size()),
+                             ini.c_str());
+    return value.data();
+}
+
 std::string CdIdle()
 {
     return ShippedPath("cdidle.dll");
@@ -52,7 +60,7 @@ std::string PadIdle()
 
 std::string Fake(const char *name)
 {
-    return TestBinPath((std::string(name) + ".dll").c_str());
+    return TestBinPath((std::string("made_") + name + ".dll").c_str());
 }
 
 static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -116,18 +124,6 @@ SerialPorts::~SerialPorts()
 
 /* ---- looking at dialogs ---- */
 
-static std::string Narrow(const std::wstring &wide)
-{
-    if (wide.empty())
-        return "";
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
-                                NULL, NULL);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
-                        NULL);
-    return s;
-}
-
 struct FindDialog {
     const char *caption;
     DWORD processId;
@@ -175,20 +171,6 @@ bool WaitGone(HWND window, DWORD timeoutMs)
     return true;
 }
 
-std::string WindowText(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
-        return "<no answer>";
-    /* Room to spare: the text may grow between the two messages. */
-    std::wstring text(length + 4096, L'\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                        SMTO_NORMAL, 5000, &got);
-    text.resize(got);
-    return Narrow(text);
-}
-
 std::string ItemText(HWND dialog, int id)
 {
     return WindowText(GetDlgItem(dialog, id));
@@ -202,31 +184,6 @@ bool Checked(HWND dialog, int id)
 bool Enabled(HWND dialog, int id)
 {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-static std::vector<std::string> Items(HWND dialog, int id, UINT countMsg, UINT lenMsg, UINT textMsg)
-{
-    std::vector<std::string> items;
-    LRESULT count = SendDlgItemMessageW(dialog, id, countMsg, 0, 0);
-    for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendDlgItemMessageW(dialog, id, lenMsg, i, 0);
-        std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
-        /* Across processes only the W message carries the whole text. */
-        LRESULT got = SendDlgItemMessageW(dialog, id, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(got < 0 ? 0 : static_cast<size_t>(got));
-        items.push_back(Narrow(text));
-    }
-    return items;
-}
-
-std::vector<std::string> ComboItems(HWND dialog, int id)
-{
-    return Items(dialog, id, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
-
-std::vector<std::string> ListItems(HWND dialog, int id)
-{
-    return Items(dialog, id, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 int ComboSelection(HWND dialog, int id)
@@ -244,6 +201,39 @@ std::string ComboSelectedText(HWND dialog, int id)
 std::string BoxText(HWND box)
 {
     return ItemText(box, 0xFFFF);
+}
+
+struct OtherDialogSearch {
+    DWORD processId;
+    HWND main;
+    std::vector<std::string> captions;
+};
+
+static BOOL CALLBACK CollectOtherDialog(HWND window, LPARAM param)
+{
+    OtherDialogSearch *search = reinterpret_cast<OtherDialogSearch *>(param);
+    char className[32];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->processId && window != search->main && IsWindowVisible(window) &&
+        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
+        search->captions.push_back("\"" + WindowText(window) + "\"");
+    return TRUE;
+}
+
+std::vector<std::string> OtherDialogs(DWORD processId, HWND main)
+{
+    OtherDialogSearch search = { processId, main, {} };
+    EnumWindows(CollectOtherDialog, reinterpret_cast<LPARAM>(&search));
+    return search.captions;
+}
+
+int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase)
+{
+    for (size_t i = 0; i < items.size(); i++)
+        if (anyCase ? _stricmp(items[i].c_str(), item.c_str()) == 0 : items[i] == item)
+            return static_cast<int>(i);
+    return -1;
 }
 
 /* ---- acting on dialogs ---- */
@@ -343,23 +333,9 @@ Configurator::Configurator(const std::string &dir) : Configurator(Widen(dir)) {}
 
 Configurator::Configurator(const std::wstring &dir) : process_(NULL), processId_(0)
 {
-    STARTUPINFOW si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
     std::wstring exe = dir + L"KOVACFG.EXE";
-    std::wstring line = L"\"" + exe + L"\"";
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(L'\0');
-    if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si,
-                        &pi)) {
+    if (!StartProgram(L"\"" + exe + L"\"", dir.c_str(), &process_, &processId_, &threadId_))
         ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
-        return;
-    }
-    CloseHandle(pi.hThread);
-    process_ = pi.hProcess;
-    processId_ = pi.dwProcessId;
-    threadId_ = pi.dwThreadId;
 }
 
 Configurator::~Configurator()

@@ -30,11 +30,13 @@ struct ProgramDir {
     void AddPrograms();
     std::string Ini() const { return ReadFileText(path + "KOVA.INI"); }
 };
+/* A value of a profile file, "<absent>" when it has none. */
+std::string IniValue(const std::string &ini, const char *section, const char *key);
 
 /* Paths of the shipped idle plugins and the test plugins. */
 std::string CdIdle();
 std::string PadIdle();
-std::string Fake(const char *name);  /* "fake_type0" -> its library */
+std::string Fake(const char *identity);  /* "type0" -> made_type0.dll (tests/plugins) */
 
 /* Replaces the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM for the life of
    the object (the key is volatile: it is rebuilt at every Wine start). */
@@ -54,16 +56,18 @@ private:
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
-std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 bool Checked(HWND dialog, int id);
 bool Enabled(HWND dialog, int id);
-std::vector<std::string> ComboItems(HWND dialog, int id);
-std::vector<std::string> ListItems(HWND dialog, int id);
 int ComboSelection(HWND dialog, int id);
 std::string ComboSelectedText(HWND dialog, int id);
 /* A message box's text. */
 std::string BoxText(HWND box);
+/* The quoted captions of the process's visible dialogs other than main:
+   message boxes and whatever else would wait for the user. */
+std::vector<std::string> OtherDialogs(DWORD processId, HWND main);
+/* Index of an entry in a list, -1 when it is not there. */
+int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase = false);
 
 /* ---- acting on dialogs ---- */
 

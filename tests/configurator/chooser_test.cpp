@@ -19,14 +19,6 @@ void Pick(HWND chooser, int id, int index)
                  reinterpret_cast<LPARAM>(GetDlgItem(chooser, id)));
 }
 
-int IndexOf(const std::vector<std::string> &items, const std::string &wanted)
-{
-    for (size_t i = 0; i < items.size(); i++)
-        if (_stricmp(items[i].c_str(), wanted.c_str()) == 0)
-            return static_cast<int>(i);
-    return -1;
-}
-
 /* Walks the directory list down to dir, from where the chooser is when
    that is on the way, else from the drive's root. */
 bool Enter(HWND chooser, const std::string &dir)
@@ -37,7 +29,7 @@ bool Enter(HWND chooser, const std::string &dir)
     while (pos < rest.size()) {
         size_t end = rest.find('\\', pos);
         std::string name = rest.substr(pos, end - pos);
-        int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[" + name + "]");
+        int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[" + name + "]", true);
         if (index < 0) {
             ADD_FAILURE() << "no [" << name << "] on the way to " << dir << " in " << chooserDirectory;
             return false;
@@ -92,7 +84,7 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         /* It opens at the root of the program's drive. */
         EXPECT_STREQ("C:\\", chooserDirectory);
         EXPECT_EQ(0, _stricmp("[-C-]", ComboSelectedText(chooser, IDC_CHOOSER_DRIVES).c_str()));
-        EXPECT_EQ(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]")) << "no [..] at a root";
+        EXPECT_EQ(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true)) << "no [..] at a root";
         EXPECT_EQ(std::vector<std::string>({ "PSX executables (*.exe, *.cpe, *.elf, *.out)",
                                              "Action Replay images (*.rom, *.bin)", "All files (*.*)" }),
                   ComboItems(chooser, IDC_CHOOSER_TYPES));
@@ -121,14 +113,14 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         }
 
         /* [NAME] moves down, [..] moves up. */
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[GAMES]"));
+        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[GAMES]", true));
         EXPECT_EQ(dir / "PSX\\GAMES\\", chooserDirectory);
         EXPECT_EQ(std::vector<std::string>({ "g.exe" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]"));
+        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
         EXPECT_EQ(dir / "PSX\\", chooserDirectory);
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]"));
+        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
         EXPECT_EQ(dir.path, chooserDirectory);
-        EXPECT_NE(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[PSX]"));
+        EXPECT_NE(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[PSX]", true));
 
         /* OK on an empty file list is Cancel. */
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\EMPTY\\"));
@@ -171,7 +163,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
 
         chooser = OpenChooser(main);
         ASSERT_TRUE(chooser != NULL);
-        int z = IndexOf(ComboItems(chooser, IDC_CHOOSER_DRIVES), "[-Z-]");
+        int z = IndexOf(ComboItems(chooser, IDC_CHOOSER_DRIVES), "[-Z-]", true);
         ASSERT_GE(z, 0);
         Pick(chooser, IDC_CHOOSER_DRIVES, z);
         EXPECT_STREQ("Z:\\", chooserDirectory);

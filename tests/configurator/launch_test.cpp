@@ -46,7 +46,7 @@ TEST(Launch, TheEmulatorGetsItsPathAndExactlyTheWords)
         std::string line;
         std::vector<std::string> words;
     };
-    const Row rows[] = {
+    std::vector<Row> rows = {
         { "blanks before, between and after", "   one    two   ", { "one", "two" } },
         { "empty", "", {} },
         { "only blanks", "     ", {} },
@@ -54,7 +54,50 @@ TEST(Launch, TheEmulatorGetsItsPathAndExactlyTheWords)
         { "tab and quotes are word characters", "a\tb say\"hi\" \"x y\" end\\",
           { "a\tb", "say\"hi\"", "\"x", "y\"", "end\\" } },
         { "a path with a blank is two words", "C:\\A B\\X.EXE", { "C:\\A", "B\\X.EXE" } },
+        { "one word of 255 characters", "", {} },
+        { "40 words", "", {} },
     };
+    for (int i = 0; i < 255; i++)
+        rows[6].line += static_cast<char>('a' + i % 26);
+    rows[6].words.push_back(rows[6].line);
+    for (int i = 1; i <= 40; i++) {
+        rows[7].words.push_back("-arg" + std::to_string(i));
+        rows[7].line += (i > 1 ? " " : "") + rows[7].words.back();
+    }
+    {
+        /* Words of many lengths between runs of blanks, 255 characters in
+           all, the last word filling up. */
+        Row row = { "255 characters", "  ", {} };
+        for (int i = 1; row.line.size() < 200; i++) {
+            std::string word = "w" + std::to_string(i) + std::string(static_cast<size_t>(i % 7), '-');
+            row.words.push_back(word);
+            row.line += word + std::string(static_cast<size_t>(1 + i % 3), ' ');
+        }
+        std::string last = "C:\\last\\word\\";
+        last.resize(255 - row.line.size(), 'z');
+        row.words.push_back(last);
+        row.line += last;
+        rows.push_back(row);
+    }
+    {
+        /* Blanks around them, a tab, quotes and backslashes inside words:
+           the words come through as they were typed. */
+        Row row = { "40 words with blanks, tabs and quotes", "   ", {} };
+        for (int i = 1; i <= 40; i++) {
+            std::string word = "x" + std::to_string(i);
+            if (i % 10 == 3)
+                word += "\ttab";
+            if (i % 10 == 6)
+                word = "\"q" + word + "\"";
+            if (i % 10 == 9)
+                word += "\\";
+            row.words.push_back(word);
+            row.line += word + (i % 4 ? " " : "    ");
+        }
+        rows.push_back(row);
+    }
+    ASSERT_EQ(255u, rows[6].line.size());
+    ASSERT_EQ(255u, rows[8].line.size());
     RunInProcess(dir.path, [&](HWND main) {
         for (const Row &row : rows) {
             SCOPED_TRACE(row.what);
@@ -82,7 +125,7 @@ TEST(Launch, RunWithoutSaveUsesWhatWasInstalledBefore)
     ProgramDir dir("run without save");
     dir.AddPrograms();
     dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddPlugin(Fake("fake_twofaced"), "twofaced.dll");
+    dir.AddPlugin(Fake("twofaced"), "twofaced.dll");
     ASSERT_TRUE(CopyFileTo(CdIdle(), dir / "CDRend.dll"));
     RunInProcess(dir.path, [&](HWND main) {
         std::vector<std::string> cds = ComboItems(main, IDC_CD_LIST);

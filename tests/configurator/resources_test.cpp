@@ -1,99 +1,17 @@
 /* The dialog templates and pictures as they are compiled into the program:
    sizes, fonts, styles, control ids, positions and tab stops. */
-#include <ctype.h>
 #include <string.h>
 
 #include "cfg_test.h"
 
 namespace {
 
-struct Item {
-    DWORD style;
-    short x, y, cx, cy;
-    int id;
-    std::string cls;   /* "Button", "Edit", ... (from the class ordinal) */
-    std::string text;
-    int resourceText;  /* a text given as a resource number, or -1 */
-};
+typedef TemplateItem Item;
 
-struct Template {
-    bool found = false;
-    DWORD style = 0;
-    short cx = 0, cy = 0;
-    std::string caption;
-    int pointSize = 0;
-    std::string font;
-    std::vector<Item> items;
-};
-
-/* Reads a DLGTEMPLATE (the classic form) from this module's resources. */
-Template LoadTemplate(int id)
+/* A template of this module's resources (the test links the .rc). */
+DialogTemplate LoadTemplate(int id)
 {
-    Template t;
-    HRSRC res = FindResourceA(NULL, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_DIALOG));
-    if (!res)
-        return t;
-    const WORD *p = static_cast<const WORD *>(LockResource(LoadResource(NULL, res)));
-    if (!p)
-        return t;
-    auto dword = [&]() { DWORD v = p[0] | (static_cast<DWORD>(p[1]) << 16); p += 2; return v; };
-    auto text = [&]() {
-        std::string s;
-        while (*p)
-            s += static_cast<char>(*p++);
-        p++;
-        return s;
-    };
-    auto sizeOrText = [&](std::string *s, int *ordinal) {
-        *ordinal = -1;
-        if (*p == 0xFFFF) {
-            *ordinal = p[1];
-            p += 2;
-        } else {
-            *s = text();
-        }
-    };
-    t.found = true;
-    t.style = dword();
-    dword(); /* extended style */
-    WORD count = *p++;
-    p += 2; /* x, y */
-    t.cx = static_cast<short>(*p++);
-    t.cy = static_cast<short>(*p++);
-    std::string ignored;
-    int ordinal;
-    sizeOrText(&ignored, &ordinal); /* menu */
-    sizeOrText(&ignored, &ordinal); /* class */
-    t.caption = text();
-    if (t.style & DS_SETFONT) {
-        t.pointSize = *p++;
-        t.font = text();
-    }
-    /* Classes by ordinal or by name, in capitals either way. */
-    static const char *const kClasses[] = { "BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR",
-                                            "COMBOBOX" };
-    for (WORD i = 0; i < count; i++) {
-        p = reinterpret_cast<const WORD *>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3));
-        Item item;
-        item.style = dword();
-        dword();
-        item.x = static_cast<short>(*p++);
-        item.y = static_cast<short>(*p++);
-        item.cx = static_cast<short>(*p++);
-        item.cy = static_cast<short>(*p++);
-        item.id = static_cast<short>(*p++);
-        int classOrdinal;
-        sizeOrText(&item.cls, &classOrdinal);
-        if (classOrdinal >= 0x80 && classOrdinal <= 0x85)
-            item.cls = kClasses[classOrdinal - 0x80];
-        for (char &c : item.cls)
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        sizeOrText(&item.text, &item.resourceText);
-        WORD extra = *p++;
-        p = reinterpret_cast<const WORD *>(reinterpret_cast<const BYTE *>(p) + extra);
-        t.items.push_back(item);
-    }
-    return t;
+    return ReadDialogTemplate(GetModuleHandleA(NULL), id);
 }
 
 enum Kind {
@@ -162,7 +80,7 @@ void CheckKind(const Item &item, Kind kind, bool tabStop)
 }
 
 /* Finds the row's control: by id, or for id -1 by kind and text. */
-const Item *FindItem(const Template &t, const Row &row)
+const Item *FindItem(const DialogTemplate &t, const Row &row)
 {
     for (const Item &item : t.items) {
         if (row.id != -1 && item.id == row.id)
@@ -174,7 +92,7 @@ const Item *FindItem(const Template &t, const Row &row)
     return NULL;
 }
 
-void CheckRows(const Template &t, const Row *rows, size_t count, bool (*tabStop)(const Row &))
+void CheckRows(const DialogTemplate &t, const Row *rows, size_t count, bool (*tabStop)(const Row &))
 {
     for (size_t i = 0; i < count; i++) {
         const Row &row = rows[i];
@@ -206,7 +124,7 @@ bool MainTabStop(const Row &row)
 
 TEST(Resources, MainDialogTemplate)
 {
-    Template t = LoadTemplate(IDD_MAIN);
+    DialogTemplate t = LoadTemplate(IDD_MAIN);
     ASSERT_TRUE(t.found);
     EXPECT_EQ(320, t.cx);
     EXPECT_EQ(261, t.cy);
@@ -322,7 +240,7 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
     };
     for (const DialogRow &d : dialogs) {
         SCOPED_TRACE(testing::Message() << "dialog " << d.id);
-        Template t = LoadTemplate(d.id);
+        DialogTemplate t = LoadTemplate(d.id);
         ASSERT_TRUE(t.found);
         EXPECT_EQ(d.cx, t.cx);
         EXPECT_EQ(d.cy, t.cy);
@@ -344,9 +262,9 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
     }
 
     /* The splash status line and the pictures' resource numbers. */
-    Template splash = LoadTemplate(IDD_SPLASH);
+    DialogTemplate splash = LoadTemplate(IDD_SPLASH);
     ASSERT_EQ(2u, splash.items.size());
-    EXPECT_EQ(IDB_SPLASH, splash.items[0].resourceText);
+    EXPECT_EQ(IDB_SPLASH, splash.items[0].textResource);
     const Item &status = splash.items[1];
     EXPECT_EQ(IDC_SPLASH_STATUS, status.id);
     EXPECT_EQ("EDIT", status.cls);
@@ -358,12 +276,12 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
     EXPECT_TRUE(status.style & WS_DISABLED);
     EXPECT_TRUE(status.style & WS_BORDER);
     EXPECT_FALSE(status.style & ES_MULTILINE);
-    Template about = LoadTemplate(IDD_ABOUT);
+    DialogTemplate about = LoadTemplate(IDD_ABOUT);
     ASSERT_FALSE(about.items.empty());
-    EXPECT_EQ(IDB_ABOUT, about.items[0].resourceText);
+    EXPECT_EQ(IDB_ABOUT, about.items[0].textResource);
     EXPECT_TRUE(about.items[0].style & SS_CENTERIMAGE);
 
-    Template plugin = LoadTemplate(IDD_PLUGIN_ABOUT);
+    DialogTemplate plugin = LoadTemplate(IDD_PLUGIN_ABOUT);
     for (int id : { IDC_PLUGIN_NAME, IDC_PLUGIN_AUTHOR }) {
         const Item *item = NULL;
         for (const Item &i : plugin.items)

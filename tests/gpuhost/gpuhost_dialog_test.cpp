@@ -15,151 +15,6 @@ const char kCaption[] = "GpuHostPro Configuration";
 
 typedef std::vector<std::string> Lines;
 
-bool OwnThread(HWND window)
-{
-    return window && GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId();
-}
-
-/* Runs steps against the dialog, one per timer tick, each until it reports
-   that it is done. Every step only posts, so no step runs a modal loop of
-   its own. After 15 s whatever is still open is cancelled and the run
-   counts as failed. */
-class DialogDriver {
-public:
-    typedef std::function<bool(HWND dialog)> Step;
-    explicit DialogDriver(std::vector<Step> steps) : steps_(std::move(steps))
-    {
-        active_ = this;
-        start_ = GetTickCount();
-        timer_ = SetTimer(NULL, 0, 20, Tick);
-    }
-    ~DialogDriver()
-    {
-        KillTimer(NULL, timer_);
-        active_ = NULL;
-    }
-    bool finished() const { return next_ == steps_.size() && !aborted_; }
-    size_t stepsDone() const { return next_; }
-
-private:
-    static BOOL CALLBACK CancelWindow(HWND window, LPARAM)
-    {
-        char cls[16];
-        GetClassNameA(window, cls, sizeof cls);
-        if (!strcmp(cls, "#32770"))
-            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-        return TRUE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        DialogDriver *self = active_;
-        if (!self)
-            return;
-        if (GetTickCount() - self->start_ > 15000) {
-            self->aborted_ = true;
-            EnumThreadWindows(GetCurrentThreadId(), CancelWindow, 0);
-            return;
-        }
-        /* The modal loop shows the dialog when its queue first runs dry;
-           steps act on the dialog as the user sees it. */
-        HWND dialog = FindWindowA("#32770", kCaption);
-        if (!OwnThread(dialog) || !IsWindowVisible(dialog) || self->next_ >= self->steps_.size())
-            return;
-        if (self->steps_[self->next_](dialog))
-            self->next_++;
-    }
-    static DialogDriver *active_;
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    bool aborted_ = false;
-    DWORD start_;
-    UINT_PTR timer_;
-};
-DialogDriver *DialogDriver::active_;
-
-/* ---- steps ---- */
-
-DialogDriver::Step Check(std::function<void(HWND)> check)
-{
-    return [check](HWND dialog) {
-        check(dialog);
-        return true;
-    };
-}
-
-DialogDriver::Step Click(int id)
-{
-    return [id](HWND dialog) {
-        PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-        return true;
-    };
-}
-
-/* Picks a list entry as a user does: selection, then the list's
-   notification (which the dialog must ignore). */
-DialogDriver::Step Select(int position)
-{
-    return [position](HWND dialog) {
-        HWND list = GetDlgItem(dialog, IDC_HOSTED_LIST);
-        SendMessageA(list, CB_SETCURSEL, position, 0);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_HOSTED_LIST, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(list));
-        return true;
-    };
-}
-
-DialogDriver::Step PressEscape()
-{
-    return [](HWND dialog) {
-        HWND focus = GetFocus();
-        PostMessageA(focus && IsChild(dialog, focus) ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        return true;
-    };
-}
-
-struct SeenBox {
-    bool seen = false;
-    HWND owner = NULL;
-    std::string text;
-};
-
-/* Waits for a box with this caption (a message box or a hosted plugin's
-   dialog), notes it and presses its OK. */
-DialogDriver::Step Answer(const char *caption, SeenBox *box)
-{
-    std::string want = caption;
-    return [want, box](HWND) {
-        HWND found = FindWindowA("#32770", want.c_str());
-        if (!OwnThread(found))
-            return false;
-        box->seen = true;
-        box->owner = GetWindow(found, GW_OWNER);
-        char text[1024] = "";
-        GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
-        box->text = text;
-        PostMessageA(found, WM_COMMAND, IDOK, 0);
-        return true;
-    };
-}
-
-/* Lets the dialog run on for ms milliseconds. */
-DialogDriver::Step Wait(DWORD ms)
-{
-    std::shared_ptr<DWORD> start = std::make_shared<DWORD>(0);
-    return [ms, start](HWND) {
-        if (!*start)
-            *start = GetTickCount() | 1;
-        return GetTickCount() - *start >= ms;
-    };
-}
-
-/* Waits until no window with this caption is left (a box has closed). */
-DialogDriver::Step Gone(const char *caption)
-{
-    std::string want = caption;
-    return [want](HWND) { return !OwnThread(FindWindowA("#32770", want.c_str())); };
-}
-
 /* What the list showed. */
 struct ListState {
     Lines entries;
@@ -173,12 +28,7 @@ ListState ReadList(HWND dialog)
 {
     ListState s;
     HWND list = GetDlgItem(dialog, IDC_HOSTED_LIST);
-    LRESULT n = SendMessageA(list, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; i++) {
-        char text[512] = "";
-        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        s.entries.push_back(text);
-    }
+    s.entries = ComboItems(dialog, IDC_HOSTED_LIST);
     s.selected = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
     s.listEnabled = IsWindowEnabled(list) != 0;
     for (int i = 0; i < 3; i++)
@@ -212,31 +62,28 @@ struct Configurator {
     /* Runs GPU_Configure with the steps; true when all ran and it returned 0. */
     bool Run(std::vector<DialogDriver::Step> steps)
     {
-        DialogDriver driver(std::move(steps));
-        int32_t result = gpu.configure(&host.record);
+        DialogDriver driver(kCaption, std::move(steps));
+        int32_t result = gpu.GPU_Configure(&host.record);
         EXPECT_EQ(0, result);
         EXPECT_TRUE(driver.finished()) << "dialog steps done: " << driver.stepsDone();
         return driver.finished() && result == 0;
     }
     /* The folder's *.dll files in the order the file system gives them. */
-    Lines Enumerated() const
-    {
-        Lines names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((dir.psemu + "*.dll").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        return names;
-    }
+    Lines Enumerated() const { return SearchOrder(dir.psemu + "*.dll"); }
     std::vector<HostCall> Writes() const { return host.Calls("write"); }
 };
 
 const Lines kListed = { "attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach" };
+
+/* Libraries that do not load, as broken<n>.dll in PLUGIN\PSEMU\. */
+void AddBrokenLibraries(const GpuProgramDir &dir)
+{
+    int n = 0;
+    for (const BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(PSE_GPU_FUNCTIONS))) {
+        std::string path = dir.psemu + "broken" + std::to_string(n++) + ".dll";
+        EXPECT_TRUE(WriteFileBytes(path, broken.bytes.data(), broken.bytes.size())) << broken.what;
+    }
+}
 
 } // namespace
 
@@ -254,6 +101,7 @@ TEST(GpuHostDialog, ListsTheGpuPluginsInFolderOrderAndSelectsTheFirst)
     ASSERT_TRUE(WriteFileText(c.dir.psemu + "readme.dll", "text\r\n")); /* no library */
     ASSERT_TRUE(CopyFileTo(ShippedPath("cdidle.dll"), c.dir.psemu + "cdidle.dll")); /* not PSEmu */
     c.dir.dir.MakeDir("PLUGIN\\PSEMU\\x.dll");                      /* a folder */
+    AddBrokenLibraries(c.dir);
     ASSERT_TRUE(WriteFileText(c.dir.psemu + "notes.txt", "not *.dll\r\n"));
 
     Lines want;
@@ -264,7 +112,7 @@ TEST(GpuHostDialog, ListsTheGpuPluginsInFolderOrderAndSelectsTheFirst)
     ListState list;
     HWND owner = NULL;
     ASSERT_TRUE(c.Run({ Read(&list), Check([&](HWND d) { owner = GetWindow(d, GW_OWNER); }),
-                        Click(IDCANCEL) }));
+                        Press(IDCANCEL) }));
     EXPECT_EQ(want, list.entries);
     EXPECT_EQ(0, list.selected);
     EXPECT_TRUE(list.listEnabled);
@@ -350,7 +198,7 @@ TEST(GpuHostDialog, TemplateAsTheUserSeesIt)
                             EXPECT_EQ(static_cast<LONG>(BS_GROUPBOX),
                                       GetWindowLongA(group, GWL_STYLE) & 0x0F);
                         }),
-                        Click(IDCANCEL) }));
+                        Press(IDCANCEL) }));
     EXPECT_TRUE(checked);
 }
 
@@ -360,10 +208,30 @@ TEST(GpuHostDialog, OkWritesTheSelectedEntrysFileName)
     c.dir.AddHosted("pse_soft");
     c.dir.AddHosted("pse_hw");
     c.dir.AddHosted("pse_test1");
-    Lines files = c.Enumerated();
+    AddBrokenLibraries(c.dir);  /* not listed: the entries still name the right files */
+    Lines files;
+    for (const std::string &name : c.Enumerated())
+        if (name.compare(0, 4, "pse_") == 0)
+            files.push_back(name);
     ASSERT_EQ(3u, files.size());
-    ASSERT_TRUE(c.Run({ Select(1), Click(IDOK) }));
+    ASSERT_TRUE(c.Run({ Choose(IDC_HOSTED_LIST, 1), Press(IDOK) }));
     EXPECT_EQ(std::vector<HostCall>({ { "write", "GPUHOST", "PluginName", files[1] } }), c.host.calls);
+}
+
+TEST(GpuHostDialog, WithoutARecordTheDialogHasNoOwnerAndOkStoresNowhere)
+{
+    for (int button : { IDOK, IDCANCEL }) {
+        SCOPED_TRACE(button);
+        GpuProgramDir dir("gpuhost-dlg-norecord");
+        dir.AddHosted("pse_soft");
+        GpuHost gpu(dir.GpuHostPath());
+        HWND owner = reinterpret_cast<HWND>(1);
+        DialogDriver driver(kCaption, { Check([&](HWND d) { owner = GetWindow(d, GW_OWNER); }),
+                                        Press(button) });
+        EXPECT_EQ(0, gpu.GPU_Configure(NULL));
+        EXPECT_TRUE(driver.finished());
+        EXPECT_EQ(NULL, owner);
+    }
 }
 
 TEST(GpuHostDialog, OpeningTwiceListsTheSameEntries)
@@ -374,8 +242,8 @@ TEST(GpuHostDialog, OpeningTwiceListsTheSameEntries)
     c.dir.AddHosted("pse_test2");
     Lines files = c.Enumerated();
     ListState first, second;
-    ASSERT_TRUE(c.Run({ Read(&first), Click(IDCANCEL) }));
-    ASSERT_TRUE(c.Run({ Read(&second), Select(2), Click(IDOK) }));
+    ASSERT_TRUE(c.Run({ Read(&first), Press(IDCANCEL) }));
+    ASSERT_TRUE(c.Run({ Read(&second), Choose(IDC_HOSTED_LIST, 2), Press(IDOK) }));
     EXPECT_EQ(3u, first.entries.size());
     EXPECT_EQ(first.entries, second.entries);
     EXPECT_EQ(std::vector<HostCall>({ { "write", "GPUHOST", "PluginName", files[2] } }), c.host.calls);
@@ -387,13 +255,13 @@ TEST(GpuHostDialog, CancelAndEscapeAfterConfigureWriteNothing)
         const char *what;
         DialogDriver::Step close;
     };
-    const Row rows[] = { { "Cancel", Click(IDCANCEL) }, { "Escape", PressEscape() } };
+    const Row rows[] = { { "Cancel", Press(IDCANCEL) }, { "Escape", Key(VK_ESCAPE) } };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         Configurator c("gpuhost-dlg-cancel");
         c.dir.AddHosted("pse_soft");
         SeenBox box;
-        ASSERT_TRUE(c.Run({ Click(IDC_HOSTED_CONFIGURE), Answer("Soft configure", &box),
+        ASSERT_TRUE(c.Run({ Press(IDC_HOSTED_CONFIGURE), AnswerBox("Soft configure", &box),
                             Gone("Soft configure"), row.close }));
         EXPECT_TRUE(box.seen);
         EXPECT_EQ("Soft has nothing to configure", box.text);
@@ -413,10 +281,10 @@ TEST(GpuHostDialog, AboutLoadsTheSelectedPluginAnew)
     Lines files = c.Enumerated();
     int hw = files[0] == "pse_hw.dll" ? 0 : 1;
     SeenBox box, again;
-    ASSERT_TRUE(c.Run({ Select(hw), Click(IDC_HOSTED_ABOUT), Answer("Broken Hw about", &box),
-                        Gone("Broken Hw about"), Click(IDC_HOSTED_ABOUT),
-                        Answer("Broken Hw about", &again), Gone("Broken Hw about"),
-                        Click(IDCANCEL) }));
+    ASSERT_TRUE(c.Run({ Choose(IDC_HOSTED_LIST, hw), Press(IDC_HOSTED_ABOUT), AnswerBox("Broken Hw about", &box),
+                        Gone("Broken Hw about"), Press(IDC_HOSTED_ABOUT),
+                        AnswerBox("Broken Hw about", &again), Gone("Broken Hw about"),
+                        Press(IDCANCEL) }));
     EXPECT_TRUE(box.seen && again.seen);
     Lines want = kListed;
     for (int i = 0; i < 2; i++)
@@ -450,8 +318,8 @@ TEST(GpuHostDialog, TestShowsWhatTheDriverReports)
         c.dir.AddHosted(row.built);
         MessageBoxRecorder boxes(c.gpu.lib.handle());
         HWND dialog = NULL;
-        ASSERT_TRUE(c.Run({ Check([&](HWND d) { dialog = d; }), Click(IDC_HOSTED_TEST),
-                            [&](HWND) { return !boxes.calls().empty(); }, Click(IDCANCEL) }));
+        ASSERT_TRUE(c.Run({ Check([&](HWND d) { dialog = d; }), Press(IDC_HOSTED_TEST),
+                            [&](HWND) { return !boxes.calls().empty(); }, Press(IDCANCEL) }));
         ASSERT_EQ(1u, boxes.calls().size());
         EXPECT_EQ(row.message, boxes.calls()[0].text);
         EXPECT_EQ("Psemu", boxes.calls()[0].caption);
@@ -472,8 +340,8 @@ TEST(GpuHostDialog, TestMessageIsARealBoxOwnedByTheDialog)
     c.dir.AddHosted("pse_hw");
     SeenBox box;
     HWND dialog = NULL;
-    ASSERT_TRUE(c.Run({ Check([&](HWND d) { dialog = d; }), Click(IDC_HOSTED_TEST),
-                        Answer("Psemu", &box), Gone("Psemu"), Click(IDCANCEL) }));
+    ASSERT_TRUE(c.Run({ Check([&](HWND d) { dialog = d; }), Press(IDC_HOSTED_TEST),
+                        AnswerBox("Psemu", &box), Gone("Psemu"), Press(IDCANCEL) }));
     EXPECT_TRUE(box.seen);
     EXPECT_EQ("This driver can't run on your hardware!", box.text);
     EXPECT_EQ(dialog, box.owner);
@@ -501,7 +369,7 @@ TEST(GpuHostDialog, NothingToListDisablesTheListAndItsButtons)
             ASSERT_TRUE(WriteFileText(c.dir.psemu + "text.dll", "text\r\n"));
         }
         ListState list;
-        ASSERT_TRUE(c.Run({ Read(&list), Click(IDOK) }));  /* OK ends it, writing nothing */
+        ASSERT_TRUE(c.Run({ Read(&list), Press(IDOK) }));  /* OK ends it, writing nothing */
         EXPECT_EQ(Lines(), list.entries);
         EXPECT_EQ(CB_ERR, list.selected);
         EXPECT_FALSE(list.listEnabled);
@@ -539,9 +407,9 @@ TEST(GpuHostDialog, IncompletePluginsAreListedSafely)
     ListState list;
     /* Configure without GPUconfigure and About without GPUabout do nothing
        but load and unload; then OK stores the nameless one. */
-    ASSERT_TRUE(c.Run({ Read(&list), Select(at("pse_no_GPUconfigure.dll")),
-                        Click(IDC_HOSTED_CONFIGURE), Select(at("pse_no_GPUabout.dll")),
-                        Click(IDC_HOSTED_ABOUT), Select(at("pse_noname.dll")), Click(IDOK) }));
+    ASSERT_TRUE(c.Run({ Read(&list), Choose(IDC_HOSTED_LIST, at("pse_no_GPUconfigure.dll")),
+                        Press(IDC_HOSTED_CONFIGURE), Choose(IDC_HOSTED_LIST, at("pse_no_GPUabout.dll")),
+                        Press(IDC_HOSTED_ABOUT), Choose(IDC_HOSTED_LIST, at("pse_noname.dll")), Press(IDOK) }));
     EXPECT_EQ(want, list.entries);
     EXPECT_EQ(Lines({ "attach", "detach" }), c.log.LinesOf("pse_no_PSEgetLibType.dll"));
     Lines loadedTwice = kListed;
@@ -562,13 +430,13 @@ TEST(GpuHostDialog, ASelectedPluginThatNoLongerLoadsIsLeftAlone)
                             /* replaced by something that is no library */
                             EXPECT_TRUE(WriteFileText(path, "gone\r\n"));
                         }),
-                        Click(IDC_HOSTED_CONFIGURE), Click(IDC_HOSTED_TEST),
-                        Click(IDC_HOSTED_ABOUT), Wait(200),
+                        Press(IDC_HOSTED_CONFIGURE), Press(IDC_HOSTED_TEST),
+                        Press(IDC_HOSTED_ABOUT), Wait(200),
                         Check([&](HWND) {
                             EXPECT_FALSE(OwnThread(FindWindowA("#32770", "Psemu")));
                             EXPECT_FALSE(OwnThread(FindWindowA("#32770", "Soft configure")));
                         }),
-                        Click(IDCANCEL) }));
+                        Press(IDCANCEL) }));
     EXPECT_EQ(kListed, c.log.LinesOf("pse_soft.dll"));
     /* three more attempts to load it, all failed */
     EXPECT_EQ(Lines(4, path), c.loads.paths());
@@ -585,7 +453,7 @@ TEST(GpuHostDialog, MoreThanSixteenPluginsListTheFirstSixteen)
     Lines files = c.Enumerated();
     ASSERT_EQ(18u, files.size());
     ListState list;
-    ASSERT_TRUE(c.Run({ Read(&list), Select(15), Click(IDOK) }));
+    ASSERT_TRUE(c.Run({ Read(&list), Choose(IDC_HOSTED_LIST, 15), Press(IDOK) }));
     EXPECT_EQ(Lines(16, "Soft 2.3"), list.entries);
     EXPECT_EQ(std::vector<HostCall>({ { "write", "GPUHOST", "PluginName", files[15] } }), c.host.calls);
     /* the ones after the sixteenth are not even loaded */
@@ -600,8 +468,8 @@ TEST(GpuHostDialog, LongFileNamesAreListedAndStoredWhole)
     c.dir.AddHosted("pse_hw", longName.c_str());
     ListState list;
     SeenBox box;
-    ASSERT_TRUE(c.Run({ Read(&list), Click(IDC_HOSTED_TEST), Answer("Psemu", &box),
-                        Gone("Psemu"), Click(IDOK) }));
+    ASSERT_TRUE(c.Run({ Read(&list), Press(IDC_HOSTED_TEST), AnswerBox("Psemu", &box),
+                        Gone("Psemu"), Press(IDOK) }));
     EXPECT_EQ(Lines({ "Broken Hw 1.2" }), list.entries);
     EXPECT_EQ(std::vector<HostCall>({ { "write", "GPUHOST", "PluginName", longName } }), c.host.calls);
     /* Test loaded the very file */
@@ -610,118 +478,26 @@ TEST(GpuHostDialog, LongFileNamesAreListedAndStoredWhole)
               c.log.LinesOf(longName.c_str()));
 }
 
-namespace {
-
-/* The dialog template as stored in the library (DLGTEMPLATE). */
-struct TemplateItem {
-    DWORD style;
-    short x, y, cx, cy;
-    int id;
-    std::string cls, text;
-};
-struct Template {
-    DWORD style = 0;
-    short cx = 0, cy = 0;
-    std::string title, font;
-    int pointSize = 0;
-    std::vector<TemplateItem> items;
-};
-
-std::string ReadSzOrOrd(const WORD *&p)
-{
-    if (*p == 0xFFFF) {
-        static const char *const kAtoms[] = { "Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox" };
-        WORD atom = p[1];
-        p += 2;
-        return atom >= 0x80 && atom <= 0x85 ? kAtoms[atom - 0x80] : "#" + std::to_string(atom);
-    }
-    std::string text;
-    while (*p)
-        text += static_cast<char>(*p++);
-    p++;
-    return text;
-}
-
-bool ReadTemplate(HMODULE module, int id, Template *t)
-{
-    HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_DIALOG));
-    if (!res)
-        return false;
-    const BYTE *base = static_cast<const BYTE *>(LockResource(LoadResource(module, res)));
-    const DLGTEMPLATE *d = reinterpret_cast<const DLGTEMPLATE *>(base);
-    t->style = d->style;
-    t->cx = d->cx;
-    t->cy = d->cy;
-    const WORD *p = reinterpret_cast<const WORD *>(d + 1);
-    ReadSzOrOrd(p); /* menu */
-    ReadSzOrOrd(p); /* class */
-    t->title = ReadSzOrOrd(p);
-    if (d->style & DS_SETFONT) {
-        t->pointSize = *p++;
-        t->font = ReadSzOrOrd(p);
-    }
-    for (WORD i = 0; i < d->cdit; i++) {
-        uintptr_t at = (reinterpret_cast<uintptr_t>(p) + 3) & ~static_cast<uintptr_t>(3);
-        const DLGITEMTEMPLATE *item = reinterpret_cast<const DLGITEMTEMPLATE *>(at);
-        TemplateItem it;
-        it.style = item->style;
-        it.x = item->x;
-        it.y = item->y;
-        it.cx = item->cx;
-        it.cy = item->cy;
-        it.id = static_cast<short>(item->id);
-        p = reinterpret_cast<const WORD *>(item + 1);
-        it.cls = ReadSzOrOrd(p);
-        it.text = ReadSzOrOrd(p);
-        p += 1 + (*p + 1) / 2; /* creation data */
-        t->items.push_back(it);
-    }
-    return true;
-}
-
-} // namespace
-
 TEST(GpuHostDialog, TemplateAsStored)
 {
     Library lib(ShippedPath("gpuhost.dll"));
-    Template t;
-    ASSERT_TRUE(ReadTemplate(lib.handle(), IDD_GPUHOST_CONFIG, &t));
+    DialogTemplate t = ReadDialogTemplate(lib.handle(), IDD_GPUHOST_CONFIG);
+    ASSERT_TRUE(t.found);
     EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION),
               t.style & ~static_cast<DWORD>(WS_VISIBLE));
     EXPECT_EQ(188, t.cx);
     EXPECT_EQ(95, t.cy);
-    EXPECT_EQ("GpuHostPro Configuration", t.title);
+    EXPECT_EQ("GpuHostPro Configuration", t.caption);
     EXPECT_EQ("MS Sans Serif", t.font);
     EXPECT_EQ(8, t.pointSize);
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    struct Row {
-        int id;
-        const char *cls, *text;
-        short x, y, cx, cy;
-        DWORD style;
-    };
-    const Row rows[] = {
-        { IDOK, "Button", "OK", 41, 76, 48, 12, child | WS_TABSTOP | BS_DEFPUSHBUTTON },
-        { IDCANCEL, "Button", "Cancel", 97, 76, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { -1, "Button", "Graphic Processing Unit", 4, 4, 180, 64, child | BS_GROUPBOX },
-        { IDC_HOSTED_CONFIGURE, "Button", "Configure", 13, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_TEST, "Button", "Test", 69, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_ABOUT, "Button", "About", 125, 48, 48, 12, child | WS_TABSTOP | BS_PUSHBUTTON },
-        { IDC_HOSTED_LIST, "ComboBox", "", 12, 21, 160, 51,
-          child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST },
-    };
-    ASSERT_EQ(dimof(rows), t.items.size());
-    for (size_t i = 0; i < dimof(rows); i++) {
-        const Row &row = rows[i];
-        const TemplateItem &it = t.items[i];
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(row.id, it.id);
-        EXPECT_EQ(row.cls, it.cls);
-        EXPECT_EQ(row.text, it.text);
-        EXPECT_EQ(row.x, it.x);
-        EXPECT_EQ(row.y, it.y);
-        EXPECT_EQ(row.cx, it.cx);
-        EXPECT_EQ(row.cy, it.cy);
-        EXPECT_EQ(row.style, it.style);
-    }
+    const DWORD child = WS_CHILD | WS_VISIBLE, all = ~0u;
+    ExpectControls(t, {
+        { IDOK, "BUTTON", "OK", 41, 76, 48, 12, all, child | WS_TABSTOP | BS_DEFPUSHBUTTON },
+        { IDCANCEL, "BUTTON", "Cancel", 97, 76, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { -1, "BUTTON", "Graphic Processing Unit", 4, 4, 180, 64, all, child | BS_GROUPBOX },
+        { IDC_HOSTED_CONFIGURE, "BUTTON", "Configure", 13, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_TEST, "BUTTON", "Test", 69, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_ABOUT, "BUTTON", "About", 125, 48, 48, 12, all, child | WS_TABSTOP | BS_PUSHBUTTON },
+        { IDC_HOSTED_LIST, "COMBOBOX", "", 12, 21, 160, 51, all, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST },
+    });
 }

@@ -32,8 +32,8 @@ struct Rig {
     }
     ~Rig()
     {
-        if (gpu.close)
-            gpu.close();
+        if (gpu.GPU_Close) /* a row that failed half-way leaves nothing open */
+            gpu.GPU_Close();
     }
     void Choose(const char *built)
     {
@@ -52,12 +52,6 @@ struct Rig {
 
 typedef std::vector<std::string> Lines;
 
-std::vector<uint8_t> RecordBytes(const HostServices &record)
-{
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(&record);
-    return std::vector<uint8_t>(p, p + sizeof record);
-}
-
 } // namespace
 
 TEST(GpuHostOpen, LoadsTheChosenPluginFromTheEmulatorsDirectoryNotItsOwn)
@@ -70,13 +64,13 @@ TEST(GpuHostOpen, LoadsTheChosenPluginFromTheEmulatorsDirectoryNotItsOwn)
     Rig rig("gpuhost-open");
     LoadRecorder loads(gpu.lib.handle());
 
-    EXPECT_EQ(0, gpu.open(&rig.host.record));
+    EXPECT_EQ(0, gpu.GPU_Open(&rig.host.record));
     EXPECT_EQ(Lines({ rig.HostedPath() }), loads.paths());
     EXPECT_EQ(Lines({ "attach", "GPUinit", rig.OpenLine() }), rig.Calls());
     EXPECT_TRUE(rig.HostedLoaded());
     EXPECT_FALSE(GetModuleHandleA((own.psemu + "pse_soft.dll").c_str()));
-    EXPECT_EQ(std::vector<HostCall>({ { "read", "GPUHOST", "PluginName", "" } }), rig.host.calls);
-    gpu.close();
+    EXPECT_EQ(HostCalls({ { "read", "GPUHOST", "PluginName", "pse_soft.dll" } }), rig.host.calls);
+    gpu.GPU_Close();
     EXPECT_FALSE(rig.HostedLoaded());
 }
 
@@ -93,32 +87,39 @@ TEST(GpuHostOpen, ClearsFlagBit0AndLeavesTheRestOfTheRecord)
         for (uint32_t &word : rig.host.record.reserved)
             word = 0xC0FFEE00u + row[0];
         HostServices before = rig.host.record;
-        ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
+        ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
         EXPECT_EQ(row[1], rig.host.record.flags);
         before.flags = row[1];
         EXPECT_EQ(RecordBytes(before), RecordBytes(rig.host.record));
-        rig.gpu.close();
+        rig.gpu.GPU_Close();
     }
 }
 
 TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
 {
-    enum Prepare { NOTHING, TEXT_FILE, FOLDER };
+    enum Prepare { NOTHING, TEXT_FILE, FOLDER, BYTES };
     struct Row {
-        const char *what;
+        std::string what;
         const char *name;  /* null: no PluginName at all */
         Prepare prepare;
         bool tried;        /* LoadLibraryA was asked for the path */
+        std::vector<uint8_t> bytes;
     };
     static const std::string tooLong = std::string(300, 'x') + ".dll";
-    const Row rows[] = {
-        { "no PluginName", NULL, NOTHING, false },
-        { "empty PluginName", "", NOTHING, false },
-        { "absent file", "missing.dll", NOTHING, true },
-        { "text file", "text.dll", TEXT_FILE, true },
-        { "folder", "sub.dll", FOLDER, true },
-        { "path too long", tooLong.c_str(), NOTHING, false },
+    /* the longest value a setting can have: no cut path is tried */
+    static const std::string longest = std::string(1019, 'n') + ".dll";
+    std::vector<Row> rows = {
+        { "no PluginName", NULL, NOTHING, false, {} },
+        { "empty PluginName", "", NOTHING, false, {} },
+        { "absent file", "missing.dll", NOTHING, true, {} },
+        { "text file", "text.dll", TEXT_FILE, true, {} },
+        { "folder", "sub.dll", FOLDER, true, {} },
+        { "path too long", tooLong.c_str(), NOTHING, false, {} },
+        { "PluginName of 1023 characters", longest.c_str(), NOTHING, false, {} },
     };
+    /* libraries that do not load, named by PluginName */
+    for (BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(PSE_GPU_FUNCTIONS)))
+        rows.push_back({ broken.what, "broken.dll", BYTES, true, broken.bytes });
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         Rig rig("gpuhost-fail", NULL);
@@ -127,6 +128,9 @@ TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
         if (row.prepare == TEXT_FILE) {
             ASSERT_TRUE(WriteFileText(rig.dir.psemu + row.name, "not a library\r\n"));
         }
+        if (row.prepare == BYTES) {
+            ASSERT_TRUE(WriteFileBytes(rig.dir.psemu + row.name, row.bytes.data(), row.bytes.size()));
+        }
         if (row.prepare == FOLDER)
             rig.dir.dir.MakeDir((std::string("PLUGIN\\PSEMU\\") + row.name).c_str());
         rig.dir.AddHosted("pse_soft");  /* present, but not chosen */
@@ -134,18 +138,46 @@ TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
         HostServices before = rig.host.record;
         LoadRecorder loads(rig.gpu.lib.handle());
 
-        EXPECT_EQ(-1, rig.gpu.open(&rig.host.record));
+        EXPECT_EQ(-1, rig.gpu.GPU_Open(&rig.host.record));
         EXPECT_EQ(RecordBytes(before), RecordBytes(rig.host.record));
         EXPECT_EQ(row.tried ? Lines({ rig.dir.psemu + row.name }) : Lines(), loads.paths());
-        rig.gpu.close();  /* not open: nothing to close */
+        if (row.name) {
+            EXPECT_TRUE(GetModuleHandleA((rig.dir.psemu + row.name).c_str()) == NULL);
+        }
+        rig.gpu.GPU_Close();  /* not open: nothing to close */
         EXPECT_EQ(Lines(), rig.log.Lines());
+        /* The next open, with a good choice, works as if nothing had been. */
+        rig.Choose("pse_soft");
+        EXPECT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
+        EXPECT_EQ(0xFFFFFFFEu, rig.host.record.flags);
+    }
+}
+
+TEST(GpuHostOpen, LoadsTheChosenFileByItsNameInAnyCaseAndOfAnyLength)
+{
+    struct Row {
+        std::string stored, file;
+    };
+    const std::string hundred = std::string(96, 'p') + ".dll";
+    const Row rows[] = {
+        { "PSE_SOFT.DLL", "pse_soft.dll" }, { "Pse_Soft.Dll", "pse_soft.dll" }, { hundred, hundred },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.stored);
+        Rig rig("gpuhost-names", NULL);
+        rig.dir.AddHosted("pse_soft", row.file.c_str());
+        rig.host.settings["GPUHOST/PluginName"] = row.stored;
+        LoadRecorder loads(rig.gpu.lib.handle());
+        EXPECT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
+        EXPECT_EQ(Lines({ rig.dir.psemu + row.stored }), loads.paths());
+        EXPECT_TRUE(GetModuleHandleA((rig.dir.psemu + row.file).c_str()) != NULL);
     }
 }
 
 TEST(GpuHostOpen, AFailedOpenKeepsTheRamAndNotifyOfTheOpenOne)
 {
     Rig rig("gpuhost-keep");
-    ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
     static std::vector<uint32_t> otherNotified;
     struct Other {
         static void KOVA_CALL Notify(uint32_t start, uint32_t) { otherNotified.push_back(start); }
@@ -155,10 +187,10 @@ TEST(GpuHostOpen, AFailedOpenKeepsTheRamAndNotifyOfTheOpenOne)
     other.ramBase = otherRam.data();
     other.ramWriteNotify = Other::Notify;
     rig.host.settings["GPUHOST/PluginName"] = "";
-    EXPECT_EQ(-1, rig.gpu.open(&other));
+    EXPECT_EQ(-1, rig.gpu.GPU_Open(&other));
 
     rig.log.Clear();
-    rig.gpu.dmaExec(0x80000010u, 0x00010002u, 0x01000200u);
+    rig.gpu.GPU_DmaExec(0x80000010u, 0x00010002u, 0x01000200u);
     EXPECT_TRUE(otherNotified.empty());
     EXPECT_EQ(1u, rig.host.Calls("notify").size());
     EXPECT_EQ(std::vector<uint8_t>(KOVA_RAM_SIZE, 0x11), otherRam);
@@ -190,7 +222,7 @@ TEST(GpuHostOpen, RefusesAPluginLackingAFunctionItCallsAtRunTime)
         SCOPED_TRACE(row.built);
         Rig rig("gpuhost-refuse", row.built);
         rig.host.record.flags = 0xFFFFFFFFu;
-        EXPECT_EQ(row.accepted ? 0 : -1, rig.gpu.open(&rig.host.record));
+        EXPECT_EQ(row.accepted ? 0 : -1, rig.gpu.GPU_Open(&rig.host.record));
         EXPECT_EQ(row.accepted ? 0xFFFFFFFEu : 0xFFFFFFFFu, rig.host.record.flags);
         if (row.accepted) {
             EXPECT_EQ(Lines({ "attach", "GPUinit", rig.OpenLine() }), rig.Calls());
@@ -199,7 +231,7 @@ TEST(GpuHostOpen, RefusesAPluginLackingAFunctionItCallsAtRunTime)
             EXPECT_FALSE(rig.HostedLoaded());
         }
         rig.log.Clear();
-        rig.gpu.close();
+        rig.gpu.GPU_Close();
         EXPECT_EQ(row.accepted ? Lines({ "GPUclose", "GPUshutdown", "detach" }) : Lines(),
                   rig.Calls());
     }
@@ -208,31 +240,31 @@ TEST(GpuHostOpen, RefusesAPluginLackingAFunctionItCallsAtRunTime)
 TEST(GpuHostClose, WithoutOpenOrTwiceCallsNothing)
 {
     Rig rig("gpuhost-close");
-    rig.gpu.close();
+    rig.gpu.GPU_Close();
     EXPECT_EQ(Lines(), rig.log.Lines());
-    ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
-    rig.gpu.close();
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
+    rig.gpu.GPU_Close();
     EXPECT_EQ(Lines({ "attach", "GPUinit", rig.OpenLine(), "GPUclose", "GPUshutdown", "detach" }),
               rig.Calls());
     EXPECT_FALSE(rig.HostedLoaded());
     rig.log.Clear();
-    rig.gpu.close();
+    rig.gpu.GPU_Close();
     EXPECT_EQ(Lines(), rig.log.Lines());
     /* and it opens again afterwards */
-    ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
     EXPECT_EQ(Lines({ "attach", "GPUinit", rig.OpenLine() }), rig.Calls());
 }
 
 TEST(GpuHostForwarding, EachEntryPointReachesItsFunctionWithTheValueUnchanged)
 {
     Rig rig("gpuhost-forward");
-    ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
     rig.log.Clear();
 
     Lines want;
     for (uint32_t v : { 0x00000000u, 0x00000001u, 0x12345678u, 0x80000000u, 0xFFFFFFFFu }) {
-        rig.gpu.gp0Write(v);
-        rig.gpu.gp1Write(v);
+        rig.gpu.GP0_Write(v);
+        rig.gpu.GP1_Write(v);
         want.push_back("GPUwriteData " + Hex8(v));
         want.push_back("GPUwriteStatus " + Hex8(v));
     }
@@ -240,20 +272,20 @@ TEST(GpuHostForwarding, EachEntryPointReachesItsFunctionWithTheValueUnchanged)
        the one it gave. */
     uint32_t data[2], status[2];
     for (int i = 0; i < 2; i++) {
-        data[i] = rig.gpu.gp0Read();
-        status[i] = rig.gpu.gp1Read();
+        data[i] = rig.gpu.GP0_Read();
+        status[i] = rig.gpu.GP1_Read();
         want.push_back("GPUreadData -> " + Hex8(data[i]));
         want.push_back("GPUreadStatus -> " + Hex8(status[i]));
     }
     EXPECT_NE(data[0], data[1]);
     EXPECT_NE(status[0], status[1]);
-    rig.gpu.update();
+    rig.gpu.GPU_Update();
     want.push_back("GPUupdateLace");
 
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
     SetCurrentDirectoryA(rig.dir.dir.path().c_str());
-    rig.gpu.screenShot();
+    rig.gpu.GPU_ScreenShot();
     SetCurrentDirectoryA(cwd);
     want.push_back("GPUmakeSnapshot");
     want.push_back("snapshot SNAP\\SNAP000.BMP written");
@@ -261,7 +293,7 @@ TEST(GpuHostForwarding, EachEntryPointReachesItsFunctionWithTheValueUnchanged)
 
     EXPECT_EQ(want, rig.Calls());
     EXPECT_EQ(54u + 1024 * 512 * 2, ReadFileBytes(rig.dir.dir / "SNAP\\SNAP000.BMP").size());
-    EXPECT_EQ(std::vector<HostCall>({ { "read", "GPUHOST", "PluginName", "" } }), rig.host.calls);
+    EXPECT_EQ(HostCalls({ { "read", "GPUHOST", "PluginName", "pse_soft.dll" } }), rig.host.calls);
 }
 
 TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
@@ -292,7 +324,7 @@ TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
         { "unknown", 0x80100000u, 0x00040010u, 0x01000300u, false, 0, NONE, 0 },
     };
     Rig rig("gpuhost-dma");
-    ASSERT_EQ(0, rig.gpu.open(&rig.host.record));
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         /* every RAM word tells its own offset; the guard behind stays 0xCC */
@@ -302,7 +334,7 @@ TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
         rig.log.Clear();
         rig.host.calls.clear();
 
-        rig.gpu.dmaExec(row.address, row.blockControl, row.channelControl);
+        rig.gpu.GPU_DmaExec(row.address, row.blockControl, row.channelControl);
 
         Lines lines = rig.log.Lines();
         size_t next = 0;
@@ -349,6 +381,74 @@ TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
     }
 }
 
+TEST(GpuHostDma, ABlockTransferOfMoreThanAllRamWrapsInsideIt)
+{
+    /* RAM fenced by pages that fault: no word may land outside it. */
+    Rig rig("gpuhost-dma-big");
+    FencedRam ram;
+    ASSERT_TRUE(ram.valid());
+    rig.host.record.ramBase = ram.data();
+    SetEnvironmentVariableA("KOVA_PSE_LOG", NULL); /* a call log of a million lines: off */
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
+    memset(ram.data(), 0xCC, KOVA_RAM_SIZE);
+    /* 3072 blocks of 256 words: 3 MB into 2 MB, starting 256 bytes before
+       the end. pse_soft answers reads outside an image transfer with
+       0x5EED0000 plus a count that starts at 0 when it is loaded. */
+    const uint32_t start = 0x801FFF00u, words = 3072u * 256u;
+    rig.gpu.GPU_DmaExec(start, 0x0C000100u, 0x01000200u);
+    EXPECT_EQ(HostCalls({ { "notify", "801fff00", "804fff00", "" } }),
+              rig.host.Calls("notify"));
+    /* word i lands at (start + 4 i) modulo 2 MB; the last one there stays */
+    const uint32_t perRam = KOVA_RAM_SIZE / 4;
+    uint32_t wrong = 0, firstWrong = 0;
+    for (uint32_t offset = 0; offset < KOVA_RAM_SIZE; offset += 4) {
+        uint32_t i = ((offset - (start & KOVA_RAM_ADDR_MASK)) & KOVA_RAM_ADDR_MASK) / 4;
+        while (i + perRam < words)
+            i += perRam;
+        uint32_t got;
+        memcpy(&got, ram.data() + offset, 4);
+        if (got != 0x5EED0000u + i && !wrong++)
+            firstWrong = offset;
+    }
+    EXPECT_EQ(0u, wrong) << "first wrong word at RAM offset " << Hex8(firstWrong);
+    rig.gpu.GPU_Close();
+}
+
+TEST(GpuHostDma, VramUploadedAcrossTheEndOfRamComesBackAsItWrapped)
+{
+    Rig rig("gpuhost-dma-wrap");
+    FencedRam fenced;
+    ASSERT_TRUE(fenced.valid());
+    rig.host.record.ramBase = fenced.data();
+    SetEnvironmentVariableA("KOVA_PSE_LOG", NULL); /* a call log of a million lines: off */
+    ASSERT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
+    uint8_t *ram = fenced.data();
+    for (uint32_t offset = 0; offset < KOVA_RAM_SIZE; offset += 4) {
+        uint32_t word = 0x3C000000u | offset;
+        memcpy(ram + offset, &word, 4);
+    }
+    /* The whole VRAM (1024 x 512 halfwords, 1 MB) from 256 bytes before the
+       end of RAM, 4096 blocks of 64 words, ... */
+    rig.gpu.GP0_Write(0xA0000000u);
+    rig.gpu.GP0_Write(0x00000000u);
+    rig.gpu.GP0_Write(0x02000400u);
+    rig.gpu.GPU_DmaExec(0xA01FFF00u, 0x10000040u, 0x01000201u);
+    /* ... and back to the middle of RAM. */
+    rig.gpu.GP0_Write(0xC0000000u);
+    rig.gpu.GP0_Write(0x00000000u);
+    rig.gpu.GP0_Write(0x02000400u);
+    rig.gpu.GPU_DmaExec(0x00080000u, 0x10000040u, 0x01000200u);
+    uint32_t wrong = 0, firstWrong = 0;
+    for (uint32_t i = 0; i < 0x40000u; i++) {
+        uint32_t source = (0x1FFF00u + 4 * i) & KOVA_RAM_ADDR_MASK, got;
+        memcpy(&got, ram + 0x80000u + 4 * i, 4);
+        if (got != (0x3C000000u | source) && !wrong++)
+            firstWrong = i;
+    }
+    EXPECT_EQ(0u, wrong) << "first wrong word " << firstWrong;
+    rig.gpu.GPU_Close();
+}
+
 TEST(GpuHostDma, UnknownChannelWritesExactlyOneLineToStandardOutput)
 {
     struct Row {
@@ -375,7 +475,7 @@ TEST(GpuHostDma, UnknownChannelWritesExactlyOneLineToStandardOutput)
                               Hex8(row.blockControl) + " " + Hex8(row.channelControl);
         DWORD code = 99;
         std::string output;
-        ASSERT_TRUE(RunCapturingStdout(command, dir.dir.path().c_str(), 20000, &code, &output));
+        ASSERT_TRUE(RunProgramW(Widen(command), Widen(dir.dir.path()).c_str(), 20000, &code, &output));
         EXPECT_EQ(0u, code);
         EXPECT_EQ(row.output, output);
         /* nothing transferred: only the open and close calls */

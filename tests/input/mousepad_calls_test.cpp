@@ -241,23 +241,16 @@ BOOL WINAPI RecordCloseHandle(HANDLE handle)
 
 /* ---- the plugin with its DirectInput and events redirected ---- */
 
-struct RecordedMousePad {
-    Library lib{ ShippedPath("mousepad.dll") };
+struct RecordedMousePad : Joy1Exports {
     ImportHook create{ lib.handle(), "dinput.dll", "DirectInputCreateA",
                        reinterpret_cast<void *>(FakeDirectInputCreateA) };
     ImportHook createEvent{ lib.handle(), "kernel32.dll", "CreateEventA",
                             reinterpret_cast<void *>(RecordCreateEventA) };
     ImportHook closeHandle{ lib.handle(), "kernel32.dll", "CloseHandle",
                             reinterpret_cast<void *>(RecordCloseHandle) };
-    PluginOpenFn open = lib.Get<PluginOpenFn>("JOY1_Open");
-    PluginCloseFn close = lib.Get<PluginCloseFn>("JOY1_Close");
-    PadVibrateFn vibrate = lib.Get<PadVibrateFn>("JOY1_Vibrate");
-    PadInitHeaderFn initHeader = lib.Get<PadInitHeaderFn>("JOY1_InitHeader");
-    PadPollFn poll = lib.Get<PadPollFn>("JOY1_Poll");
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("JOY1_Configure");
     HostServices host;
 
-    RecordedMousePad()
+    RecordedMousePad() : Joy1Exports(ShippedPath("mousepad.dll"))
     {
         Plan = Script();
         Calls.clear();
@@ -299,7 +292,7 @@ TEST(MousePadCalls, OpenSetsUpTheMouseInOrderAndCloseReleasesEverything)
 {
     RecordedMousePad pad;
     ASSERT_TRUE(pad.ready());
-    ASSERT_EQ(0, pad.open(&pad.host));
+    ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
     const std::vector<std::string> opened = { kCreate, kCreateDevice, kSetDataFormat,
                                               kSetCooperativeLevel, kCreateEvent,
                                               kSetEventNotification, kSetProperty, kAcquire };
@@ -312,12 +305,12 @@ TEST(MousePadCalls, OpenSetsUpTheMouseInOrderAndCloseReleasesEverything)
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(LastEvent, 0));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(LastEvent, 0));
 
-    pad.vibrate();
-    pad.close();
+    pad.JOY1_Vibrate();
+    pad.JOY1_Close();
     const std::vector<std::string> closed = { "device Release", "input Release",
                                               "CloseHandle(the event)" };
     EXPECT_EQ(closed, pad.TakeCalls());
-    pad.close();
+    pad.JOY1_Close();
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "second close";
 }
 
@@ -378,20 +371,20 @@ TEST(MousePadCalls, AFailingStepReleasesWhatExistsAndOpenReturnsMinusOne)
         RecordedMousePad pad;
         ASSERT_TRUE(pad.ready());
         row.plan(Plan);
-        EXPECT_EQ(row.result, pad.open(&pad.host));
+        EXPECT_EQ(row.result, pad.JOY1_Open(&pad.host));
         EXPECT_EQ(row.calls, pad.TakeCalls());
         if (row.result != 0) {
             /* Closed again: a poll has no device, close has nothing left. */
             uint8_t report[8];
             memset(report, 0x55, sizeof report);
-            pad.initHeader(report);
+            pad.JOY1_InitHeader(report);
             report[4] = report[5] = report[6] = 0x55;
-            pad.poll();
+            pad.JOY1_Poll();
             EXPECT_EQ("55 12 5a ff ff 00 00 55", Bytes(report, 8));
-            pad.close();
+            pad.JOY1_Close();
             EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
         } else {
-            pad.close();
+            pad.JOY1_Close();
         }
     }
 }
@@ -422,10 +415,10 @@ TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
         SCOPED_TRACE(row.what);
         RecordedMousePad pad;
         ASSERT_TRUE(pad.ready());
-        ASSERT_EQ(0, pad.open(&pad.host));
+        ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
         uint8_t report[8];
         memset(report, 0xCC, sizeof report);
-        ASSERT_EQ(7, pad.initHeader(report));
+        ASSERT_EQ(7, pad.JOY1_InitHeader(report));
         pad.TakeCalls();
         Plan.states.assign(row.states.begin(), row.states.end());
         Plan.lostForEver = row.lostForEver;
@@ -434,10 +427,10 @@ TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
         Plan.state.lY = -3;
         Plan.state.rgbButtons[0] = 0x80;
         report[4] = report[5] = report[6] = 0x55;
-        pad.poll();
+        pad.JOY1_Poll();
         EXPECT_EQ(row.calls, pad.TakeCalls());
         EXPECT_EQ(std::string("cc 12 5a ff ") + row.bytes + " cc", Bytes(report, 8));
-        pad.close();
+        pad.JOY1_Close();
     }
 }
 
@@ -447,42 +440,42 @@ TEST(MousePadCalls, WithoutADeviceOrABufferNothingIsReadOrWrittenThroughNull)
     ASSERT_TRUE(pad.ready());
     uint8_t report[8];
 
-    pad.poll(); /* nothing loaded into the plugin yet: no buffer, no device */
-    pad.close();
+    pad.JOY1_Poll(); /* nothing loaded into the plugin yet: no buffer, no device */
+    pad.JOY1_Close();
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "close without open";
 
     memset(report, 0xCC, sizeof report);
-    EXPECT_EQ(7, pad.initHeader(report));
+    EXPECT_EQ(7, pad.JOY1_InitHeader(report));
     EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(report, 8));
     report[4] = report[5] = report[6] = 0x55;
-    pad.poll();
+    pad.JOY1_Poll();
     EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(report, 8)) << "poll before open";
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
 
-    EXPECT_EQ(-1, pad.open(NULL)) << "no record, no window to bind the mouse to";
+    EXPECT_EQ(-1, pad.JOY1_Open(NULL)) << "no record, no window to bind the mouse to";
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
 
-    ASSERT_EQ(0, pad.open(&pad.host));
+    ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
     pad.TakeCalls();
-    EXPECT_EQ(7, pad.initHeader(NULL));
-    pad.poll(); /* open, but no buffer: the mouse is not even read */
+    EXPECT_EQ(7, pad.JOY1_InitHeader(NULL));
+    pad.JOY1_Poll(); /* open, but no buffer: the mouse is not even read */
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
 
     /* a second init-header: later polls reach only the new buffer */
     uint8_t second[8];
     memset(second, 0xCC, sizeof second);
-    EXPECT_EQ(7, pad.initHeader(second));
+    EXPECT_EQ(7, pad.JOY1_InitHeader(second));
     Plan.state.lX = -300;
     Plan.state.rgbButtons[1] = 0x80;
     report[4] = report[5] = report[6] = 0x55;
-    pad.poll();
+    pad.JOY1_Poll();
     EXPECT_EQ("cc 12 5a ff fb 80 00 cc", Bytes(second, 8));
     EXPECT_EQ("cc 12 5a ff 55 55 55 cc", Bytes(report, 8));
 
-    pad.close();
+    pad.JOY1_Close();
     pad.TakeCalls();
     second[4] = 0x00;
-    pad.poll();
+    pad.JOY1_Poll();
     EXPECT_EQ("cc 12 5a ff ff 00 00 cc", Bytes(second, 8)) << "poll after close";
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
 }
@@ -491,15 +484,15 @@ TEST(MousePadCalls, ASecondOpenStartsAfreshInsteadOfLeaking)
 {
     RecordedMousePad pad;
     ASSERT_TRUE(pad.ready());
-    ASSERT_EQ(0, pad.open(&pad.host));
+    ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
     pad.TakeCalls();
-    ASSERT_EQ(0, pad.open(&pad.host));
+    ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
     const std::vector<std::string> calls = { "device Release", "input Release", "CloseHandle(the event)",
                                              kCreate, kCreateDevice, kSetDataFormat,
                                              kSetCooperativeLevel, kCreateEvent,
                                              kSetEventNotification, kSetProperty, kAcquire };
     EXPECT_EQ(calls, pad.TakeCalls());
-    pad.close();
+    pad.JOY1_Close();
 }
 
 TEST(MousePadCalls, ConfigureOpensNoDevice)
@@ -510,7 +503,7 @@ TEST(MousePadCalls, ConfigureOpensNoDevice)
     MessageBoxRecorder boxes(pad.lib.handle());
     HostServices host;
     memset(&host, 0, sizeof host);
-    EXPECT_EQ(0, pad.configure(&host));
+    EXPECT_EQ(0, pad.JOY1_Configure(&host));
     EXPECT_EQ(1u, boxes.calls().size());
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());
 }

@@ -8,12 +8,8 @@
 
 namespace {
 
-struct MousePad {
-    Library lib{ ShippedPath("mousepad.dll") };
-    PluginOpenFn open = lib.Get<PluginOpenFn>("JOY1_Open");
-    PluginCloseFn close = lib.Get<PluginCloseFn>("JOY1_Close");
-    PadInitHeaderFn initHeader = lib.Get<PadInitHeaderFn>("JOY1_InitHeader");
-    PadPollFn poll = lib.Get<PadPollFn>("JOY1_Poll");
+struct MousePad : Joy1Exports {
+    MousePad() : Joy1Exports(ShippedPath("mousepad.dll")) {}
 };
 
 HostServices HostFor(HWND window)
@@ -42,7 +38,7 @@ bool RunSteps(MousePad &pad, uint8_t *report, const Step *steps, size_t count,
             ADD_FAILURE() << "xdotool " << steps[i].xdotool;
             return false;
         }
-        pad.poll();
+        pad.JOY1_Poll();
         seen->push_back(Bytes(report, 8));
     }
     return true;
@@ -94,16 +90,16 @@ TEST(MousePadLive, MotionAndButtonsOfTheRealMouseReachBytesFourToSix)
     bool ran = RunUndisturbed(emulator, 0, [&]() {
         seen.clear();
         HeldInput held;
-        if (pad.open(&host) != 0) {
+        if (pad.JOY1_Open(&host) != 0) {
             ADD_FAILURE() << "JOY1_Open failed";
             return false;
         }
         uint8_t report[8];
         memset(report, 0xCC, sizeof report);
-        EXPECT_EQ(7, pad.initHeader(report));
-        pad.poll(); /* whatever moved before */
+        EXPECT_EQ(7, pad.JOY1_InitHeader(report));
+        pad.JOY1_Poll(); /* whatever moved before */
         bool done = RunSteps(pad, report, steps, dimof(steps), &seen);
-        pad.close();
+        pad.JOY1_Close();
         return done;
     });
     ASSERT_TRUE(ran);
@@ -140,14 +136,14 @@ TEST(MousePadLive, LosingTheForegroundGivesARestingMouseUntilItComesBack)
     bool ran = RunUndisturbed(emulator, 1, [&]() {
         seen.clear();
         HeldInput held;
-        if (pad.open(&host) != 0) {
+        if (pad.JOY1_Open(&host) != 0) {
             ADD_FAILURE() << "JOY1_Open failed";
             return false;
         }
         uint8_t report[8];
         memset(report, 0xCC, sizeof report);
-        EXPECT_EQ(7, pad.initHeader(report));
-        pad.poll();
+        EXPECT_EQ(7, pad.JOY1_InitHeader(report));
+        pad.JOY1_Poll();
         bool done = RunSteps(pad, report, before, dimof(before), &seen);
         if (done) {
             TestWindow other("another window");
@@ -159,7 +155,7 @@ TEST(MousePadLive, LosingTheForegroundGivesARestingMouseUntilItComesBack)
             done = done && emulator.Take();
         }
         done = done && RunSteps(pad, report, back, dimof(back), &seen);
-        pad.close();
+        pad.JOY1_Close();
         return done;
     });
     ASSERT_TRUE(ran);
@@ -214,23 +210,23 @@ TEST(MousePadLive, CloseEndsTheDeviceAndOpenCyclesKeepWorking)
         HeldInput held;
         uint8_t report[8];
         memset(report, 0xCC, sizeof report);
-        pad.close(); /* nothing open yet */
-        EXPECT_EQ(7, pad.initHeader(report));
+        pad.JOY1_Close(); /* nothing open yet */
+        EXPECT_EQ(7, pad.JOY1_InitHeader(report));
         bool done = RunSteps(pad, report, closed, dimof(closed), &seen);
         for (int cycle = 0; done && cycle < kCycles; cycle++) {
-            if (pad.open(&host) != 0) {
+            if (pad.JOY1_Open(&host) != 0) {
                 ADD_FAILURE() << "JOY1_Open failed in cycle " << cycle;
                 return false;
             }
             HANDLE event = NotedEvents.empty() ? NULL : NotedEvents.back();
             DWORD flags = 0;
             std::string state = GetHandleInformation(event, &flags) ? "event open" : "no event";
-            pad.poll();
+            pad.JOY1_Poll();
             done = RunSteps(pad, report, open, dimof(open), &seen);
-            pad.close();
+            pad.JOY1_Close();
             state += GetHandleInformation(event, &flags) ? ", left open by close" : ", closed by close";
             eventStates.push_back(state);
-            pad.close();
+            pad.JOY1_Close();
             done = done && RunSteps(pad, report, after, dimof(after), &seen);
         }
         return done;

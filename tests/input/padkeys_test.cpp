@@ -8,30 +8,38 @@
 
 namespace {
 
-struct PadKeys {
-    Library lib{ ShippedPath("padkeys.dll") };
-    PluginOpenFn open = lib.Get<PluginOpenFn>("JOY0_Open");
-    PluginCloseFn close = lib.Get<PluginCloseFn>("JOY0_Close");
-    PadVibrateFn vibrate = lib.Get<PadVibrateFn>("JOY0_Vibrate");
-    PadInitHeaderFn initHeader = lib.Get<PadInitHeaderFn>("JOY0_InitHeader");
-    PadPollFn poll = lib.Get<PadPollFn>("JOY0_Poll");
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("JOY0_Configure");
+struct PadKeys : Joy0Exports {
+    PadKeys() : Joy0Exports(ShippedPath("padkeys.dll")) {}
 };
 
 } // namespace
 
 TEST(PadKeys, InitHeaderWritesOnlyIdentifierAndMarker)
 {
-    PadKeys pad;
-    ASSERT_TRUE(pad.lib.loaded());
-    EXPECT_EQ(0, pad.open(NULL));
-    uint8_t report[8];
-    memset(report, 0xCC, sizeof report);
-    EXPECT_EQ(5, pad.initHeader(report));
-    EXPECT_EQ("cc 41 5a cc cc cc cc cc", Bytes(report, sizeof report));
-    EXPECT_EQ(5, pad.initHeader(NULL)) << "no buffer: still the length";
-    pad.poll(); /* and nothing to write to */
-    pad.close();
+    for (bool opened : { true, false }) {
+        SCOPED_TRACE(opened ? "opened" : "never opened, polled and vibrated before any buffer");
+        PadKeys pad;
+        ASSERT_TRUE(pad.lib.loaded());
+        if (opened) {
+            EXPECT_EQ(0, pad.JOY0_Open(NULL));
+        } else {
+            pad.JOY0_Poll();
+            pad.JOY0_Vibrate();
+            EXPECT_EQ(5, pad.JOY0_InitHeader(NULL)) << "no buffer: the length, and nothing written";
+            pad.JOY0_Poll();
+        }
+        uint8_t report[8];
+        memset(report, 0xCC, sizeof report);
+        EXPECT_EQ(5, pad.JOY0_InitHeader(report));
+        EXPECT_EQ("cc 41 5a cc cc cc cc cc", Bytes(report, sizeof report));
+        if (!opened) {
+            pad.JOY0_Poll();
+            EXPECT_EQ("cc 41 5a ff ff cc cc cc", Bytes(report, sizeof report)) << "no key is held";
+        }
+        EXPECT_EQ(5, pad.JOY0_InitHeader(NULL)) << "no buffer: still the length";
+        pad.JOY0_Poll(); /* and nothing to write to */
+        pad.JOY0_Close();
+    }
 }
 
 TEST(PadKeys, RealKeysHeldAtThePollClearTheirButtons)
@@ -66,21 +74,21 @@ TEST(PadKeys, RealKeysHeldAtThePollClearTheirButtons)
     bool ran = RunUndisturbed(window, 0, [&]() {
         seen.clear();
         HeldInput held;
-        EXPECT_EQ(0, pad.open(NULL));
+        EXPECT_EQ(0, pad.JOY0_Open(NULL));
         uint8_t report[6];
         memset(report, 0xCC, sizeof report);
-        EXPECT_EQ(5, pad.initHeader(report));
+        EXPECT_EQ(5, pad.JOY0_InitHeader(report));
         for (const Row &row : rows) {
             if (*row.keys && !held.KeysDown(row.keys))
                 return false;
-            pad.poll();
+            pad.JOY0_Poll();
             seen.push_back(Bytes(report, sizeof report));
             if (*row.keys && !held.KeysUp(row.keys))
                 return false;
-            pad.poll();
+            pad.JOY0_Poll();
             seen.push_back(Bytes(report, sizeof report));
         }
-        pad.close();
+        pad.JOY0_Close();
         return true;
     });
     ASSERT_TRUE(ran);
@@ -103,25 +111,25 @@ TEST(PadKeys, ASecondInitHeaderMovesLaterPollsToTheNewBuffer)
     bool ran = RunUndisturbed(window, 0, [&]() {
         seen.clear();
         HeldInput held;
-        EXPECT_EQ(0, pad.open(NULL));
+        EXPECT_EQ(0, pad.JOY0_Open(NULL));
         if (!held.KeysDown("Return"))
             return false;
-        pad.poll(); /* before any init-header: nowhere to write, no harm */
+        pad.JOY0_Poll(); /* before any init-header: nowhere to write, no harm */
         memset(first, 0xCC, sizeof first);
         memset(second, 0x00, sizeof second);
-        EXPECT_EQ(5, pad.initHeader(first));
+        EXPECT_EQ(5, pad.JOY0_InitHeader(first));
         seen.push_back(Bytes(first, sizeof first));
-        pad.poll();
+        pad.JOY0_Poll();
         seen.push_back(Bytes(first, sizeof first));
-        EXPECT_EQ(5, pad.initHeader(second));
+        EXPECT_EQ(5, pad.JOY0_InitHeader(second));
         seen.push_back(Bytes(second, sizeof second));
         if (!held.KeysDown("Left"))
             return false;
-        pad.vibrate();
-        pad.poll();
+        pad.JOY0_Vibrate();
+        pad.JOY0_Poll();
         seen.push_back(Bytes(second, sizeof second));
         seen.push_back(Bytes(first, sizeof first));
-        pad.close();
+        pad.JOY0_Close();
         return true;
     });
     ASSERT_TRUE(ran);

@@ -70,55 +70,6 @@ std::vector<ZipEntry> ZipEntries(const std::string &path)
     return entries;
 }
 
-/* ---- the Unix side ---- */
-
-/* The Unix path of a Windows path (Wine's own conversion). */
-std::string UnixPath(const std::string &windowsPath)
-{
-    typedef char *(CDECL * ToUnixFn)(LPCWSTR);
-    ToUnixFn toUnix = reinterpret_cast<ToUnixFn>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) {
-        ADD_FAILURE() << "not running under Wine";
-        return "";
-    }
-    std::wstring wide(windowsPath.size() + 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    char *unix = toUnix(wide.c_str());
-    std::string result = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-/* Runs a shell command on the Unix side and returns its exit status (-1:
-   it did not end in time). Wine starts Unix programs but does not see them
-   end, so the shell writes its status into a marker file. */
-int RunShell(const std::string &command, const std::string &scratch)
-{
-    std::string marker = scratch + "shell-status";
-    DeleteFileA(marker.c_str());
-    std::string line = "/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\"";
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    if (!CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    DWORD start = GetTickCount();
-    std::string status;
-    while ((status = ReadFileText(marker)).empty() || status.back() != '\n') {
-        if (GetTickCount() - start > 60000)
-            return -1;
-        Sleep(20);
-    }
-    DeleteFileA(marker.c_str());
-    return atoi(status.c_str());
-}
-
 /* ---- what the package holds ---- */
 
 struct Shipped {
@@ -145,50 +96,15 @@ const Shipped *PluginByFile(const std::string &file)
     return NULL;
 }
 
-/* The libraries of a folder in the order the directory search gives them,
-   which is the order the configurator lists them in. */
-std::vector<std::string> LibrariesInSearchOrder(const std::string &folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-bool FolderIsEmpty(const std::string &folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool empty = true;
-    do {
-        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, ".."))
-            empty = false;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return empty;
-}
-
 /* A fresh folder with the package unpacked into it. */
 struct Unpacked {
     ScratchDir scratch{ "KOVA release" };
-    ScratchDir work{ "release work" };
     std::string dir;
     int status;
     Unpacked()
     {
         dir = scratch.path();
-        status = RunShell("unzip -q '" + std::string(KOVA_RELEASE_ZIP_UNIX) + "' -d '" +
-                              UnixPath(dir) + "'",
-                          work.path());
+        status = RunUnix("unzip -q '" + std::string(KOVA_RELEASE_ZIP_UNIX) + "' -d '" + UnixPath(dir) + "'");
     }
 };
 
@@ -236,7 +152,7 @@ TEST(ReleasePackage, UnpacksToTheBuiltFilesAndEmptyFolders)
         DWORD attributes = GetFileAttributesA((u.dir + folder).c_str());
         EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             << folder << " is not there";
-        EXPECT_TRUE(FolderIsEmpty(u.dir + folder)) << folder;
+        EXPECT_EQ(Lines(), SearchOrder(u.dir + folder + "*", true)) << folder;
     }
     EXPECT_FALSE(FileExists(u.dir + "KOVA.INI")) << "the first Save makes it";
     EXPECT_FALSE(FileExists(u.dir + "KOVA.EXE")) << "the user's own";
@@ -283,7 +199,7 @@ TEST(ReleasePackage, UnpackedBesideKovaExeItListsSavesAndRunsTheSixPlugins)
 
     /* What the lists should show: every family in the order the directory
        search finds its libraries, the first one preselected. */
-    std::vector<std::string> order = LibrariesInSearchOrder(dir + "PLUGIN\\");
+    std::vector<std::string> order = SearchOrder(dir + "PLUGIN\\*.dll");
     ASSERT_EQ(dimof(kPlugins), order.size());
     struct Family {
         const char *name;

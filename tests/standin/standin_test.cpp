@@ -6,42 +6,7 @@
 
 #include "kova_test.h"
 
-namespace {
-
-/* A program directory with the stand-in as KOVA.EXE and the given KOVA.INI. */
-struct ProgramDir {
-    ScratchDir dir;
-    explicit ProgramDir(const char *name, const char *ini = NULL) : dir(name)
-    {
-        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir / "KOVA.EXE"));
-        if (ini) {
-            EXPECT_TRUE(WriteFileText(dir / "KOVA.INI", ini));
-        }
-    }
-    void Install(const std::string &library, const char *installName)
-    {
-        EXPECT_TRUE(CopyFileTo(library, dir / installName)) << installName;
-    }
-    /* Runs KOVA.EXE with the arguments, returns its exit code. */
-    DWORD Run(const char *arguments = "")
-    {
-        DWORD code = 0xFFFFFFFF;
-        std::string line = "\"" + (dir / "KOVA.EXE") + "\"" + (*arguments ? " " : "") + arguments;
-        EXPECT_TRUE(RunProgram(line, dir.path().c_str(), 30000, &code)) << "did not end";
-        return code;
-    }
-    std::vector<std::string> Transcript() { return SplitLines(ReadFileText(dir / "STANDIN.LOG")); }
-};
-
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    for (const std::string &l : lines)
-        if (l == line)
-            return true;
-    return false;
-}
-
-} // namespace
+typedef StandInDir ProgramDir;
 
 TEST(StandIn, IdlePluginsGiveTheFullTranscript)
 {
@@ -107,23 +72,39 @@ TEST(StandIn, NothingInstalledIsReportedButNotAFailure)
 TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
 {
     struct Row {
-        const char *what;
-        const char *installName;
-        std::string library;       /* empty: a text file named like a library */
-        std::vector<std::string> lines;
+        std::string what;
+        const char *installName;  /* null: KOVA.EXE in a folder of a name ANSI cannot hold */
+        std::vector<uint8_t> bytes;
+        Lines lines, absent;
+        const char *hosted = NULL;  /* gpuhost installed, hosting this library, cdidle as CD */
     };
-    const Row rows[] = {
-        { "text file as a library", "CDRend.dll", "", { "result: 1 failure(s)" } },
-        { "pad plugin installed as CD", "CDRend.dll", ShippedPath("padidle.dll"),
+    const std::string text = "not a library\r\n";
+    std::vector<Row> rows = {
+        { "text file as a library", "CDRend.dll", std::vector<uint8_t>(text.begin(), text.end()),
+          { "result: 1 failure(s)" }, {} },
+        { "pad plugin installed as CD", "CDRend.dll", ReadFileBytes(ShippedPath("padidle.dll")),
           { "CD CDRend.dll: missing entry point CD_Open", "CD CDRend.dll: missing entry point CD_GetSeek",
-            "result: 9 failure(s)" } },
-        { "CD plugin installed as pad 2", "Joy1Rend.dll", ShippedPath("cdidle.dll"),
-          { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" } },
+            "result: 9 failure(s)" }, {} },
+        { "CD plugin installed as pad 2", "Joy1Rend.dll", ReadFileBytes(ShippedPath("cdidle.dll")),
+          { "PAD2 Joy1Rend.dll: missing entry point JOY1_Open", "result: 5 failure(s)" }, {} },
         /* The whole output: nothing is opened, not even the transcript. */
-        { "a program folder named outside the ANSI code page", NULL, "",
+        { "a program folder named outside the ANSI code page", NULL, {},
           { "program directory: its name cannot be used by KOVA (characters outside the system's "
-            "character set); move it to a folder with a plain name" } },
+            "character set); move it to a folder with a plain name" }, {} },
+        /* Plugins that crash: the stand-in names the call, the pads run and close. */
+        { "CD_Read writes through null", "CDRend.dll", ReadFileBytes(TestBinPath("crash_read_null_write.dll")),
+          { "CD CDRend.dll: CD_Read raised exception c0000005", "result: 1 failure(s)" }, {} },
+        { "the hosted GPUinit writes through null", "GpuRend.dll", ReadFileBytes(ShippedPath("gpuhost.dll")),
+          { "GPU GpuRend.dll: GPU_Open raised exception c0000005", "result: 1 failure(s)" }, {},
+          "crash_pse_init.dll" },
     };
+    /* Libraries that do not load: reported with the system's error, nothing
+       of them called, the other plugins run. */
+    for (BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(KOVA_CD_EXPORTS)))
+        rows.push_back({ broken.what, "CDRend.dll", broken.bytes,
+                         { "CD CDRend.dll: cannot be loaded (error " + std::to_string(broken.error) + ")",
+                           "result: 1 failure(s)" },
+                         { "CD CD_Close" } });
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-broken");
@@ -141,15 +122,21 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
             EXPECT_FALSE(FileExists(p.dir / "Omega\\STANDIN.LOG"));
             continue;
         }
-        if (row.library.empty()) {
-            ASSERT_TRUE(WriteFileText(p.dir / row.installName, "not a library\r\n"));
-        } else {
-            p.Install(row.library, row.installName);
+        p.InstallBytes(row.bytes, row.installName);
+        p.Install(ShippedPath("padidle.dll"), "Joy0Rend.dll");
+        if (row.hosted) {
+            ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", std::string("[GPUHOST]\r\nPluginName=") + row.hosted + "\r\n"));
+            p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
+            p.Install(ShippedPath("cdidle.dll"), "CDRend.dll");
         }
         EXPECT_EQ(1u, p.Run());
-        std::vector<std::string> t = p.Transcript();
+        Lines t = p.Transcript();
         for (const std::string &line : row.lines)
             EXPECT_TRUE(Contains(t, line)) << line;
+        for (const char *line : { "PAD1 JOY0_Open -> 0", "PAD1 poll report 42 41 5a ff ff", "PAD1 JOY0_Close" })
+            EXPECT_TRUE(Contains(t, line)) << line;
+        for (const std::string &line : row.absent)
+            EXPECT_FALSE(Contains(t, line)) << line;
     }
 }
 
@@ -173,7 +160,7 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
         std::string log = p.dir / "calls.log";
         ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", "[RECCD]\r\nLog=" + log + "\r\nOpenResult=" +
                                                           row.openResult + "\r\n"));
-        p.Install(TestBinPath("rec_cd.dll"), "CDRend.dll");
+        p.Install(TestBinPath("made_rec_cd.dll"), "CDRend.dll");
         EXPECT_EQ(row.exitCode, p.Run());
         EXPECT_EQ(row.calls, SplitLines(ReadFileText(log)));
     }
@@ -288,29 +275,21 @@ int FindLiveReport(const std::vector<std::string> &lines, size_t from, const cha
 
 /* Runs the stand-in in live mode and presses a key, moves and clicks the
    mouse while it polls. Returns the transcript and its exit code. */
-std::vector<std::string> RunLive(ProgramDir &p, DWORD *exitCode)
+std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::string line = "\"" + (p.dir / "KOVA.EXE") + "\"";
-    std::vector<char> command(line.begin(), line.end());
-    command.push_back('\0');
-    BOOL started = CreateProcessA(NULL, command.data(), NULL, NULL, FALSE, 0, NULL,
-                                  p.dir.path().c_str(), &si, &pi);
+    HANDLE process = NULL;
+    bool started = StartProgram(Widen("\"" + (p.dir / "KOVA.EXE") + "\""), Widen(p.dir.path()).c_str(), &process);
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", NULL);
     EXPECT_TRUE(started);
     if (!started)
         return {};
-    CloseHandle(pi.hThread);
 
     /* Events only once it polls live, with its window in front. */
     DWORD start = GetTickCount();
     bool live = false;
     while (!live && GetTickCount() - start < 10000 &&
-           WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+           WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
         for (const std::string &l : p.Transcript())
             live = live || l.compare(0, 13, "live polling ") == 0;
     }
@@ -325,9 +304,9 @@ std::vector<std::string> RunLive(ProgramDir &p, DWORD *exitCode)
         Sleep(150);
         XDoTool("mouseup 1");
     }
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(pi.hProcess, 20000));
-    GetExitCodeProcess(pi.hProcess, exitCode);
-    CloseHandle(pi.hProcess);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+    GetExitCodeProcess(process, exitCode);
+    CloseHandle(process);
     return p.Transcript();
 }
 
@@ -417,7 +396,6 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
 {
     ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
     p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
-    p.dir.MakeDir("PLUGIN\\PSEMU");
     p.Install(TestBinPath("pse_soft.dll"), "PLUGIN\\PSEMU\\pse_soft.dll");
     std::string log = p.dir / "pse.log";
     SetEnvironmentVariableA("KOVA_PSE_LOG", log.c_str());
@@ -551,7 +529,6 @@ TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
         SCOPED_TRACE(row.what);
         ProgramDir p("standin-gpu-fail", row.ini.c_str());
         p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
-        p.dir.MakeDir("PLUGIN\\PSEMU");
         p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
         EXPECT_EQ(1u, p.Run());
         std::vector<std::string> t = p.Transcript();

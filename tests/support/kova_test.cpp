@@ -1,6 +1,8 @@
 #include "kova_test.h"
 
 #include <stdio.h>
+#include <stdlib.h>
+#include <algorithm>
 #include <string.h>
 
 #include "kova_str.h"
@@ -95,12 +97,48 @@ std::vector<std::string> SplitLines(const std::string &text)
     return lines;
 }
 
+bool Contains(const Lines &lines, const std::string &line)
+{
+    for (const std::string &l : lines)
+        if (l == line)
+            return true;
+    return false;
+}
+
+Lines SearchOrder(const std::string &pattern, bool folders)
+{
+    Lines names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (!folder || (folders && strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 std::wstring Widen(const std::string &text)
 {
     std::wstring wide(text.size() + 1, L'\0');
     int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
     wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
     return wide;
+}
+
+std::string Narrow(const std::wstring &wide)
+{
+    if (wide.empty())
+        return "";
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0,
+                                NULL, NULL);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &s[0], n, NULL,
+                        NULL);
+    return s;
 }
 
 /* Wide calls throughout, so that folders whose names ANSI cannot hold go too. */
@@ -246,6 +284,44 @@ ImportHook::~ImportHook()
         WriteSlot(slot_, original_);
 }
 
+static Lines LoadedPaths;
+static std::vector<UINT> LoadErrorModes;
+static HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
+
+static HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
+{
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    LoadedPaths.push_back(path ? path : "(null)");
+    LoadErrorModes.push_back(mode);
+    return RealLoadLibraryA(path);
+}
+
+LoadRecorder::LoadRecorder(HMODULE module)
+    : hook_(module, "kernel32.dll", "LoadLibraryA", reinterpret_cast<void *>(RecordLoadLibraryA))
+{
+    LoadedPaths.clear();
+    LoadErrorModes.clear();
+    RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook_.original());
+    EXPECT_TRUE(hook_.installed()) << "the module does not import LoadLibraryA";
+}
+
+LoadRecorder::~LoadRecorder()
+{
+    LoadedPaths.clear();
+    LoadErrorModes.clear();
+}
+
+const Lines &LoadRecorder::paths() const
+{
+    return LoadedPaths;
+}
+
+const std::vector<UINT> &LoadRecorder::errorModes() const
+{
+    return LoadErrorModes;
+}
+
 static std::vector<MessageBoxCall> RecordedBoxes;
 static int RecordedAnswer = IDOK;
 
@@ -273,38 +349,35 @@ const std::vector<MessageBoxCall> &MessageBoxRecorder::calls() const
     return RecordedBoxes;
 }
 
-static BoxAnswerer *ActiveAnswerer;
-
-BoxAnswerer::BoxAnswerer(const char *caption, int button) : caption_(caption), button_(button)
-{
-    ActiveAnswerer = this;
-    timer_ = SetTimer(NULL, 0, 50, Tick);
-}
-
-BoxAnswerer::~BoxAnswerer()
-{
-    KillTimer(NULL, timer_);
-    ActiveAnswerer = NULL;
-}
-
-void CALLBACK BoxAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
-{
-    BoxAnswerer *self = ActiveAnswerer;
-    if (!self || self->seen)
-        return;
-    HWND box = FindWindowA("#32770", self->caption_.c_str());
-    if (!box || GetWindowThreadProcessId(box, NULL) != GetCurrentThreadId())
-        return;
-    self->seen = true;
-    self->owner = GetWindow(box, GW_OWNER);
-    char text[2048];
-    text[0] = '\0';
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    self->text = text;
-    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(self->button_), 0);
-}
-
 /* ---- processes and the X display ---- */
+
+bool StartProgram(const std::wstring &commandLine, const wchar_t *dir, HANDLE *process,
+                  DWORD *processId, DWORD *threadId, HANDLE output)
+{
+    STARTUPINFOW si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    if (output != INVALID_HANDLE_VALUE) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = output;
+        si.hStdError = output;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    PROCESS_INFORMATION pi;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(NULL, line.data(), NULL, NULL, output != INVALID_HANDLE_VALUE, 0, NULL, dir,
+                        &si, &pi))
+        return false;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    *process = pi.hProcess;
+    if (processId)
+        *processId = pi.dwProcessId;
+    if (threadId)
+        *threadId = pi.dwThreadId;
+    return true;
+}
 
 bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs, DWORD *exitCode)
 {
@@ -314,9 +387,6 @@ bool RunProgram(const std::string &commandLine, const char *dir, DWORD timeoutMs
 bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD timeoutMs,
                  DWORD *exitCode, std::string *output)
 {
-    STARTUPINFOW si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
     /* The standard output goes to a file, which cannot fill up as a pipe would. */
     HANDLE out = INVALID_HANDLE_VALUE;
     WCHAR outPath[MAX_PATH];
@@ -327,41 +397,26 @@ bool RunProgramW(const std::wstring &commandLine, const wchar_t *dir, DWORD time
         SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
         out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, NULL);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = out;
-        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
-    PROCESS_INFORMATION pi;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    bool started = CreateProcessW(NULL, line.data(), NULL, NULL, output != NULL, 0, NULL, dir, &si,
-                                  &pi) != 0;
+    HANDLE process = NULL;
+    bool started = StartProgram(commandLine, dir, &process, NULL, NULL, out);
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
     bool ended = false;
     if (started) {
-        CloseHandle(pi.hThread);
-        ended = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
         if (!ended)
-            TerminateProcess(pi.hProcess, 99);
+            TerminateProcess(process, 99);
         DWORD code = 0;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
+        GetExitCodeProcess(process, &code);
+        CloseHandle(process);
         if (exitCode)
             *exitCode = code;
     }
     if (output) {
-        HANDLE in = CreateFileW(outPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                OPEN_EXISTING, 0, NULL);
         output->clear();
-        if (in != INVALID_HANDLE_VALUE) {
-            char buffer[4096];
-            DWORD got;
-            while (ReadFile(in, buffer, sizeof buffer, &got, NULL) && got)
-                output->append(buffer, got);
-            CloseHandle(in);
-        }
+        std::vector<uint8_t> bytes = ReadFileBytes(Narrow(outPath));
+        output->assign(bytes.begin(), bytes.end());
         DeleteFileW(outPath);
     }
     return ended;
@@ -373,46 +428,56 @@ bool HaveXDisplay()
     return GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
 }
 
-bool XDoTool(const std::string &arguments)
+std::string UnixPath(const std::string &windowsPath)
+{
+    typedef char *(CDECL * ToUnixFn)(LPCWSTR);
+    ToUnixFn toUnix = reinterpret_cast<ToUnixFn>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) {
+        ADD_FAILURE() << "not running under Wine";
+        return "";
+    }
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    char *unix = toUnix(wide.c_str());
+    std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+int RunUnix(const std::string &command, DWORD timeoutMs)
 {
     /* Wine starts Unix programs from CreateProcess but its wait does not see
-       them end, so the shell leaves a marker file when xdotool is done. */
+       them end, so the shell writes its exit status into a marker file (in
+       this prefix's own temporary folder: Wine process ids repeat across
+       prefixes). */
     static unsigned counter;
-    char marker[MAX_PATH];
-    /* Wine process ids repeat across prefixes, so the marker also carries
-       the X display and the time. */
-    char display[32] = "";
-    GetEnvironmentVariableA("DISPLAY", display, sizeof display);
-    for (char &c : display)
-        if (c == ':' || c == '.')
-            c = '_';
-    BufFormat(marker, sizeof marker, "/tmp/kova-xdo%s-%lu-%lu-%u", display, GetCurrentProcessId(),
-              GetTickCount(), ++counter);
-    std::string winMarker = std::string("Z:") + marker;
-    for (char &c : winMarker)
-        if (c == '/')
-            c = '\\';
-    DeleteFileA(winMarker.c_str());
-    std::string command = "/bin/sh -c \"xdotool " + arguments + " >/dev/null 2>&1; touch " +
-                          marker + "\"";
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    char temp[MAX_PATH], name[64];
+    GetTempPathA(sizeof temp, temp);
+    BufFormat(name, sizeof name, "kova-unix-%lu-%lu-%u", GetCurrentProcessId(), GetTickCount(),
+              ++counter);
+    std::string marker = std::string(temp) + name;
+    DeleteFileA(marker.c_str());
+    HANDLE process;
+    if (!StartProgram(Widen("/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(marker) + "'\""), NULL,
+                      &process))
+        return -1;
+    if (process)
+        CloseHandle(process);
     DWORD start = GetTickCount();
-    while (!FileExists(winMarker)) {
-        if (GetTickCount() - start > 10000)
-            return false;
+    std::string status;
+    while ((status = ReadFileText(marker)).empty() || status.back() != '\n') {
+        if (GetTickCount() - start > timeoutMs)
+            return -1;
         PumpMessages(2);
     }
-    DeleteFileA(winMarker.c_str());
-    return true;
+    DeleteFileA(marker.c_str());
+    return atoi(status.c_str());
+}
+
+bool XDoTool(const std::string &arguments)
+{
+    return RunUnix("xdotool " + arguments + " >/dev/null 2>&1", 10000) >= 0;
 }
 
 void PumpMessages(DWORD ms)
@@ -548,6 +613,152 @@ PeInfo ReadPe(const std::string &path)
             info.imports.push_back(cstr(u32(d + 12)));
     }
     return info;
+}
+
+/* ---- a 64-bit library and other broken ones ---- */
+
+namespace {
+
+struct Image {
+    std::vector<uint8_t> bytes;
+    void U16(size_t at, uint16_t v)
+    {
+        bytes[at] = static_cast<uint8_t>(v);
+        bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    void U32(size_t at, uint32_t v)
+    {
+        U16(at, static_cast<uint16_t>(v));
+        U16(at + 2, static_cast<uint16_t>(v >> 16));
+    }
+    void U64(size_t at, uint64_t v)
+    {
+        U32(at, static_cast<uint32_t>(v));
+        U32(at + 4, static_cast<uint32_t>(v >> 32));
+    }
+    void Text(size_t at, const std::string &text) { memcpy(&bytes[at], text.c_str(), text.size() + 1); }
+};
+
+} // namespace
+
+std::vector<uint8_t> MakePe32PlusDll(const char *dllName, const Lines &exports)
+{
+    /* Headers in the first 0x200 bytes of the file; one section at RVA
+       0x1000 (file offset 0x200) with a function body, the export
+       directory, its three tables and the names. */
+    const uint32_t kFileAlign = 0x200, kSectionRva = 0x1000, kRaw = 0x200;
+    std::vector<std::string> names(exports);
+    std::sort(names.begin(), names.end()); /* the loader looks names up by bisection */
+    const uint32_t n = static_cast<uint32_t>(names.size());
+
+    const uint32_t code = 0;                 /* xor eax, eax; ret */
+    const uint32_t dir = 16;                 /* IMAGE_EXPORT_DIRECTORY, 40 bytes */
+    const uint32_t functions = dir + 40;
+    const uint32_t nameRvas = functions + 4 * n;
+    const uint32_t ordinals = nameRvas + 4 * n;
+    uint32_t strings = ordinals + 2 * n;
+    uint32_t end = strings + static_cast<uint32_t>(strlen(dllName)) + 1;
+    for (const std::string &name : names)
+        end += static_cast<uint32_t>(name.size()) + 1;
+    const uint32_t rawSize = (end + kFileAlign - 1) / kFileAlign * kFileAlign;
+
+    Image pe;
+    pe.bytes.assign(kRaw + rawSize, 0);
+    /* DOS header: "MZ" and where the PE header is */
+    pe.U16(0, 0x5A4D);
+    pe.U32(0x3C, 0x40);
+    /* PE signature and file header */
+    pe.U32(0x40, 0x00004550);
+    const size_t coff = 0x44;
+    pe.U16(coff + 0, 0x8664);     /* AMD64 */
+    pe.U16(coff + 2, 1);          /* one section */
+    pe.U16(coff + 16, 240);       /* size of the PE32+ optional header */
+    pe.U16(coff + 18, 0x2022);    /* executable image, large-address aware, DLL */
+    /* optional header, PE32+ */
+    const size_t opt = coff + 20;
+    pe.U16(opt + 0, 0x20B);
+    pe.bytes[opt + 2] = 2;        /* linker version */
+    pe.U32(opt + 4, rawSize);     /* size of code */
+    pe.U32(opt + 16, 0);          /* no entry point: a DLL may have none */
+    pe.U32(opt + 20, kSectionRva);
+    pe.U64(opt + 24, 0x180000000ull);
+    pe.U32(opt + 32, 0x1000);     /* section alignment */
+    pe.U32(opt + 36, kFileAlign);
+    pe.U16(opt + 40, 6);          /* operating system 6.0 */
+    pe.U16(opt + 48, 6);          /* subsystem 6.0 */
+    pe.U32(opt + 56, kSectionRva + ((rawSize + 0xFFF) & ~0xFFFu)); /* size of image */
+    pe.U32(opt + 60, kRaw);       /* size of headers */
+    pe.U16(opt + 68, 2);          /* Windows GUI */
+    pe.U16(opt + 70, 0x0100);     /* NX compatible; fixed base, no relocations */
+    pe.U64(opt + 72, 0x100000);   /* stack reserve */
+    pe.U64(opt + 80, 0x1000);     /* stack commit */
+    pe.U64(opt + 88, 0x100000);   /* heap reserve */
+    pe.U64(opt + 96, 0x1000);     /* heap commit */
+    pe.U32(opt + 108, 16);        /* data directories */
+    pe.U32(opt + 112, kSectionRva + dir);           /* export table */
+    pe.U32(opt + 116, end - dir);
+    /* the section header */
+    const size_t section = opt + 240;
+    memcpy(&pe.bytes[section], ".text", 5);
+    pe.U32(section + 8, end);                       /* virtual size */
+    pe.U32(section + 12, kSectionRva);
+    pe.U32(section + 16, rawSize);
+    pe.U32(section + 20, kRaw);
+    pe.U32(section + 36, 0x60000020u | 0x40u);      /* code, initialised data, read, execute */
+
+    /* the section */
+    const size_t s = kRaw;
+    pe.bytes[s + code] = 0x31;
+    pe.bytes[s + code + 1] = 0xC0;
+    pe.bytes[s + code + 2] = 0xC3;
+    pe.U32(s + dir + 12, kSectionRva + strings);    /* the library's name */
+    pe.Text(s + strings, dllName);
+    strings += static_cast<uint32_t>(strlen(dllName)) + 1;
+    pe.U32(s + dir + 16, 1);                        /* ordinal base */
+    pe.U32(s + dir + 20, n);
+    pe.U32(s + dir + 24, n);
+    pe.U32(s + dir + 28, kSectionRva + functions);
+    pe.U32(s + dir + 32, kSectionRva + nameRvas);
+    pe.U32(s + dir + 36, kSectionRva + ordinals);
+    for (uint32_t i = 0; i < n; i++) {
+        pe.U32(s + functions + 4 * i, kSectionRva + code);
+        pe.U32(s + nameRvas + 4 * i, kSectionRva + strings);
+        pe.U16(s + ordinals + 2 * i, static_cast<uint16_t>(i));
+        pe.Text(s + strings, names[i]);
+        strings += static_cast<uint32_t>(names[i].size()) + 1;
+    }
+    return pe.bytes;
+}
+
+std::vector<uint8_t> GarbageBytes(size_t size, uint32_t seed)
+{
+    std::vector<uint8_t> bytes(size);
+    uint32_t x = seed ? seed : 1;
+    for (uint8_t &b : bytes) {
+        /* xorshift32 */
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+std::vector<BrokenLibrary> BrokenLibraries(const Lines &exports)
+{
+    const std::vector<uint8_t> whole = ReadFileBytes(ShippedPath("cdidle.dll"));
+    EXPECT_GT(whole.size(), 4096u);
+    auto cut = [&](size_t size) { return std::vector<uint8_t>(whole.begin(), whole.begin() + size); };
+    return {
+        { "garbage", GarbageBytes(4096, 0x4B4F5641u), ERROR_BAD_EXE_FORMAT },
+        { "empty file", {}, ERROR_BAD_EXE_FORMAT },
+        { "\"MZ\" only", cut(2), ERROR_BAD_EXE_FORMAT },
+        { "the DOS header", cut(64), ERROR_BAD_EXE_FORMAT },
+        { "the headers", cut(1024), ERROR_BAD_EXE_FORMAT },
+        { "half", cut(whole.size() / 2), ERROR_BAD_EXE_FORMAT },
+        { "64-bit", MakePe32PlusDll("x64.dll", exports), ERROR_BAD_EXE_FORMAT },
+        { "DllMain fails", ReadFileBytes(TestBinPath("made_refuses_load.dll")), ERROR_DLL_INIT_FAILED },
+    };
 }
 
 PluginInfo MakePluginInfo(uint8_t type, uint8_t major, uint8_t minor, const char *author,
