@@ -128,7 +128,8 @@ enum ValueKind {
 enum WrittenWhen { ALWAYS, WITHOUT_BIOS_EMULATION, WITH_SERIAL_MAPPER };
 
 /* One row per key, in the order Save writes them (a file made by the first
-   Save holds them in this order); LoadSettings reads the rows with a flag.
+   Save holds them in this order). readAs: the row's place in the order in
+   which LoadSettings reads the keys that have a flag (0: never read back).
    control: the list whose entry is written, or the control that Save takes
    the flag from first (0: the flag as it stands). */
 static const struct SettingKey {
@@ -137,19 +138,20 @@ static const struct SettingKey {
     int *flag;
     int control;
     WrittenWhen when;
+    size_t readAs;
 } kKeys[] = {
-    { "RomName", VALUE_LIST_TEXT, NULL, IDC_BIOS_LIST, WITHOUT_BIOS_EMULATION },
-    { "EmulateBios", VALUE_BIOS, &settings.emulateBios, 0, ALWAYS },
-    { "Debugger", VALUE_ON_OFF, &settings.debugger, 0, ALWAYS },
-    { "Verbose", VALUE_ON_OFF, &settings.verbose, 0, ALWAYS },
-    { "Disasm", VALUE_ON_OFF, &settings.disasm, 0, ALWAYS },
-    { "CDUseCache", VALUE_ON_OFF, &settings.cdUseCache, IDC_SECTOR_CACHE, ALWAYS },
-    { "UseSerial", VALUE_ON_OFF, &settings.useSerial, IDC_USE_SERIAL, ALWAYS },
-    { "CpuMode", VALUE_CPU_MODE, &settings.cpuMode, 0, ALWAYS },
-    { "ComPort", VALUE_LIST_TEXT, NULL, IDC_PORT_LIST, WITH_SERIAL_MAPPER },
-    { "CDCountry", VALUE_COUNTRY, &settings.cdCountry, IDC_COUNTRY, ALWAYS },
-    { "MemCard1", VALUE_LIST_TEXT, NULL, IDC_MEMCARD1, ALWAYS },
-    { "MemCard2", VALUE_LIST_TEXT, NULL, IDC_MEMCARD2, ALWAYS },
+    { "RomName", VALUE_LIST_TEXT, NULL, IDC_BIOS_LIST, WITHOUT_BIOS_EMULATION, 0 },
+    { "EmulateBios", VALUE_BIOS, &settings.emulateBios, 0, ALWAYS, 1 },
+    { "Debugger", VALUE_ON_OFF, &settings.debugger, 0, ALWAYS, 5 },
+    { "Verbose", VALUE_ON_OFF, &settings.verbose, 0, ALWAYS, 3 },
+    { "Disasm", VALUE_ON_OFF, &settings.disasm, 0, ALWAYS, 4 },
+    { "CDUseCache", VALUE_ON_OFF, &settings.cdUseCache, IDC_SECTOR_CACHE, ALWAYS, 6 },
+    { "UseSerial", VALUE_ON_OFF, &settings.useSerial, IDC_USE_SERIAL, ALWAYS, 7 },
+    { "CpuMode", VALUE_CPU_MODE, &settings.cpuMode, 0, ALWAYS, 2 },
+    { "ComPort", VALUE_LIST_TEXT, NULL, IDC_PORT_LIST, WITH_SERIAL_MAPPER, 0 },
+    { "CDCountry", VALUE_COUNTRY, &settings.cdCountry, IDC_COUNTRY, ALWAYS, 8 },
+    { "MemCard1", VALUE_LIST_TEXT, NULL, IDC_MEMCARD1, ALWAYS, 0 },
+    { "MemCard2", VALUE_LIST_TEXT, NULL, IDC_MEMCARD2, ALWAYS, 0 },
 };
 
 void ResetSettings()
@@ -215,16 +217,20 @@ void ReportUnwrittenSettings(HWND owner, const char *what)
 void LoadSettings()
 {
     char value[KOVA_SETTING_SIZE];
-    for (const SettingKey &row : kKeys) {
-        if (!row.flag)
-            continue;
-        ReadSetting(kSection, row.key, value);
-        if (row.kind == VALUE_CPU_MODE)
-            *row.flag = ParseCpuMode(value, *row.flag);
-        else if (row.kind == VALUE_COUNTRY)
-            *row.flag = ParseCountry(value);
-        else
-            *row.flag = ParseOnOff(value, *row.flag);
+    /* EmulateBios, CpuMode, Verbose, Disasm, Debugger, CDUseCache,
+       UseSerial, CDCountry: the reading order, not the order Save writes. */
+    for (size_t place = 1; place <= dimof(kKeys); place++) {
+        for (const SettingKey &row : kKeys) {
+            if (row.readAs != place)
+                continue;
+            ReadSetting(kSection, row.key, value);
+            if (row.kind == VALUE_CPU_MODE)
+                *row.flag = ParseCpuMode(value, *row.flag);
+            else if (row.kind == VALUE_COUNTRY)
+                *row.flag = ParseCountry(value);
+            else
+                *row.flag = ParseOnOff(value, *row.flag);
+        }
     }
 }
 

@@ -15,7 +15,31 @@ void UseDir(const ProgramDir &dir)
     ASSERT_TRUE(UseProgramDirectory(dir.path.c_str()));
 }
 
+Lines *keysRead;
+decltype(&GetPrivateProfileStringA) realRead;
+DWORD WINAPI RecordKeyRead(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size, LPCSTR file)
+{
+    keysRead->push_back(std::string(section) + "/" + key);
+    return realRead(section, key, fallback, out, size, file);
+}
+
 } // namespace
+
+TEST(Settings, LoadReadsTheEightKeysInTheirOrder)
+{
+    ProgramDir dir("order");
+    UseDir(dir);
+    Lines keys;
+    keysRead = &keys;
+    ImportHook hook(GetModuleHandleA(NULL), "kernel32.dll", "GetPrivateProfileStringA",
+                    reinterpret_cast<void *>(RecordKeyRead));
+    ASSERT_TRUE(hook.installed());
+    realRead = reinterpret_cast<decltype(realRead)>(hook.original());
+    LoadSettings();
+    EXPECT_EQ(Lines({ "KOVA/EmulateBios", "KOVA/CpuMode", "KOVA/Verbose", "KOVA/Disasm", "KOVA/Debugger",
+                      "KOVA/CDUseCache", "KOVA/UseSerial", "KOVA/CDCountry" }),
+              keys);
+}
 
 TEST(Settings, LoadReadsTheEightKeysByTheirRules)
 {
