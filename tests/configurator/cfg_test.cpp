@@ -10,6 +10,9 @@
 #include "startup.h"
 
 const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
+const char kFirstSave[] = "[KOVA]\r\nEmulateBios=on\r\nDebugger=off\r\nVerbose=off\r\nDisasm=off\r\n"
+                          "CDUseCache=off\r\nUseSerial=off\r\nCpuMode=Compiler\r\nCDCountry=0\r\n"
+                          "MemCard1=\r\nMemCard2=\r\n";
 
 /* ---- program directories ---- */
 

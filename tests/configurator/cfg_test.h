@@ -13,6 +13,8 @@
 #include "resource.h"
 
 extern const char kMainCaption[];
+/* What the first Save writes with nothing changed and nothing found. */
+extern const char kFirstSave[];
 
 /* ---- program directories ---- */
 

@@ -683,10 +683,7 @@ TEST(Program, NothingButTheConfigurator)
         EXPECT_FALSE(Enabled(main, id)) << id;
     Click(main, IDC_SAVE);
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main));
-    EXPECT_EQ("[KOVA]\r\nEmulateBios=on\r\nDebugger=off\r\nVerbose=off\r\nDisasm=off\r\n"
-              "CDUseCache=off\r\nUseSerial=off\r\nCpuMode=Compiler\r\nCDCountry=0\r\n"
-              "MemCard1=\r\nMemCard2=\r\n",
-              ReadFileText(dir + "KOVA.INI"));
+    EXPECT_EQ(kFirstSave, ReadFileText(dir + "KOVA.INI"));
     EXPECT_EQ(Lines({ "KOVA.INI", "KOVACFG.EXE" }), Sorted(SearchOrder(dir + "*", true))) << "nothing installed, no folder made";
 
     SetItemText(main, IDC_COMMAND_LINE, "demo.exe");
