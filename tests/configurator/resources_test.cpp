@@ -199,39 +199,21 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
 
 namespace {
 
-struct BitmapHeader {
-    bool found = false;
-    LONG width = 0, height = 0;
-    WORD bits = 0;
-    DWORD colorsUsed = 0;
-    size_t distinctIndexes = 0;
-};
-
-BitmapHeader ReadBitmap(int id)
+/* How many palette entries an 8-bit uncompressed bitmap uses (0 for any
+   other kind). */
+size_t DistinctIndexes(const BITMAPINFOHEADER *h)
 {
-    BitmapHeader b;
-    HRSRC res = FindResourceA(NULL, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_BITMAP));
-    if (!res)
-        return b;
-    const BITMAPINFOHEADER *h =
-        static_cast<const BITMAPINFOHEADER *>(LockResource(LoadResource(NULL, res)));
-    b.found = true;
-    b.width = h->biWidth;
-    b.height = h->biHeight;
-    b.bits = h->biBitCount;
-    b.colorsUsed = h->biClrUsed;
-    if (h->biBitCount == 8 && h->biCompression == BI_RGB) {
-        const BYTE *pixels = reinterpret_cast<const BYTE *>(h) + h->biSize +
-                             4 * (h->biClrUsed ? h->biClrUsed : 256);
-        bool seen[256] = {};
-        size_t rowSize = (static_cast<size_t>(h->biWidth) + 3) & ~size_t(3);
-        for (LONG y = 0; y < h->biHeight; y++)
-            for (LONG x = 0; x < h->biWidth; x++)
-                seen[pixels[y * rowSize + x]] = true;
-        for (bool s : seen)
-            b.distinctIndexes += s;
-    }
-    return b;
+    if (h->biBitCount != 8 || h->biCompression != BI_RGB)
+        return 0;
+    const BYTE *pixels = reinterpret_cast<const BYTE *>(h) + h->biSize + 4 * (h->biClrUsed ? h->biClrUsed : 256);
+    bool seen[256] = {};
+    size_t rowSize = (static_cast<size_t>(h->biWidth) + 3) & ~size_t(3), distinct = 0;
+    for (LONG y = 0; y < h->biHeight; y++)
+        for (LONG x = 0; x < h->biWidth; x++)
+            seen[pixels[y * rowSize + x]] = true;
+    for (bool used : seen)
+        distinct += used;
+    return distinct;
 }
 
 #pragma pack(push, 1)
@@ -254,13 +236,14 @@ TEST(Resources, PicturesHaveTheirSizesAndColourDepths)
     const Row bitmaps[] = { { IDB_SPLASH, 392, 217 }, { IDB_ABOUT, 200, 97 } };
     for (const Row &row : bitmaps) {
         SCOPED_TRACE(row.id);
-        BitmapHeader b = ReadBitmap(row.id);
-        ASSERT_TRUE(b.found);
-        EXPECT_EQ(row.width, b.width);
-        EXPECT_EQ(row.height, b.height);
-        EXPECT_EQ(8, b.bits) << "256 colours";
+        HRSRC res = FindResourceA(NULL, MAKEINTRESOURCEA(row.id), reinterpret_cast<LPCSTR>(RT_BITMAP));
+        ASSERT_TRUE(res != NULL);
+        const BITMAPINFOHEADER *h = static_cast<const BITMAPINFOHEADER *>(LockResource(LoadResource(NULL, res)));
+        EXPECT_EQ(row.width, h->biWidth);
+        EXPECT_EQ(row.height, h->biHeight);
+        EXPECT_EQ(8, h->biBitCount) << "256 colours";
         /* A real picture, not a blank: it uses most of its palette. */
-        EXPECT_GT(b.distinctIndexes, 150u);
+        EXPECT_GT(DistinctIndexes(h), 150u);
     }
 
     struct IconRow {
