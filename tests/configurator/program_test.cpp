@@ -25,23 +25,16 @@ struct FileState {
 
 void Snapshot(const std::string &dir, const std::string &prefix, std::map<std::string, FileState> *files)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*files)[prefix + name + "\\"] = FileState{ {}, {}, found.dwFileAttributes };
+    for (const std::string &name : SearchOrder(dir + "*", true)) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExA((dir + name).c_str(), GetFileExInfoStandard, &data);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*files)[prefix + name + "\\"] = FileState{ {}, {}, data.dwFileAttributes };
             Snapshot(dir + name + "\\", prefix + name + "\\", files);
         } else {
-            (*files)[prefix + name] =
-                FileState{ ReadFileBytes(dir + name), found.ftLastWriteTime, found.dwFileAttributes };
+            (*files)[prefix + name] = FileState{ ReadFileBytes(dir + name), data.ftLastWriteTime, data.dwFileAttributes };
         }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    }
 }
 
 std::map<std::string, FileState> Snapshot(const std::string &dir)
@@ -154,6 +147,7 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
         base.AddFile(in + "kovacs.tmp", "the user's");
 
         std::map<std::string, FileState> before = Snapshot(base.path);
+        ASSERT_EQ(1u, before.count(in + "CDRend.dll")) << "the snapshot sees the files";
         Sleep(20); /* a rewrite would show in the time stamps */
         {
             Configurator cfg(start);
