@@ -385,3 +385,16 @@ DWORD Configurator::Exit()
     GetExitCodeProcess(process_, &code);
     return code;
 }
+
+std::vector<std::string> ArgumentsSeen(const ProgramDir &dir)
+{
+    std::vector<std::string> args;
+    for (const std::string &line : SplitLines(ReadFileText(dir / "STANDIN.LOG"))) {
+        if (line.compare(0, 5, "argv[") != 0)
+            continue;
+        size_t close = line.find("] ");
+        if (close != std::string::npos)
+            args.push_back(line.substr(close + 2));
+    }
+    return args;
+}
