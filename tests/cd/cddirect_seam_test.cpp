@@ -609,10 +609,8 @@ TEST_F(CdDirectSeam, TrackNumbersComeAsTheDriveGivesThem)
         Open();
         uint8_t tn[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
         EXPECT_EQ(0, CD_GetTN(tn));
-        EXPECT_EQ(0xCC, tn[0]) << "byte 0 is the caller's";
-        EXPECT_EQ(row.first, tn[1]);
-        EXPECT_EQ(row.last, tn[2]);
-        EXPECT_EQ(0xCC, tn[3]);
+        const uint8_t want[4] = { 0xCC, row.first, row.last, 0xCC }; /* byte 0 is the caller's */
+        EXPECT_EQ(Bytes(want, 4), Bytes(tn, 4));
         CD_Close();
     }
 }
@@ -641,16 +639,11 @@ TEST_F(CdDirectSeam, TrackStartsDecodedFromBcd)
         SCOPED_TRACE(testing::Message() << "track " << row.track);
         uint8_t td[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
         EXPECT_EQ(row.result, CD_GetTD(td, row.track));
-        EXPECT_EQ(0xCC, td[0]) << "byte 0 is the caller's";
-        if (row.result == 0) {
-            EXPECT_EQ(row.msf[0], td[1]);
-            EXPECT_EQ(row.msf[1], td[2]);
-            EXPECT_EQ(row.msf[2], td[3]);
-        } else {
-            EXPECT_EQ(0xCC, td[1]);
-            EXPECT_EQ(0xCC, td[2]);
-            EXPECT_EQ(0xCC, td[3]);
-        }
+        /* byte 0 is the caller's; a failure leaves the rest too */
+        uint8_t want[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
+        if (row.result == 0)
+            memcpy(want + 1, row.msf, 3);
+        EXPECT_EQ(Bytes(want, 4), Bytes(td, 4));
     }
 }
 
@@ -662,9 +655,7 @@ TEST_F(CdDirectSeam, TheFirstEntryOfATrackWins)
     Open();
     uint8_t td[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
     EXPECT_EQ(0, CD_GetTD(td, 2));
-    EXPECT_EQ(12, td[1]);
-    EXPECT_EQ(34, td[2]);
-    EXPECT_EQ(56, td[3]);
+    EXPECT_EQ("cc 0c 22 38", Bytes(td, 4)) << "12:34:56";
 }
 
 TEST_F(CdDirectSeam, OnlyTheEntriesTheDriveFilledCount)

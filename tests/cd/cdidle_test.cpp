@@ -70,15 +70,11 @@ TEST(CdIdle, TracksOneToThreeAndNoTrackAddresses)
     ASSERT_EQ(0, cd.CD_Open(NULL));
     uint8_t tn[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
     EXPECT_EQ(0, cd.CD_GetTN(tn));
-    EXPECT_EQ(0xCC, tn[0]);
-    EXPECT_EQ(1, tn[1]);
-    EXPECT_EQ(3, tn[2]);
-    EXPECT_EQ(0xCC, tn[3]);
+    EXPECT_EQ("cc 01 03 cc", Bytes(tn, 4));
     for (int track : { 0, 1, 2, 3, 4, 0xAA, -1 }) {
         uint8_t td[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
         EXPECT_EQ(0, cd.CD_GetTD(td, track)) << "track " << track;
-        for (uint8_t b : td)
-            EXPECT_EQ(0xCC, b) << "track " << track;
+        EXPECT_EQ("cc cc cc cc", Bytes(td, 4)) << "track " << track;
     }
     EXPECT_EQ(0, cd.CD_Play());
     EXPECT_EQ(0, cd.CD_Stop());

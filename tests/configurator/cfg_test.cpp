@@ -10,6 +10,9 @@
 #include "startup.h"
 
 const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
+const char kFirstSave[] = "[KOVA]\r\nEmulateBios=on\r\nDebugger=off\r\nVerbose=off\r\nDisasm=off\r\n"
+                          "CDUseCache=off\r\nUseSerial=off\r\nCpuMode=Compiler\r\nCDCountry=0\r\n"
+                          "MemCard1=\r\nMemCard2=\r\n";
 
 /* ---- program directories ---- */
 
@@ -381,4 +384,17 @@ DWORD Configurator::Exit()
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return code;
+}
+
+std::vector<std::string> ArgumentsSeen(const ProgramDir &dir)
+{
+    std::vector<std::string> args;
+    for (const std::string &line : SplitLines(ReadFileText(dir / "STANDIN.LOG"))) {
+        if (line.compare(0, 5, "argv[") != 0)
+            continue;
+        size_t close = line.find("] ");
+        if (close != std::string::npos)
+            args.push_back(line.substr(close + 2));
+    }
+    return args;
 }

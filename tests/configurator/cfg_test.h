@@ -13,11 +13,17 @@
 #include "resource.h"
 
 extern const char kMainCaption[];
+/* What the first Save writes with nothing changed and nothing found. */
+extern const char kFirstSave[];
 
 /* ---- program directories ---- */
 
 /* A program directory in a scratch folder (its name has a blank in it):
    BIOS\, MEMCARDS\, PLUGIN\ exist; nothing else. */
+struct ProgramDir;
+/* argv[0..] as the stand-in's transcript in the program directory reports them. */
+std::vector<std::string> ArgumentsSeen(const ProgramDir &dir);
+
 struct ProgramDir {
     ScratchDir scratch;
     std::string path;  /* ends in '\' */

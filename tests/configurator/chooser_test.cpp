@@ -192,10 +192,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
             pos = end;
         }
         EXPECT_GT(want.size(), 3u);
-        std::vector<std::string> got;
-        for (const std::string &l : SplitLines(ReadFileText(dir / "STANDIN.LOG")))
-            if (l.compare(0, 5, "argv[") == 0)
-                got.push_back(l.substr(l.find("] ") + 2));
+        std::vector<std::string> got = ArgumentsSeen(dir);
         EXPECT_EQ(want, got);
         EXPECT_EQ("-a" + ar.path + "X.ROM", got.back());
     });

@@ -7,26 +7,9 @@
 
 namespace {
 
-/* argv[0..] as the stand-in's transcript reports them. */
-std::vector<std::string> ArgumentsSeen(const ProgramDir &dir)
-{
-    std::vector<std::string> args;
-    for (const std::string &line : SplitLines(ReadFileText(dir / "STANDIN.LOG"))) {
-        if (line.compare(0, 5, "argv[") != 0)
-            continue;
-        size_t close = line.find("] ");
-        if (close != std::string::npos)
-            args.push_back(line.substr(close + 2));
-    }
-    return args;
-}
-
 bool TranscriptHas(const ProgramDir &dir, const std::string &wanted)
 {
-    for (const std::string &line : SplitLines(ReadFileText(dir / "STANDIN.LOG")))
-        if (line == wanted)
-            return true;
-    return false;
+    return Contains(SplitLines(ReadFileText(dir / "STANDIN.LOG")), wanted);
 }
 
 } // namespace

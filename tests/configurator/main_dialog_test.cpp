@@ -7,18 +7,27 @@
 
 namespace {
 
-const char kFirstSave[] =
-    "[KOVA]\r\n"
-    "EmulateBios=on\r\n"
-    "Debugger=off\r\n"
-    "Verbose=off\r\n"
-    "Disasm=off\r\n"
-    "CDUseCache=off\r\n"
-    "UseSerial=off\r\n"
-    "CpuMode=Compiler\r\n"
-    "CDCountry=0\r\n"
-    "MemCard1=\r\n"
-    "MemCard2=\r\n";
+/* Clicks box twice: before and after each click its check is the other
+   one, the dependents are enabled exactly while box is checked ==
+   enabledWhenChecked, and the kept boxes keep their checks. */
+void ExpectToggles(HWND main, int box, bool checked, std::initializer_list<int> dependents,
+                   bool enabledWhenChecked, std::initializer_list<int> kept = {})
+{
+    std::vector<bool> keptChecks;
+    for (int id : kept)
+        keptChecks.push_back(Checked(main, id));
+    for (int click = 0; click < 3; click++, checked = !checked) {
+        SCOPED_TRACE(testing::Message() << "box " << box << " after " << click << " clicks");
+        if (click)
+            Click(main, box);
+        EXPECT_EQ(checked, Checked(main, box));
+        for (int id : dependents)
+            EXPECT_EQ(checked == enabledWhenChecked, Enabled(main, id)) << id;
+        size_t i = 0;
+        for (int id : kept)
+            EXPECT_EQ(keptChecks[i++], Checked(main, id)) << id;
+    }
+}
 
 std::string Long(const char *prefix, size_t length, const char *suffix)
 {
@@ -123,19 +132,10 @@ TEST(MainDialog, DebuggerDisablesVerboseAndShowCodeButKeepsTheirChecks)
     ProgramDir dir("debugger");
     dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=ON\r\nVerbose=on\r\nDisasm=off\r\n");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_TRUE(Checked(main, IDC_DEBUGGER));
-        EXPECT_FALSE(Enabled(main, IDC_VERBOSE));
-        EXPECT_FALSE(Enabled(main, IDC_DISASM));
         EXPECT_TRUE(Checked(main, IDC_VERBOSE));
         EXPECT_FALSE(Checked(main, IDC_DISASM));
-        Click(main, IDC_DEBUGGER);
-        EXPECT_FALSE(Checked(main, IDC_DEBUGGER));
-        EXPECT_TRUE(Enabled(main, IDC_VERBOSE));
-        EXPECT_TRUE(Enabled(main, IDC_DISASM));
-        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
-        Click(main, IDC_DEBUGGER);
-        EXPECT_FALSE(Enabled(main, IDC_VERBOSE));
-        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
+        ExpectToggles(main, IDC_DEBUGGER, true, { IDC_VERBOSE, IDC_DISASM }, false,
+                      { IDC_VERBOSE, IDC_DISASM });
         /* Save takes the disabled boxes' checks as they are. */
         Click(main, IDC_SAVE);
     });
@@ -148,22 +148,9 @@ TEST(MainDialog, BiosCheckBoxTogglesTheListWhenImagesExist)
     ProgramDir dir("bios toggle");
     dir.AddFile("BIOS\\scph.bin");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
-        Click(main, IDC_EMULATE_BIOS);
-        EXPECT_FALSE(Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_TRUE(Enabled(main, IDC_BIOS_LIST));
-        Click(main, IDC_EMULATE_BIOS);
-        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
+        ExpectToggles(main, IDC_EMULATE_BIOS, true, { IDC_BIOS_LIST }, false);
         /* Serial mapper: the port list follows the box. */
-        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
-        Click(main, IDC_USE_SERIAL);
-        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
-        EXPECT_TRUE(Enabled(main, IDC_PORT_LIST));
-        Click(main, IDC_USE_SERIAL);
-        EXPECT_FALSE(Checked(main, IDC_USE_SERIAL));
-        EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
+        ExpectToggles(main, IDC_USE_SERIAL, false, { IDC_PORT_LIST }, true);
     });
 }
 

@@ -71,14 +71,10 @@ TEST(Settings, LoadReadsTheEightKeysByTheirRules)
             dir.AddFile("KOVA.INI", std::string("[KOVA]\r\n") + row.section);
         UseDir(dir);
         LoadSettings();
-        EXPECT_EQ(row.want.emulateBios, settings.emulateBios);
-        EXPECT_EQ(row.want.cpuMode, settings.cpuMode);
-        EXPECT_EQ(row.want.verbose, settings.verbose);
-        EXPECT_EQ(row.want.disasm, settings.disasm);
-        EXPECT_EQ(row.want.debugger, settings.debugger);
-        EXPECT_EQ(row.want.cdUseCache, settings.cdUseCache);
-        EXPECT_EQ(row.want.useSerial, settings.useSerial);
-        EXPECT_EQ(row.want.cdCountry, settings.cdCountry);
+        auto keys = [](const Settings &s) {
+            return std::vector<int>{ s.emulateBios, s.cpuMode, s.verbose, s.disasm, s.debugger, s.cdUseCache, s.useSerial, s.cdCountry };
+        };
+        EXPECT_EQ(keys(row.want), keys(settings)) << "in the order of the row";
         EXPECT_FALSE(row.section == NULL && FileExists(dir / "KOVA.INI")) << "loading creates nothing";
     }
 }

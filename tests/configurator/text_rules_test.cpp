@@ -8,60 +8,39 @@
 #include "launch.h"
 #include "settings.h"
 
-TEST(TextRules, OnOffValuesIgnoreCaseAndUnknownOnesKeepTheFlag)
-{
-    struct Row {
-        const char *value;
-        int from0, from1;
-    };
-    const Row rows[] = {
-        { "on", 1, 1 }, { "ON", 1, 1 }, { "oN", 1, 1 },
-        { "off", 0, 0 }, { "OFF", 0, 0 }, { "Off", 0, 0 },
-        { "no", 0, 1 }, { "yes", 0, 1 }, { "", 0, 1 }, { " on", 0, 1 }, { "on ", 0, 1 },
-        { "onn", 0, 1 }, { "of", 0, 1 }, { "1", 0, 1 }, { "0", 0, 1 },
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(std::string("\"") + row.value + "\"");
-        EXPECT_EQ(row.from0, ParseOnOff(row.value, 0));
-        EXPECT_EQ(row.from1, ParseOnOff(row.value, 1));
-    }
-}
+/* Each setting's values: what they become from either current value (an
+   unknown one keeps it); a country is its first character, 0 unless 0..2. */
+static int Country(const char *value, int) { return ParseCountry(value); }
 
-TEST(TextRules, CpuModeValues)
+TEST(TextRules, SettingValuesBecomeFlags)
 {
     struct Row {
+        int (*parse)(const char *value, int current);
         const char *value;
         int from0, from1;
     };
     const Row rows[] = {
-        { "Interpreter", 0, 0 }, { "INTERPRETER", 0, 0 }, { "interpreter", 0, 0 },
-        { "Compiler", 1, 1 }, { "COMPILER", 1, 1 },
-        { "fast", 0, 1 }, { "", 0, 1 }, { "interp", 0, 1 }, { "0", 0, 1 },
+        { ParseOnOff, "on", 1, 1 }, { ParseOnOff, "ON", 1, 1 }, { ParseOnOff, "oN", 1, 1 },
+        { ParseOnOff, "off", 0, 0 }, { ParseOnOff, "OFF", 0, 0 }, { ParseOnOff, "Off", 0, 0 },
+        { ParseOnOff, "no", 0, 1 }, { ParseOnOff, "yes", 0, 1 }, { ParseOnOff, "", 0, 1 },
+        { ParseOnOff, " on", 0, 1 }, { ParseOnOff, "on ", 0, 1 }, { ParseOnOff, "onn", 0, 1 },
+        { ParseOnOff, "of", 0, 1 }, { ParseOnOff, "1", 0, 1 }, { ParseOnOff, "0", 0, 1 },
+        { ParseCpuMode, "Interpreter", 0, 0 }, { ParseCpuMode, "INTERPRETER", 0, 0 },
+        { ParseCpuMode, "interpreter", 0, 0 }, { ParseCpuMode, "Compiler", 1, 1 },
+        { ParseCpuMode, "COMPILER", 1, 1 }, { ParseCpuMode, "fast", 0, 1 }, { ParseCpuMode, "", 0, 1 },
+        { ParseCpuMode, "interp", 0, 1 }, { ParseCpuMode, "0", 0, 1 },
+        { Country, "0", 0, 0 }, { Country, "1", 1, 1 }, { Country, "2", 2, 2 }, { Country, "21", 2, 2 },
+        { Country, "1x", 1, 1 }, { Country, "3", 0, 0 }, { Country, "7", 0, 0 }, { Country, "", 0, 0 },
+        { Country, "x", 0, 0 }, { Country, "/", 0, 0 }, { Country, "-1", 0, 0 },
+        { Country, "\xB2", 0, 0 }, /* a character above 127 counts as negative */
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(std::string("\"") + row.value + "\"");
-        EXPECT_EQ(row.from0, ParseCpuMode(row.value, 0));
-        EXPECT_EQ(row.from1, ParseCpuMode(row.value, 1));
+        EXPECT_EQ(row.from0, row.parse(row.value, 0));
+        EXPECT_EQ(row.from1, row.parse(row.value, 1));
     }
     EXPECT_STREQ("Compiler", CpuModeText(1));
     EXPECT_STREQ("Interpreter", CpuModeText(0));
-}
-
-TEST(TextRules, CountryIsTheFirstCharacterOnly)
-{
-    struct Row {
-        const char *value;
-        int country;
-    };
-    const Row rows[] = {
-        { "0", 0 }, { "1", 1 }, { "2", 2 }, { "21", 2 }, { "1x", 1 },
-        { "3", 0 }, { "7", 0 }, { "", 0 }, { "x", 0 }, { "/", 0 }, { "-1", 0 },
-        { "\xB2", 0 }, /* a character above 127 counts as negative */
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(std::string("\"") + row.value + "\"");
-        EXPECT_EQ(row.country, ParseCountry(row.value));
-    }
 }
 
 TEST(TextRules, PluginLineShowsTheVersionInHexMajorFirst)

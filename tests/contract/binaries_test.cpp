@@ -35,13 +35,6 @@ static const char *const kSystemDlls[] = {
     "msvcrt.dll", "dinput.dll", "shell32.dll", "comctl32.dll", "ole32.dll",
 };
 
-static std::string Lower(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 static const BinaryRow *RowFor(const char *file)
 {
     for (const BinaryRow &row : kBinaries)

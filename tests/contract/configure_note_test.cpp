@@ -78,20 +78,18 @@ TEST(SharedEntryPoints, OpenWithoutARecordOrWithOneOfZerosChangesNothing)
     for (const PluginRow &row : kPlugins) {
         SCOPED_TRACE(row.file);
         SharedExports plugin(row);
-        PluginOpenFn open = plugin.open;
-        PluginCloseFn close = plugin.close;
-        ASSERT_TRUE(open && close);
-        EXPECT_EQ(row.openWithoutRecord, open(NULL)) << "no record";
-        close();
+        ASSERT_TRUE(plugin.open && plugin.close);
+        EXPECT_EQ(row.openWithoutRecord, plugin.open(NULL)) << "no record";
+        plugin.close();
         /* A record without callbacks, module or window: nothing to read a
            setting through, and nothing of it is changed. */
         HostServices empty;
         memset(&empty, 0, sizeof empty);
         empty.flags = 0xFFFFFFFFu;
         std::vector<uint8_t> before = RecordBytes(empty);
-        EXPECT_EQ(row.openWithoutRecord, open(&empty)) << "a record of zeros";
+        EXPECT_EQ(row.openWithoutRecord, plugin.open(&empty)) << "a record of zeros";
         EXPECT_EQ(before, RecordBytes(empty)) << "the record untouched";
-        close();
+        plugin.close();
     }
 }
 
@@ -104,19 +102,17 @@ TEST(SharedEntryPoints, CloseWithoutOpenAndTwiceIsHarmless)
             continue;
         SCOPED_TRACE(row.file);
         SharedExports plugin(row);
-        PluginOpenFn open = plugin.open;
-        PluginCloseFn close = plugin.close;
-        ASSERT_TRUE(open && close);
+        ASSERT_TRUE(plugin.open && plugin.close);
         RecordingHost host;
         host.Answer("CDIOCTRL", "DriveLetter", "E");
         host.record.mainWindow = window.handle();
         host.record.hostInstance = GetModuleHandleA(NULL);
-        close(); /* never opened */
-        close();
-        EXPECT_EQ(0, open(&host.record));
-        close();
-        close();
-        EXPECT_EQ(0, open(&host.record)) << "opens again after two closes";
-        close();
+        plugin.close(); /* never opened */
+        plugin.close();
+        EXPECT_EQ(0, plugin.open(&host.record));
+        plugin.close();
+        plugin.close();
+        EXPECT_EQ(0, plugin.open(&host.record)) << "opens again after two closes";
+        plugin.close();
     }
 }

@@ -52,11 +52,7 @@ TEST(Contract, RecordsAreLaidOutToTheByte)
     strcpy(info.description, "D");
     const uint8_t *p = reinterpret_cast<const uint8_t *>(&info);
     EXPECT_EQ(1156u, sizeof info);
-    EXPECT_EQ(5, p[0]);
-    EXPECT_EQ(0x10, p[1]);
-    EXPECT_EQ(1, p[2]);
-    EXPECT_EQ(0x77, p[3]);
-    EXPECT_EQ('A', p[4]);
+    EXPECT_EQ("05 10 01 77 41", Bytes(p, 5)) << "type, minor, major, reserved, 'A'";
     EXPECT_EQ('N', p[68]);
     EXPECT_EQ('D', p[132]);
 

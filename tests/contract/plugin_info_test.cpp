@@ -33,14 +33,6 @@ static const InfoRow kRows[] = {
       "Requires DirectX 3.0" },
 };
 
-static bool IsShipped(const char *file)
-{
-    static const char *const shipped[] = { KOVA_SHIPPED_FILES };
-    for (const char *s : shipped)
-        if (!_stricmp(s, file))
-            return true;
-    return false;
-}
 
 class PluginInfoTest : public testing::TestWithParam<InfoRow> {};
 

@@ -201,21 +201,41 @@ static void PutLe(uint8_t *p, uint32_t value, int bytes)
         p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+/* The file and info headers of a bottom-up BMP of size pixel bytes. */
+static void BmpHeader(uint8_t header[54], uint32_t width, uint32_t height, int bits, uint32_t size)
+{
+    memset(header, 0, 54);
+    header[0] = 'B';
+    header[1] = 'M';
+    PutLe(header + 2, 54 + size, 4);
+    PutLe(header + 10, 54, 4);
+    PutLe(header + 14, 40, 4);
+    PutLe(header + 18, width, 4);
+    PutLe(header + 22, height, 4);
+    PutLe(header + 26, 1, 2);
+    PutLe(header + 28, static_cast<uint32_t>(bits), 2);
+    PutLe(header + 34, size, 4);
+}
+
+/* A 32-bit DIB's description. */
+static BITMAPINFO Info32(int width, int height)
+{
+    BITMAPINFO info;
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 static bool WriteSnapshot(const char *path)
 {
     static const uint32_t kPixels = VRAM_WIDTH * VRAM_HEIGHT * 2;
     uint8_t header[54];
-    memset(header, 0, sizeof header);
-    header[0] = 'B';
-    header[1] = 'M';
-    PutLe(header + 2, sizeof header + kPixels, 4);
-    PutLe(header + 10, sizeof header, 4);
-    PutLe(header + 14, 40, 4);
-    PutLe(header + 18, VRAM_WIDTH, 4);
-    PutLe(header + 22, VRAM_HEIGHT, 4);
-    PutLe(header + 26, 1, 2);
-    PutLe(header + 28, 16, 2);
-    PutLe(header + 34, kPixels, 4);
+    BmpHeader(header, VRAM_WIDTH, VRAM_HEIGHT, 16, kPixels);
     FILE *f = fopen(path, "wb");
     if (!f)
         return false;
@@ -255,14 +275,7 @@ static void ShowDisplay()
             Frame[y][x] = static_cast<uint32_t>(Expand5(p & 0x1F)) << 16 |
                           static_cast<uint32_t>(Expand5((p >> 5) & 0x1F)) << 8 | Expand5((p >> 10) & 0x1F);
         }
-    BITMAPINFO info;
-    memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = SHOW_MAX_WIDTH;
-    info.bmiHeader.biHeight = -SHOW_MAX_HEIGHT; /* top-down */
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = Info32(SHOW_MAX_WIDTH, -SHOW_MAX_HEIGHT); /* top-down */
     RECT client;
     GetClientRect(Window, &client);
     HDC dc = GetDC(Window);
@@ -285,14 +298,7 @@ static bool WriteWindow(const char *path)
     int width = client.right, height = client.bottom;
     if (width <= 0 || height <= 0)
         return false;
-    BITMAPINFO info;
-    memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = Info32(width, height);
     HDC dc = GetDC(Window);
     HDC memory = CreateCompatibleDC(dc);
     void *bits = NULL;
@@ -308,17 +314,7 @@ static bool WriteWindow(const char *path)
     ReleaseDC(Window, dc);
     uint32_t size = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4;
     uint8_t header[54];
-    memset(header, 0, sizeof header);
-    header[0] = 'B';
-    header[1] = 'M';
-    PutLe(header + 2, sizeof header + size, 4);
-    PutLe(header + 10, sizeof header, 4);
-    PutLe(header + 14, 40, 4);
-    PutLe(header + 18, static_cast<uint32_t>(width), 4);
-    PutLe(header + 22, static_cast<uint32_t>(height), 4);
-    PutLe(header + 26, 1, 2);
-    PutLe(header + 28, 32, 2);
-    PutLe(header + 34, size, 4);
+    BmpHeader(header, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, size);
     FILE *f = ok ? fopen(path, "wb") : NULL;
     if (f) {
         ok = fwrite(header, sizeof header, 1, f) == 1 && fwrite(bits, size, 1, f) == 1;

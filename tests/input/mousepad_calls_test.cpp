@@ -76,29 +76,25 @@ std::string DescribeFormat(const DIDATAFORMAT *f)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
+/* The IUnknown of a made-up object: no other interface, counts that never
+   reach zero; a method the plugin must not call is written down as such. */
+#define FAKE_UNKNOWN(who)                                                       \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override      \
+    {                                                                           \
+        *out = NULL;                                                            \
+        return Unexpected(who " QueryInterface");                               \
+    }                                                                           \
+    ULONG STDMETHODCALLTYPE AddRef() override { Note(who " AddRef"); return 2; } \
+    ULONG STDMETHODCALLTYPE Release() override { Note(who " Release"); return 0; }
+#define UNEXPECTED(name, ...) \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return Unexpected(#name); }
+
 class FakeDevice : public IDirectInputDeviceA {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
-    {
-        *out = NULL;
-        return Unexpected("device QueryInterface");
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        Note("device AddRef");
-        return 2;
-    }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        Note("device Release");
-        return 0;
-    }
-    HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS) override { return Unexpected("GetCapabilities"); }
-    HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD) override
-    {
-        return Unexpected("EnumObjects");
-    }
-    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID, LPDIPROPHEADER) override { return Unexpected("GetProperty"); }
+    FAKE_UNKNOWN("device")
+    UNEXPECTED(GetCapabilities, LPDIDEVCAPS)
+    UNEXPECTED(EnumObjects, LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD)
+    UNEXPECTED(GetProperty, REFGUID, LPDIPROPHEADER)
     HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) override
     {
         char text[160];
@@ -136,10 +132,7 @@ public:
             memcpy(data, &Plan.state, sizeof Plan.state);
         return result;
     }
-    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override
-    {
-        return Unexpected("GetDeviceData");
-    }
+    UNEXPECTED(GetDeviceData, DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD)
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override
     {
         Note("SetDataFormat(" + DescribeFormat(format) + ")");
@@ -159,11 +152,8 @@ public:
         Note(text);
         return Plan.setCooperativeLevel;
     }
-    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override
-    {
-        return Unexpected("GetObjectInfo");
-    }
-    HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA) override { return Unexpected("GetDeviceInfo"); }
+    UNEXPECTED(GetObjectInfo, LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD)
+    UNEXPECTED(GetDeviceInfo, LPDIDEVICEINSTANCEA)
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return Unexpected("device RunControlPanel"); }
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override
     {
@@ -173,27 +163,10 @@ public:
 
 class FakeInput : public IDirectInputA {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
-    {
-        *out = NULL;
-        return Unexpected("input QueryInterface");
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        Note("input AddRef");
-        return 2;
-    }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        Note("input Release");
-        return 0;
-    }
+    FAKE_UNKNOWN("input")
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID device, LPDIRECTINPUTDEVICEA *out, LPUNKNOWN outer) override;
-    HRESULT STDMETHODCALLTYPE EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKA, LPVOID, DWORD) override
-    {
-        return Unexpected("EnumDevices");
-    }
-    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override { return Unexpected("GetDeviceStatus"); }
+    UNEXPECTED(EnumDevices, DWORD, LPDIENUMDEVICESCALLBACKA, LPVOID, DWORD)
+    UNEXPECTED(GetDeviceStatus, REFGUID)
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return Unexpected("input RunControlPanel"); }
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override { return Unexpected("input Initialize"); }
 };

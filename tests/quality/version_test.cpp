@@ -26,14 +26,6 @@ static const VersionRow kRows[] = {
 
 static const char *const kShipped[] = { KOVA_SHIPPED_FILES };
 
-static bool IsShipped(const char *file)
-{
-    for (const char *s : kShipped)
-        if (!_stricmp(s, file))
-            return true;
-    return false;
-}
-
 /* The version record of a file, or empty. */
 static std::vector<uint8_t> VersionBlock(const std::string &path)
 {

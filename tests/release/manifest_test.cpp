@@ -281,13 +281,6 @@ std::vector<std::string> ModulesOf(DWORD processId)
     return paths;
 }
 
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 } // namespace
 
 TEST(Manifest, TheRunningConfiguratorGetsCommonControls6)

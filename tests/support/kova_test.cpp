@@ -1,6 +1,7 @@
 #include "kova_test.h"
 
 #include <stdio.h>
+#include <ctype.h>
 #include <stdlib.h>
 #include <algorithm>
 #include <string.h>
@@ -12,6 +13,21 @@
 std::string ShippedPath(const char *fileName)
 {
     return std::string(KOVA_BIN_DIR) + fileName;
+}
+
+std::string Lower(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsShipped(const char *fileName)
+{
+    for (const char *s : { KOVA_SHIPPED_FILES })
+        if (!_stricmp(s, fileName))
+            return true;
+    return false;
 }
 
 std::string TestBinPath(const char *fileName)

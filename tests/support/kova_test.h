@@ -22,6 +22,8 @@
 
 /* A shipped binary (or the stand-in) in the build's bin directory. */
 std::string ShippedPath(const char *fileName);
+/* Whether the build ships the file (any case). */
+bool IsShipped(const char *fileName);
 /* A test program or a test-only library beside the test programs. */
 std::string TestBinPath(const char *fileName);
 /* A file of the source tree. */
@@ -35,6 +37,8 @@ bool WriteFileBytes(const std::string &path, const void *data, size_t size);
 bool WriteFileText(const std::string &path, const std::string &text);
 bool CopyFileTo(const std::string &from, const std::string &to);
 bool FileExists(const std::string &path);
+/* The text in lower case (ASCII). */
+std::string Lower(std::string s);
 /* Splits a text into lines, dropping CR and the final empty line. */
 std::vector<std::string> SplitLines(const std::string &text);
 typedef std::vector<std::string> Lines;
