@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench_clock.h"
 #include "kova_test.h"
 
 namespace {
@@ -54,16 +55,6 @@ int32_t KOVA_CALL ReadLetter(const char *, const char *, char *out)
     out[0] = Letter;
     out[1] = '\0';
     return 0;
-}
-
-double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 double Median(std::vector<double> v)

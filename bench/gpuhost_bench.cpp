@@ -24,6 +24,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "bench_clock.h"
 #include "gpuhost_before.h"
 #include "kova_module.h"
 #include "kova_plugin.h"
@@ -49,16 +50,6 @@ static int32_t KOVA_CALL WriteSetting(const char *, const char *, const char *)
 
 static void KOVA_CALL RamWriteNotify(uint32_t, uint32_t)
 {
-}
-
-static double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 /* The GP0 stream: image uploads of the whole VRAM, one after another. */

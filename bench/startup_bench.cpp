@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "catalogue.h"
 #include "configurator.h"
 #include "kova_str.h"
@@ -33,13 +34,9 @@ const char *const kPlugins[] = { "gpuhost.dll", "cddirect.dll", "cdidle.dll",
                                  "padkeys.dll", "padidle.dll", "mousepad.dll" };
 const int kPluginCount = sizeof kPlugins / sizeof kPlugins[0];
 
-LARGE_INTEGER frequency;
-
 double NowMs()
 {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * Now();
 }
 
 bool Copy(const std::string &from, const std::string &to)
@@ -196,7 +193,6 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: startup_bench.exe [runs 1..1000]\n");
         return 2;
     }
-    QueryPerformanceFrequency(&frequency);
 
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
