@@ -2,266 +2,156 @@
  * that the running program gets what it asks for. */
 #include "cfg_test.h"
 
-#include <map>
 #include <string.h>
+#include <objbase.h>
 #include <tlhelp32.h>
 
 namespace {
 
-/* ---- a small reader for the manifest's XML ---- */
-
-struct Element {
-    std::string path;  /* "assembly/trustInfo/security" */
-    std::map<std::string, std::string> attributes;
-    std::string text;  /* trimmed */
-};
-
-std::string Trim(const std::string &s)
+BOOL CALLBACK CollectId(HMODULE, LPCSTR, LPSTR name, LONG_PTR param)
 {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
-
-/* The elements of the document in order. Fails (with the reason) on what a
-   manifest must not have: tags that do not nest or do not close, attributes
-   without quotes, text outside the root. */
-bool ReadXml(const std::string &xml, std::vector<Element> *elements, std::string *error)
-{
-    std::vector<std::string> open;
-    std::vector<size_t> openIndex;
-    size_t i = 0;
-    bool rootSeen = false;
-    while (i < xml.size()) {
-        size_t lt = xml.find('<', i);
-        std::string text = xml.substr(i, lt == std::string::npos ? std::string::npos : lt - i);
-        if (!Trim(text).empty()) {
-            if (open.empty()) {
-                *error = "text outside the root: " + Trim(text);
-                return false;
-            }
-            (*elements)[openIndex.back()].text += Trim(text);
-        }
-        if (lt == std::string::npos)
-            break;
-        if (xml.compare(lt, 4, "<!--") == 0) {
-            size_t end = xml.find("-->", lt);
-            if (end == std::string::npos) {
-                *error = "unclosed comment";
-                return false;
-            }
-            i = end + 3;
-            continue;
-        }
-        if (xml.compare(lt, 2, "<?") == 0) {
-            size_t end = xml.find("?>", lt);
-            if (end == std::string::npos || lt != 0) {
-                *error = "a declaration that is not the first thing";
-                return false;
-            }
-            i = end + 2;
-            continue;
-        }
-        size_t gt = xml.find('>', lt);
-        if (gt == std::string::npos) {
-            *error = "unclosed tag";
-            return false;
-        }
-        std::string tag = xml.substr(lt + 1, gt - lt - 1);
-        i = gt + 1;
-        if (!tag.empty() && tag[0] == '/') {
-            std::string name = Trim(tag.substr(1));
-            if (open.empty() || open.back() != name) {
-                *error = "</" + name + "> closes " + (open.empty() ? "nothing" : open.back());
-                return false;
-            }
-            open.pop_back();
-            openIndex.pop_back();
-            continue;
-        }
-        bool selfClosing = !tag.empty() && tag.back() == '/';
-        if (selfClosing)
-            tag.pop_back();
-        size_t nameEnd = tag.find_first_of(" \t\r\n");
-        std::string name = tag.substr(0, nameEnd);
-        if (open.empty() && rootSeen) {
-            *error = "a second root element " + name;
-            return false;
-        }
-        rootSeen = true;
-        Element element;
-        for (const std::string &parent : open)
-            element.path += parent + "/";
-        element.path += name;
-        size_t at = nameEnd;
-        while (at != std::string::npos && at < tag.size()) {
-            at = tag.find_first_not_of(" \t\r\n", at);
-            if (at == std::string::npos)
-                break;
-            size_t eq = tag.find('=', at);
-            if (eq == std::string::npos || eq + 1 >= tag.size() ||
-                (tag[eq + 1] != '"' && tag[eq + 1] != '\'')) {
-                *error = "attribute without a quoted value in <" + name + ">";
-                return false;
-            }
-            size_t close = tag.find(tag[eq + 1], eq + 2);
-            if (close == std::string::npos) {
-                *error = "unclosed attribute value in <" + name + ">";
-                return false;
-            }
-            element.attributes[Trim(tag.substr(at, eq - at))] = tag.substr(eq + 2, close - eq - 2);
-            at = close + 1;
-        }
-        elements->push_back(element);
-        if (!selfClosing) {
-            open.push_back(name);
-            openIndex.push_back(elements->size() - 1);
-        }
-    }
-    if (!open.empty()) {
-        *error = "<" + open.back() + "> is never closed";
-        return false;
-    }
-    return true;
-}
-
-/* The manifest resource of a program file, read without running it. */
-struct ManifestResource {
-    std::vector<int> ids;  /* every RT_MANIFEST resource, by id */
-    std::string text;      /* the one of id 1 */
-};
-
-BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param)
-{
-    std::vector<int> *ids = reinterpret_cast<std::vector<int> *>(param);
-    ids->push_back(IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<uintptr_t>(name)) : -1);
+    reinterpret_cast<std::vector<int> *>(param)->push_back(
+        IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<uintptr_t>(name)) : -1);
     return TRUE;
 }
 
-ManifestResource ReadManifest(const std::string &program)
-{
-    ManifestResource m;
-    HMODULE module = LoadLibraryExA(program.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) {
-        ADD_FAILURE() << "cannot open " << program;
-        return m;
+/* The activation context that the loader makes of the program's manifest:
+   what Windows understood of it, not what its text says. An element in a
+   wrong namespace, for example, is passed over without a word and so is
+   missing here. */
+struct ActivationContext {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    explicit ActivationContext(const std::string &program)
+    {
+        std::wstring source = Widen(program);
+        ACTCTXW request;
+        memset(&request, 0, sizeof request);
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = source.c_str();
+        request.lpResourceName = MAKEINTRESOURCEW(1);
+        handle = CreateActCtxW(&request);
     }
-    EnumResourceNamesA(module, MAKEINTRESOURCEA(24), CollectName, reinterpret_cast<LONG_PTR>(&m.ids));
-    HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    if (res) {
-        const char *data = static_cast<const char *>(LockResource(LoadResource(module, res)));
-        if (data)
-            m.text.assign(data, SizeofResource(module, res));
+    ~ActivationContext()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(handle);
     }
-    FreeLibrary(module);
-    return m;
-}
-
-std::string Describe(const Element &e)
-{
-    std::string s = "<" + e.path;
-    for (const auto &a : e.attributes)
-        s += " " + a.first + "=\"" + a.second + "\"";
-    return s + ">" + e.text;
-}
+    std::vector<uint8_t> Query(ULONG what, DWORD index) const
+    {
+        std::vector<uint8_t> data(4096);
+        SIZE_T written = 0;
+        if (!QueryActCtxW(0, handle, &index, what, data.data(), data.size(), &written))
+            return {};
+        data.resize(written);
+        return data;
+    }
+    /* "name,processorArchitecture=...,..." of assembly 1 (the program) or 2 on. */
+    std::string Identity(DWORD index) const
+    {
+        std::vector<uint8_t> data = Query(AssemblyDetailedInformationInActivationContext, index);
+        if (data.empty())
+            return "";
+        const auto *info = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION *>(
+            data.data());
+        return Narrow(info->lpAssemblyEncodedAssemblyIdentity);
+    }
+    /* A window setting, or "(none)". */
+    std::string Setting(const wchar_t *nameSpace, const wchar_t *name) const
+    {
+        /* Declared for newer systems than the product is built for. */
+        typedef BOOL(WINAPI * QuerySettingsFn)(DWORD, HANDLE, const wchar_t *, const wchar_t *,
+                                               wchar_t *, SIZE_T, SIZE_T *);
+        QuerySettingsFn query =
+            GetProcAs<QuerySettingsFn>(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW");
+        wchar_t value[64];
+        SIZE_T written = 0;
+        if (!query || !query(0, handle, nameSpace, name, value, dimof(value), &written))
+            return "(none)";
+        return Narrow(value);
+    }
+};
 
 } // namespace
 
-TEST(Manifest, IsTheProgramsOneManifestAndWellFormed)
+TEST(Manifest, IsTheProgramsOneManifest)
 {
-    ManifestResource m = ReadManifest(ShippedPath("KOVACFG.exe"));
+    HMODULE module = LoadLibraryExA(ShippedPath("KOVACFG.exe").c_str(), NULL,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module != NULL);
     /* Id 1 is the one Windows reads when it starts the program. */
-    EXPECT_EQ(std::vector<int>({ 1 }), m.ids);
-    ASSERT_FALSE(m.text.empty());
-    EXPECT_EQ(0u, m.text.find("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"));
-    std::vector<Element> elements;
-    std::string error;
-    EXPECT_TRUE(ReadXml(m.text, &elements, &error)) << error;
+    std::vector<int> ids;
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(24), CollectId, reinterpret_cast<LONG_PTR>(&ids));
+    EXPECT_EQ(std::vector<int>({ 1 }), ids);
+    HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(res != NULL);
+    std::string text(static_cast<const char *>(LockResource(LoadResource(module, res))),
+                     SizeofResource(module, res));
+    EXPECT_EQ(0u, text.find("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"));
+    FreeLibrary(module);
 }
 
-TEST(Manifest, AsksForWhatTheConfiguratorNeeds)
+TEST(Manifest, WindowsUnderstandsWhatTheConfiguratorAsksFor)
 {
-    std::vector<Element> elements;
-    std::string error;
-    ASSERT_TRUE(ReadXml(ReadManifest(ShippedPath("KOVACFG.exe")).text, &elements, &error)) << error;
+    ActivationContext context(ShippedPath("KOVACFG.exe"));
+    ASSERT_NE(INVALID_HANDLE_VALUE, context.handle) << "not a manifest the loader takes, error "
+                                                    << GetLastError();
 
-    typedef std::map<std::string, std::string> Attributes;
-    /* Each row must match exactly one element: the path, these attributes
-       (others may be there too) and, where given, the text. A wrong
-       namespace makes Windows pass over an element without a word. */
-    const struct Row {
-        const char *what;
-        const char *path;
-        Attributes attributes;
-        const char *text;
-    } rows[] = {
-        { "an assembly manifest", "assembly",
-          { { "xmlns", "urn:schemas-microsoft-com:asm.v1" }, { "manifestVersion", "1.0" } }, NULL },
-        { "the program's identity, 32-bit", "assembly/assemblyIdentity",
-          { { "type", "win32" }, { "name", "KOVA.Configurator" }, { "version", "1.0.0.0" },
-            { "processorArchitecture", "x86" } }, NULL },
-        { "common controls 6 for the visual style",
-          "assembly/dependency/dependentAssembly/assemblyIdentity",
-          { { "type", "win32" }, { "name", "Microsoft.Windows.Common-Controls" },
-            { "version", "6.0.0.0" }, { "processorArchitecture", "x86" },
-            { "publicKeyToken", "6595b64144ccf1df" }, { "language", "*" } }, NULL },
-        { "security settings in their namespace", "assembly/trustInfo",
-          { { "xmlns", "urn:schemas-microsoft-com:asm.v3" } }, NULL },
-        { "the user's own rights, no virtualisation",
-          "assembly/trustInfo/security/requestedPrivileges/requestedExecutionLevel",
-          { { "level", "asInvoker" }, { "uiAccess", "false" } }, NULL },
-        { "compatibility in its namespace", "assembly/compatibility",
-          { { "xmlns", "urn:schemas-microsoft-com:compatibility.v1" } }, NULL },
-        { "Windows 7", "assembly/compatibility/application/supportedOS",
-          { { "Id", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}" } }, NULL },
-        { "Windows 8", "assembly/compatibility/application/supportedOS",
-          { { "Id", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}" } }, NULL },
-        { "Windows 8.1", "assembly/compatibility/application/supportedOS",
-          { { "Id", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}" } }, NULL },
-        { "Windows 10 and 11", "assembly/compatibility/application/supportedOS",
-          { { "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" } }, NULL },
-        { "window settings in their namespace", "assembly/application",
-          { { "xmlns", "urn:schemas-microsoft-com:asm.v3" } }, NULL },
-        { "system DPI awareness", "assembly/application/windowsSettings/dpiAware",
-          { { "xmlns", "http://schemas.microsoft.com/SMI/2005/WindowsSettings" } }, "true" },
-    };
-    for (const Row &row : rows) {
-        int matches = 0;
-        for (const Element &e : elements) {
-            if (e.path != row.path || (row.text && e.text != row.text))
-                continue;
-            bool all = true;
-            for (const auto &a : row.attributes) {
-                auto it = e.attributes.find(a.first);
-                all = all && it != e.attributes.end() && it->second == a.second;
-            }
-            matches += all;
-        }
-        EXPECT_EQ(1, matches) << row.what;
-    }
+    /* The program's identity, 32-bit, and one dependency: common controls 6
+       for the visual style, found among the system's assemblies. */
+    EXPECT_EQ("KOVA.Configurator,processorArchitecture=\"x86\",type=\"win32\",version=\"1.0.0.0\"",
+              context.Identity(1));
+    EXPECT_EQ(0u, context.Identity(2).find("Microsoft.Windows.Common-Controls,processorArchitecture="
+                                           "\"x86\",publicKeyToken=\"6595b64144ccf1df\",type="
+                                           "\"win32\",version=\"6.0."))
+        << "the version the system has of what was asked for: " << context.Identity(2);
+    EXPECT_EQ("", context.Identity(3)) << "one dependency only";
 
-    /* Nothing that would undo those choices: one execution level only, no
-       per-monitor awareness (a dpiAwareness element overrules dpiAware),
-       exactly the four systems. */
-    const struct Count {
-        const char *what;
-        const char *path;
-        int count;
-    } counts[] = {
-        { "one execution level",
-          "assembly/trustInfo/security/requestedPrivileges/requestedExecutionLevel", 1 },
-        { "no dpiAwareness", "assembly/application/windowsSettings/dpiAwareness", 0 },
-        { "four systems", "assembly/compatibility/application/supportedOS", 4 },
-        { "one dependency", "assembly/dependency", 1 },
+    /* The user's own rights, no virtualisation. */
+    std::vector<uint8_t> level = context.Query(RunlevelInformationInActivationContext, 0);
+    ASSERT_EQ(sizeof(ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION), level.size());
+    const auto *runLevel = reinterpret_cast<const ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION *>(
+        level.data());
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, runLevel->RunLevel);
+    EXPECT_EQ(0u, runLevel->UiAccess);
+
+    /* Windows 7, 8, 8.1 and 10/11, in this order, and nothing else. */
+    /* The record as today's systems lay it out (MinGW's headers still have
+       the older one without MaxVersionTested). */
+    struct Element {
+        GUID id;
+        DWORD type;
+        ULONGLONG maxVersionTested;
     };
-    for (const Count &c : counts) {
-        int n = 0;
-        for (const Element &e : elements)
-            n += e.path == c.path;
-        EXPECT_EQ(c.count, n) << c.what;
+    struct Compatibility {
+        DWORD count;
+        Element elements[4];
+    };
+    std::vector<uint8_t> data = context.Query(CompatibilityInformationInActivationContext, 0);
+    ASSERT_GE(data.size(), offsetof(Compatibility, elements));
+    const auto *compatibility = reinterpret_cast<const Compatibility *>(data.data());
+    ASSERT_EQ(offsetof(Compatibility, elements) + compatibility->count * sizeof(Element),
+              data.size());
+    std::vector<std::string> systems;
+    for (DWORD i = 0; i < compatibility->count && i < dimof(compatibility->elements); i++) {
+        wchar_t guid[40];
+        StringFromGUID2(compatibility->elements[i].id, guid, dimof(guid));
+        systems.push_back(std::to_string(compatibility->elements[i].type) + " " + Narrow(guid));
     }
-    for (const Element &e : elements)
-        EXPECT_EQ(std::string::npos, e.path.find("autoElevate")) << Describe(e);
+    const std::vector<std::string> want = {
+        "1 {35138B9A-5D96-4FBD-8E2D-A2440225F93A}",
+        "1 {4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",
+        "1 {1F676C76-80E1-4239-95BB-83D0F6D0DA78}",
+        "1 {8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}",
+    };
+    EXPECT_EQ(want, systems);
+
+    /* System DPI awareness, and nothing that would overrule it or elevate. */
+    const wchar_t *const k2005 = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+    const wchar_t *const k2016 = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
+    EXPECT_EQ("true", context.Setting(k2005, L"dpiAware"));
+    EXPECT_EQ("(none)", context.Setting(k2016, L"dpiAwareness"));
+    EXPECT_EQ("(none)", context.Setting(k2005, L"autoElevate"));
 }
 
 namespace {
