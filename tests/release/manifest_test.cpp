@@ -192,7 +192,7 @@ TEST(Manifest, TheRunningConfiguratorGetsCommonControls6)
     EXPECT_NE(std::string::npos, comctl.find("_6.0.")) << comctl;
 
     /* DPI awareness is not seen here: Wine treats every program as aware
-       of the DPI, with or without a manifest, so only the manifest's text
-       (above) can be checked for it. */
+       of the DPI, with or without a manifest, so only the setting the
+       loader read (above) can be checked for it. */
     EXPECT_EQ(0u, cfg.Exit());
 }
