@@ -46,15 +46,13 @@ struct FakeDrive {
        (1000 bytes); after the string, good. */
     std::string readOutcomes;
     bool tocAnswers = true;
-    CDROM_TOC toc;
+    CDROM_TOC toc = {};
     std::vector<bool> tocClearedOnEntry;
 
     std::vector<std::string> calls; /* open <path>, close, alloc, free, toc */
     std::vector<int64_t> seeks;
     std::vector<ReadCall> reads;
     void *page = NULL;
-
-    FakeDrive() { memset(&toc, 0, sizeof toc); }
 };
 
 FakeDrive *Fake;
@@ -492,7 +490,6 @@ CDROM_TOC ThreeTrackToc()
 {
     CDROM_TOC toc;
     memset(&toc, 0, sizeof toc);
-    toc.Length[0] = 0;
     toc.Length[1] = 2 + 4 * 8;
     toc.FirstTrack = 1;
     toc.LastTrack = 3;

@@ -22,7 +22,7 @@ class MousePadLive : public testing::Test {
 protected:
     ForegroundWindow emulator{ "mousepad window", true };
     Joy1Exports pad{ ShippedPath("mousepad.dll") };
-    HostServices host;
+    HostServices host = {};
     uint8_t report[8];
     /* Each step run, with the whole report after it. */
     std::vector<std::pair<const Step *, std::string>> seen;
@@ -31,7 +31,6 @@ protected:
     {
         ASSERT_TRUE(HaveXDisplay()) << "real mouse events need the test display";
         ASSERT_TRUE(pad.lib.loaded());
-        memset(&host, 0, sizeof host);
         host.mainWindow = emulator.handle();
         host.hostInstance = GetModuleHandleA(NULL);
     }
