@@ -136,7 +136,8 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
             host.Answer("CDIOCTRL", "DriveLetter", row.before);
         }
         DialogSeen seen;
-        EXPECT_EQ(0, Configure(cd.CD_Configure, row.record ? &host.record : NULL, row.action, &seen));
+        HostServices *record = row.record ? &host.record : NULL;
+        EXPECT_EQ(0, Configure(cd.CD_Configure, record, row.action, &seen));
 
         ASSERT_TRUE(seen.seen) << "no dialog";
         EXPECT_EQ(row.record ? owner.handle() : NULL, seen.owner);

@@ -34,8 +34,9 @@ struct Script {
 
 Script Plan;
 std::vector<std::string> Calls;
-HINSTANCE HostInstance;
-HWND MainWindow;
+/* What the host record holds: no real instance or window is needed. */
+HINSTANCE const HostInstance = reinterpret_cast<HINSTANCE>(0x00400000);
+HWND const MainWindow = reinterpret_cast<HWND>(0x0001234);
 HANDLE LastEvent;
 int Acquires;
 
@@ -229,8 +230,6 @@ struct RecordedMousePad : Joy1Exports {
         Calls.clear();
         LastEvent = NULL;
         Acquires = 0;
-        HostInstance = reinterpret_cast<HINSTANCE>(0x00400000);
-        MainWindow = reinterpret_cast<HWND>(0x0001234);
         host.hostInstance = HostInstance;
         host.mainWindow = MainWindow;
     }
@@ -356,7 +355,6 @@ TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
         std::vector<std::string> calls;
         const char *bytes; /* 4 to 6 */
     };
-    const std::vector<std::string> lostOnce = { kRead, kAcquire };
     const Row rows[] = {
         { "state read", {}, false, { kRead }, "f7 05 fd" },
         { "not acquired: one try to retake it, a resting mouse",

@@ -168,7 +168,7 @@ TEST_F(MousePadLive, CloseEndsTheDeviceAndOpenCyclesKeepWorking)
     ASSERT_TRUE(events.installed());
     const Steps closed = { { "poll before any open", "mousemove_relative -- 10 10", "ff 00 00" } };
     const Steps open = { { "moves while open", "mousemove_relative -- 4 -4", "ff 04 fc" } };
-    const Steps after = { { "poll after close, twice", "mousemove_relative -- 10 10", "ff 00 00" } };
+    const Steps after = { { "polls after close", "mousemove_relative -- 10 10", "ff 00 00" } };
     const int kCycles = 4;
     std::vector<std::string> eventStates;
     bool ran = RunUndisturbed(emulator, 0, [&]() {
