@@ -2,15 +2,21 @@
  * test prefix is a CD-ROM drive whose raw device is an ISO 9660 image
  * (tests/rig/prefix.d/20-cdrom.sh). Every sector read is compared byte for
  * byte with the image file. Each test loads the library afresh. */
-#include <string.h>
-
 #include "cd_test_disc.h"
 #include "kova_test.h"
 
 namespace {
 
 struct CdDirect : CdExports {
+    RecordingHost host;
     CdDirect() : CdExports(ShippedPath("cddirect.dll")) {}
+    /* CD_Open with this value stored as the drive letter. */
+    int32_t Open(const std::string &letter)
+    {
+        host.Clear();
+        host.Answer("CDIOCTRL", "DriveLetter", letter);
+        return CD_Open(&host.record);
+    }
     const uint8_t *ReadSector(int32_t sector)
     {
         uint8_t msf[3];
@@ -19,34 +25,11 @@ struct CdDirect : CdExports {
     }
 };
 
-/* "" when image is sector n of the disc as the plugin must deliver it. */
-std::string CompareWithDisc(const uint8_t *image, int32_t sector, const std::vector<uint8_t> &disc)
-{
-    uint8_t msf[3];
-    MsfFromSector(sector, msf);
-    char what[160];
-    const uint8_t header[3] = { static_cast<uint8_t>((msf[0] / 10) << 4 | msf[0] % 10),
-                                static_cast<uint8_t>((msf[1] / 10) << 4 | msf[1] % 10),
-                                static_cast<uint8_t>((msf[2] / 10) << 4 | msf[2] % 10) };
-    for (int i = 0; i < CD_SECTOR_IMAGE_SIZE; i++) {
-        uint8_t want = 0;
-        if (i < 3)
-            want = header[i];
-        else if (i >= 12 && i < 12 + 2048)
-            want = disc[static_cast<size_t>(sector) * 2048 + (i - 12)];
-        if (image[i] != want) {
-            BufFormat(what, sizeof what, "sector %ld byte %d: 0x%02x, expected 0x%02x",
-                      static_cast<long>(sector), i, image[i], want);
-            return what;
-        }
-    }
-    return "";
-}
-
 class CdDirectDrive : public testing::Test {
 protected:
     std::vector<uint8_t> disc;
     int32_t sectors = 0;
+    const DeviceBytes device = [this](int64_t offset) { return disc[static_cast<size_t>(offset)]; };
 
     void SetUp() override
     {
@@ -57,6 +40,13 @@ protected:
         ASSERT_GE(disc.size(), 20u * 2048) << TestDiscImagePath();
         ASSERT_EQ(0u, disc.size() % 2048);
         sectors = static_cast<int32_t>(disc.size() / 2048);
+    }
+    /* "" when image is sector n of the disc as the plugin must deliver it. */
+    std::string CompareWithDisc(const uint8_t *image, int32_t sector)
+    {
+        uint8_t msf[3];
+        MsfFromSector(sector, msf);
+        return ImageDiff(image, msf, device);
     }
 };
 
@@ -83,20 +73,18 @@ TEST_F(CdDirectDrive, OpenTakesTheDriveFromTheFirstCharacterOfDriveLetter)
         SCOPED_TRACE(row.stored.substr(0, 8));
         CdDirect cd;
         ASSERT_TRUE(cd.lib.loaded());
-        RecordingHost host;
-        host.Answer("CDIOCTRL", "DriveLetter", row.stored);
-        EXPECT_EQ(row.result, cd.CD_Open(&host.record));
+        EXPECT_EQ(row.result, cd.Open(row.stored));
         EXPECT_EQ(HostCalls({ { "read", "CDIOCTRL", "DriveLetter", row.stored } }),
-                  host.Calls("read"));
-        EXPECT_TRUE(host.Calls("write").empty());
+                  cd.host.Calls("read"));
+        EXPECT_TRUE(cd.host.Calls("write").empty());
         const uint8_t *image = cd.ReadSector(16);
         ASSERT_TRUE(image != NULL);
         if (row.result == 0) {
-            EXPECT_EQ(0, memcmp(image + 12, "\x01" "CD001", 6)) << "volume descriptor";
+            EXPECT_EQ("", CompareWithDisc(image, 16));
             EXPECT_EQ(0, cd.CD_Wait());
         } else {
-            EXPECT_EQ(std::vector<uint8_t>(CD_SECTOR_IMAGE_SIZE, 0),
-                      std::vector<uint8_t>(image, image + CD_SECTOR_IMAGE_SIZE)) << "no data without a drive";
+            EXPECT_EQ(std::vector<uint8_t>(CD_SECTOR_IMAGE_SIZE, 0), ImageBytes(image))
+                << "no data without a drive";
             EXPECT_EQ(-1, cd.CD_Wait());
         }
         cd.CD_Close(); /* also after a failed open */
@@ -106,9 +94,7 @@ TEST_F(CdDirectDrive, OpenTakesTheDriveFromTheFirstCharacterOfDriveLetter)
 TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
 {
     CdDirect cd;
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.CD_Open(&host.record));
+    ASSERT_EQ(0, cd.Open("E"));
     const uint8_t *first = NULL;
     for (int32_t n = 0; n < sectors; n++) {
         const uint8_t *image = cd.ReadSector(n);
@@ -116,14 +102,14 @@ TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
         if (!first)
             first = image;
         ASSERT_EQ(first, image) << "sector " << n << ": the image moved";
-        ASSERT_EQ("", CompareWithDisc(image, n, disc));
+        ASSERT_EQ("", CompareWithDisc(image, n));
         ASSERT_EQ(0, cd.CD_Wait()) << "sector " << n;
     }
     /* Backwards, the same sector twice, and jumps: every one seeks. */
     const int32_t scattered[] = { sectors - 1, 16, 16, 15, 0, sectors / 2, 17, sectors - 2, 1 };
     for (int32_t n : scattered) {
         const uint8_t *image = cd.ReadSector(n);
-        ASSERT_EQ("", CompareWithDisc(image, n, disc));
+        ASSERT_EQ("", CompareWithDisc(image, n));
         ASSERT_EQ(0, cd.CD_Wait()) << "sector " << n;
     }
     cd.CD_Close();
@@ -132,52 +118,36 @@ TEST_F(CdDirectDrive, EverySectorMatchesTheImageInOrderAndOutOfOrder)
 TEST_F(CdDirectDrive, ReadingPastTheEndOfTheDiscRaisesTheReadError)
 {
     CdDirect cd;
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.CD_Open(&host.record));
+    ASSERT_EQ(0, cd.Open("E"));
     EXPECT_EQ(0, cd.CD_Wait()) << "nothing read yet";
     cd.ReadSector(sectors - 1);
     EXPECT_EQ(0, cd.CD_Wait());
-    struct Row {
-        std::string what;
-        uint8_t msf[3];
-        uint8_t header[3]; /* the address in packed BCD, each byte modulo 256 */
-    };
-    std::vector<Row> rows = {
-        { "99:99:99", { 99, 99, 99 }, { 0x99, 0x99, 0x99 } },
-        { "255:255:255", { 255, 255, 255 }, { 0x95, 0x95, 0x95 } },
-        { "00:00:00, in the lead-in", { 0, 0, 0 }, { 0x00, 0x00, 0x00 } },
-        { "00:01:74, the sector before the first", { 0, 1, 74 }, { 0x00, 0x01, 0x74 } },
-    };
-    /* Right after the last sector, then far beyond it. */
+    /* Beyond any disc, in the lead-in, the sector before the first; then
+       right after the last sector, and far beyond it. */
+    std::vector<std::vector<uint8_t>> addresses = { { 99, 99, 99 }, { 255, 255, 255 }, { 0, 0, 0 },
+                                                    { 0, 1, 74 } };
     for (int32_t n : { sectors, sectors + 1000 }) {
-        Row row = { "sector " + std::to_string(n), {}, {} };
-        MsfFromSector(n, row.msf);
-        for (int i = 0; i < 3; i++)
-            row.header[i] = static_cast<uint8_t>((row.msf[i] / 10) << 4 | row.msf[i] % 10);
-        rows.push_back(row);
+        addresses.push_back(std::vector<uint8_t>(3));
+        MsfFromSector(n, addresses.back().data());
     }
-    const std::vector<uint8_t> zeros(CD_SECTOR_IMAGE_SIZE, 0);
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        const uint8_t *image = cd.CD_Read(row.msf);
+    for (const std::vector<uint8_t> &msf : addresses) {
+        SCOPED_TRACE(testing::Message() << int(msf[0]) << ":" << int(msf[1]) << ":" << int(msf[2]));
+        const uint8_t *image = cd.CD_Read(msf.data());
         ASSERT_TRUE(image != NULL);
-        EXPECT_EQ(0, memcmp(image, row.header, 3)) << "header address";
-        EXPECT_EQ(std::vector<uint8_t>(zeros.begin() + 3, zeros.end()),
-                  std::vector<uint8_t>(image + 3, image + CD_SECTOR_IMAGE_SIZE))
-            << "stale data of an earlier sector";
+        EXPECT_EQ("", ImageDiff(image, msf.data(), device, 0))
+            << "the address in the header, no stale data of an earlier sector";
         EXPECT_EQ(-1, cd.CD_Wait());
         EXPECT_EQ(0, cd.CD_Wait()) << "reported once";
         /* After a failure, a good read: the status is clear and the data right. */
-        EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
+        EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16));
         EXPECT_EQ(0, cd.CD_Wait());
     }
     SCOPED_TRACE("no address at all");
     const uint8_t *image = cd.CD_Read(NULL);
     ASSERT_TRUE(image != NULL);
-    EXPECT_EQ(zeros, std::vector<uint8_t>(image, image + CD_SECTOR_IMAGE_SIZE));
+    EXPECT_EQ(std::vector<uint8_t>(CD_SECTOR_IMAGE_SIZE, 0), ImageBytes(image));
     EXPECT_EQ(-1, cd.CD_Wait());
-    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
+    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16));
     cd.CD_Close();
 }
 
@@ -186,17 +156,14 @@ TEST_F(CdDirectDrive, ATableOfContentsRequestThatTheDriveRefusesGivesMinusOne)
     /* This drive does not answer IOCTL_CDROM_READ_TOC (Wine: not
        supported), so the plugin must say so and leave the buffers alone. */
     CdDirect cd;
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.CD_Open(&host.record));
+    ASSERT_EQ(0, cd.Open("E"));
     uint8_t buffer[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
     EXPECT_EQ(-1, cd.CD_GetTN(buffer));
     for (int32_t track : { 1, 2, CD_TRACK_LEADOUT, 0 })
         EXPECT_EQ(-1, cd.CD_GetTD(buffer, track)) << "track " << track;
-    for (uint8_t b : buffer)
-        EXPECT_EQ(0xCC, b);
+    EXPECT_EQ("cc cc cc cc", Bytes(buffer, 4));
     /* Reading still works. */
-    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17, disc));
+    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17));
     cd.CD_Close();
 }
 
@@ -215,10 +182,8 @@ TEST_F(CdDirectDrive, WithoutAnOpenDriveReadsGiveZerosAndAnError)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         CdDirect cd;
-        RecordingHost host;
         if (row.stored) {
-            host.Answer("CDIOCTRL", "DriveLetter", row.stored);
-            cd.CD_Open(&host.record);
+            cd.Open(row.stored);
             if (row.closeFirst) {
                 cd.ReadSector(16);
                 cd.CD_Close();
@@ -227,14 +192,13 @@ TEST_F(CdDirectDrive, WithoutAnOpenDriveReadsGiveZerosAndAnError)
         EXPECT_EQ(0, cd.CD_Wait());
         const uint8_t *image = cd.ReadSector(16);
         ASSERT_TRUE(image != NULL);
-        for (int i = 0; i < CD_SECTOR_IMAGE_SIZE; i++)
-            ASSERT_EQ(0, image[i]) << "byte " << i;
+        EXPECT_EQ(std::vector<uint8_t>(CD_SECTOR_IMAGE_SIZE, 0), ImageBytes(image));
         EXPECT_EQ(-1, cd.CD_Wait());
         EXPECT_EQ(0, cd.CD_Wait());
         uint8_t buffer[4] = { 0xCC, 0xCC, 0xCC, 0xCC };
         EXPECT_EQ(-1, cd.CD_GetTN(buffer));
         EXPECT_EQ(-1, cd.CD_GetTD(buffer, 1));
-        EXPECT_EQ(0xCC, buffer[1]);
+        EXPECT_EQ("cc cc cc cc", Bytes(buffer, 4));
         cd.CD_Close();
     }
 }
@@ -242,21 +206,15 @@ TEST_F(CdDirectDrive, WithoutAnOpenDriveReadsGiveZerosAndAnError)
 TEST_F(CdDirectDrive, ReopeningReadsTheLetterAgain)
 {
     CdDirect cd;
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.CD_Open(&host.record));
-    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16, disc));
+    ASSERT_EQ(0, cd.Open("E"));
+    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(16), 16));
     cd.CD_Close();
     /* The user chose another drive in the meantime: it takes effect. */
-    host.Clear();
-    host.Answer("CDIOCTRL", "DriveLetter", "Q");
-    EXPECT_EQ(-1, cd.CD_Open(&host.record));
+    EXPECT_EQ(-1, cd.Open("Q"));
     cd.CD_Close();
-    host.Clear();
-    host.Answer("CDIOCTRL", "DriveLetter", "E");
-    ASSERT_EQ(0, cd.CD_Open(&host.record));
+    ASSERT_EQ(0, cd.Open("E"));
     /* The sector after the last one read before closing still comes right. */
-    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17, disc));
+    EXPECT_EQ("", CompareWithDisc(cd.ReadSector(17), 17));
     EXPECT_EQ(0, cd.CD_Wait());
     EXPECT_EQ(0, cd.CD_Play());
     EXPECT_EQ(0, cd.CD_Stop());

@@ -3,9 +3,6 @@
  * what it lists and selects, and what OK, Cancel, Esc and Enter store
  * through the host's writeSetting. The drive types come from the test
  * prefix (E: CD-ROM, C: fixed) or from a replaced GetDriveTypeA. */
-#include <string.h>
-
-#include "cd_test_disc.h"
 #include "cd/cddirect/resource.h"
 #include "kova_test.h"
 
@@ -92,6 +89,7 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
         bool enabled;
         std::vector<std::string> stored;
         bool record = true;   /* else configure without a record: no owner, stored nowhere */
+        const char *before = NULL; /* the letter stored before */
     };
     const Row rows[] = {
         { "real drives, OK", NULL, kOk, { "E:\\" }, 0, true, { "E" } },
@@ -109,6 +107,8 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
             "K:\\", "L:\\", "M:\\", "N:\\", "O:\\", "P:\\", "Q:\\", "R:\\", "S:\\", "T:\\",
             "U:\\", "V:\\", "W:\\", "X:\\", "Y:\\", "Z:\\" },
           0, true, { "Z" } },
+        { "G stored: the first drive is selected all the same", "EG", kOk, { "E:\\", "G:\\" }, 0,
+          true, { "E" }, true, "G" },
         { "no record, OK", NULL, kOk, { "E:\\" }, 0, true, {}, false },
         { "no record, Cancel", NULL, kCancel, { "E:\\" }, 0, true, {}, false },
     };
@@ -119,13 +119,11 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
             ASSERT_EQ(static_cast<UINT>(DRIVE_FIXED), GetDriveTypeA("C:"));
             ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), GetDriveTypeA("E:"));
         }
-        Library lib(ShippedPath("cddirect.dll"));
-        ASSERT_TRUE(lib.loaded());
-        PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
-        ASSERT_TRUE(configure);
+        CdExports cd(ShippedPath("cddirect.dll"));
+        ASSERT_TRUE(cd.CD_Configure);
         CdRomLetters = row.cdroms ? row.cdroms : "";
         RootsAsked.clear();
-        ImportHook hook(row.cdroms ? lib.handle() : NULL, "kernel32.dll", "GetDriveTypeA",
+        ImportHook hook(row.cdroms ? cd.lib.handle() : NULL, "kernel32.dll", "GetDriveTypeA",
                         reinterpret_cast<void *>(FakeGetDriveType));
         if (row.cdroms) {
             ASSERT_TRUE(hook.installed());
@@ -134,8 +132,12 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
         TestWindow owner;
         RecordingHost host;
         host.record.mainWindow = owner.handle();
+        if (row.before) {
+            host.Answer("CDIOCTRL", "DriveLetter", row.before);
+        }
         DialogSeen seen;
-        EXPECT_EQ(0, Configure(configure, row.record ? &host.record : NULL, row.action, &seen));
+        HostServices *record = row.record ? &host.record : NULL;
+        EXPECT_EQ(0, Configure(cd.CD_Configure, record, row.action, &seen));
 
         ASSERT_TRUE(seen.seen) << "no dialog";
         EXPECT_EQ(row.record ? owner.handle() : NULL, seen.owner);
@@ -153,31 +155,12 @@ TEST(CdDirectSetup, ListsTheCdRomDrivesAndStoresTheChoice)
     }
 }
 
-TEST(CdDirectSetup, OpensOnTheFirstDriveWhateverIsStored)
-{
-    Library lib(ShippedPath("cddirect.dll"));
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
-    ASSERT_TRUE(configure);
-    CdRomLetters = "EG";
-    ImportHook hook(lib.handle(), "kernel32.dll", "GetDriveTypeA",
-                    reinterpret_cast<void *>(FakeGetDriveType));
-    ASSERT_TRUE(hook.installed());
-    RecordingHost host;
-    host.Answer("CDIOCTRL", "DriveLetter", "G");
-    DialogSeen seen;
-    EXPECT_EQ(0, Configure(configure, &host.record, kOk, &seen));
-    ASSERT_TRUE(seen.seen);
-    EXPECT_EQ(0, seen.selected);
-    EXPECT_EQ(HostCalls({ { "write", "CDIOCTRL", "DriveLetter", "E" } }), host.Calls("write"));
-}
-
 TEST(CdDirectSetup, TheListIsBuiltAfreshAtEveryOpening)
 {
     /* One library, two openings: a drive added in between shows at once. */
-    Library lib(ShippedPath("cddirect.dll"));
-    PluginConfigureFn configure = lib.Get<PluginConfigureFn>("CD_Configure");
-    ASSERT_TRUE(configure);
-    ImportHook hook(lib.handle(), "kernel32.dll", "GetDriveTypeA",
+    CdExports cd(ShippedPath("cddirect.dll"));
+    ASSERT_TRUE(cd.CD_Configure);
+    ImportHook hook(cd.lib.handle(), "kernel32.dll", "GetDriveTypeA",
                     reinterpret_cast<void *>(FakeGetDriveType));
     ASSERT_TRUE(hook.installed());
     RecordingHost host;
@@ -190,7 +173,7 @@ TEST(CdDirectSetup, TheListIsBuiltAfreshAtEveryOpening)
         SCOPED_TRACE(row.cdroms);
         CdRomLetters = row.cdroms;
         DialogSeen seen;
-        EXPECT_EQ(0, Configure(configure, &host.record, kCancel, &seen));
+        EXPECT_EQ(0, Configure(cd.CD_Configure, &host.record, kCancel, &seen));
         EXPECT_EQ(row.items, seen.items);
         EXPECT_EQ(row.items.empty(), !seen.listEnabled);
     }
@@ -209,10 +192,8 @@ TEST(CdDirectSetup, TemplateOneHundredAndOneInUsEnglish)
     EXPECT_EQ("MS Sans Serif", t.font);
     EXPECT_EQ(112, t.cx);
     EXPECT_EQ(74, t.cy);
-    EXPECT_EQ(static_cast<DWORD>(WS_POPUP), t.style & WS_POPUP);
-    EXPECT_EQ(static_cast<DWORD>(WS_CAPTION), t.style & WS_CAPTION);
-    EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME), t.style & DS_MODALFRAME);
-    EXPECT_EQ(0u, t.style & WS_SYSMENU) << "no system menu";
+    const DWORD frame = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+    EXPECT_EQ(frame, t.style & (frame | WS_SYSMENU)) << "a modal frame, no system menu";
 
     /* (style & type mask) is the control's type; the further bits set too */
     const DWORD visible = WS_VISIBLE;

@@ -89,8 +89,7 @@ TEST(CdIdle, ConfigureShowsARealMessageBox)
     CdIdle cd;
     ASSERT_TRUE(cd.lib.loaded());
     TestWindow owner;
-    HostServices host;
-    memset(&host, 0, sizeof host);
+    HostServices host = {};
     host.mainWindow = owner.handle();
     SeenBox answer = AnswerDuring("CDIdle config", IDOK, [&] { EXPECT_EQ(0, cd.CD_Configure(&host)); });
     ASSERT_TRUE(answer.seen);

@@ -34,8 +34,9 @@ struct Script {
 
 Script Plan;
 std::vector<std::string> Calls;
-HINSTANCE HostInstance;
-HWND MainWindow;
+/* What the host record holds: no real instance or window is needed. */
+HINSTANCE const HostInstance = reinterpret_cast<HINSTANCE>(0x00400000);
+HWND const MainWindow = reinterpret_cast<HWND>(0x0001234);
 HANDLE LastEvent;
 int Acquires;
 
@@ -221,7 +222,7 @@ struct RecordedMousePad : Joy1Exports {
                             reinterpret_cast<void *>(RecordCreateEventA) };
     ImportHook closeHandle{ lib.handle(), "kernel32.dll", "CloseHandle",
                             reinterpret_cast<void *>(RecordCloseHandle) };
-    HostServices host;
+    HostServices host = {};
 
     RecordedMousePad() : Joy1Exports(ShippedPath("mousepad.dll"))
     {
@@ -229,9 +230,6 @@ struct RecordedMousePad : Joy1Exports {
         Calls.clear();
         LastEvent = NULL;
         Acquires = 0;
-        HostInstance = reinterpret_cast<HINSTANCE>(0x00400000);
-        MainWindow = reinterpret_cast<HWND>(0x0001234);
-        memset(&host, 0, sizeof host);
         host.hostInstance = HostInstance;
         host.mainWindow = MainWindow;
     }
@@ -258,6 +256,16 @@ const char *const kSetProperty =
     "SetProperty(DIPROP_BUFFERSIZE, size 20, header 16, object 0, how 0, data 16)";
 const char *const kAcquire = "Acquire";
 const char *const kRead = "GetDeviceState(16)";
+/* What a good open calls, in order, and what a close releases. */
+const Lines kOpenCalls = { kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel,
+                           kCreateEvent, kSetEventNotification, kSetProperty, kAcquire };
+const Lines kReleased = { "device Release", "input Release", "CloseHandle(the event)" };
+
+Lines Join(Lines a, const Lines &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 } // namespace
 
@@ -266,10 +274,7 @@ TEST(MousePadCalls, OpenSetsUpTheMouseInOrderAndCloseReleasesEverything)
     RecordedMousePad pad;
     ASSERT_TRUE(pad.ready());
     ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
-    const std::vector<std::string> opened = { kCreate, kCreateDevice, kSetDataFormat,
-                                              kSetCooperativeLevel, kCreateEvent,
-                                              kSetEventNotification, kSetProperty, kAcquire };
-    EXPECT_EQ(opened, pad.TakeCalls());
+    EXPECT_EQ(kOpenCalls, pad.TakeCalls());
 
     /* The event is auto-reset and starts not signalled. */
     ASSERT_TRUE(LastEvent != NULL);
@@ -280,9 +285,7 @@ TEST(MousePadCalls, OpenSetsUpTheMouseInOrderAndCloseReleasesEverything)
 
     pad.JOY1_Vibrate();
     pad.JOY1_Close();
-    const std::vector<std::string> closed = { "device Release", "input Release",
-                                              "CloseHandle(the event)" };
-    EXPECT_EQ(closed, pad.TakeCalls());
+    EXPECT_EQ(kReleased, pad.TakeCalls());
     pad.JOY1_Close();
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls()) << "second close";
 }
@@ -293,51 +296,31 @@ TEST(MousePadCalls, AFailingStepReleasesWhatExistsAndOpenReturnsMinusOne)
         const char *what;
         void (*plan)(Script &);
         int32_t result;
-        std::vector<std::string> calls;
+        size_t steps;   /* of a good open's calls, the first ones made */
+        Lines released; /* after them */
     };
-    const std::vector<std::string> released = { "device Release", "input Release" };
-    const std::vector<std::string> allReleased = { "device Release", "input Release",
-                                                   "CloseHandle(the event)" };
-    auto join = [](std::vector<std::string> a, const std::vector<std::string> &b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    };
+    const Lines twoObjects(kReleased.begin(), kReleased.begin() + 2);
     const Row rows[] = {
         { "DirectInput refuses version 0x0500",
           [](Script &s) { s.create = DIERR_OLDDIRECTINPUTVERSION; s.createGivesObject = false; },
-          -1, { kCreate } },
-        { "DirectInput answers S_FALSE, which is not DI_OK",
-          [](Script &s) { s.create = S_FALSE; },
-          -1, { kCreate, "input Release" } },
-        { "no mouse device",
-          [](Script &s) { s.createDevice = DIERR_DEVICENOTREG; },
-          -1, { kCreate, kCreateDevice, "input Release" } },
-        { "data format refused",
-          [](Script &s) { s.setDataFormat = DIERR_INVALIDPARAM; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat }, released) },
-        { "cooperative level refused",
-          [](Script &s) { s.setCooperativeLevel = E_HANDLE; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel }, released) },
-        { "no event",
-          [](Script &s) { s.eventFails = true; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent },
-                   released) },
+          -1, 1, {} },
+        { "DirectInput answers S_FALSE, which is not DI_OK", [](Script &s) { s.create = S_FALSE; },
+          -1, 1, { "input Release" } },
+        { "no mouse device", [](Script &s) { s.createDevice = DIERR_DEVICENOTREG; }, -1, 2,
+          { "input Release" } },
+        { "data format refused", [](Script &s) { s.setDataFormat = DIERR_INVALIDPARAM; }, -1, 3,
+          twoObjects },
+        { "cooperative level refused", [](Script &s) { s.setCooperativeLevel = E_HANDLE; }, -1, 4,
+          twoObjects },
+        { "no event", [](Script &s) { s.eventFails = true; }, -1, 5, twoObjects },
         { "event notification refused",
-          [](Script &s) { s.setEventNotification = DIERR_INVALIDPARAM; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
-                     kSetEventNotification }, allReleased) },
-        { "buffer size refused",
-          [](Script &s) { s.setProperty = DIERR_UNSUPPORTED; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
-                     kSetEventNotification, kSetProperty }, allReleased) },
+          [](Script &s) { s.setEventNotification = DIERR_INVALIDPARAM; }, -1, 6, kReleased },
+        { "buffer size refused", [](Script &s) { s.setProperty = DIERR_UNSUPPORTED; }, -1, 7,
+          kReleased },
         { "another program has the mouse",
-          [](Script &s) { s.openAcquire = DIERR_OTHERAPPHASPRIO; },
-          -1, join({ kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
-                     kSetEventNotification, kSetProperty, kAcquire }, allReleased) },
+          [](Script &s) { s.openAcquire = DIERR_OTHERAPPHASPRIO; }, -1, 8, kReleased },
         { "positive answers of later steps are successes",
-          [](Script &s) { s.setProperty = DI_PROPNOEFFECT; s.openAcquire = S_FALSE; },
-          0, { kCreate, kCreateDevice, kSetDataFormat, kSetCooperativeLevel, kCreateEvent,
-               kSetEventNotification, kSetProperty, kAcquire } },
+          [](Script &s) { s.setProperty = DI_PROPNOEFFECT; s.openAcquire = S_FALSE; }, 0, 8, {} },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -345,7 +328,8 @@ TEST(MousePadCalls, AFailingStepReleasesWhatExistsAndOpenReturnsMinusOne)
         ASSERT_TRUE(pad.ready());
         row.plan(Plan);
         EXPECT_EQ(row.result, pad.JOY1_Open(&pad.host));
-        EXPECT_EQ(row.calls, pad.TakeCalls());
+        Lines opened(kOpenCalls.begin(), kOpenCalls.begin() + row.steps);
+        EXPECT_EQ(Join(opened, row.released), pad.TakeCalls());
         if (row.result != 0) {
             /* Closed again: a poll has no device, close has nothing left. */
             uint8_t report[8];
@@ -371,7 +355,6 @@ TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
         std::vector<std::string> calls;
         const char *bytes; /* 4 to 6 */
     };
-    const std::vector<std::string> lostOnce = { kRead, kAcquire };
     const Row rows[] = {
         { "state read", {}, false, { kRead }, "f7 05 fd" },
         { "not acquired: one try to retake it, a resting mouse",
@@ -396,9 +379,7 @@ TEST(MousePadCalls, PollReadsTheStateAndRetakesALostMouseABoundedNumberOfTimes)
         Plan.states.assign(row.states.begin(), row.states.end());
         Plan.lostForEver = row.lostForEver;
         Plan.laterAcquire = DIERR_OTHERAPPHASPRIO;
-        Plan.state.lX = 5;
-        Plan.state.lY = -3;
-        Plan.state.rgbButtons[0] = 0x80;
+        Plan.state = { 5, -3, 0, { 0x80, 0, 0, 0 } };
         report[4] = report[5] = report[6] = 0x55;
         pad.JOY1_Poll();
         EXPECT_EQ(row.calls, pad.TakeCalls());
@@ -438,8 +419,7 @@ TEST(MousePadCalls, WithoutADeviceOrABufferNothingIsReadOrWrittenThroughNull)
     uint8_t second[8];
     memset(second, 0xCC, sizeof second);
     EXPECT_EQ(7, pad.JOY1_InitHeader(second));
-    Plan.state.lX = -300;
-    Plan.state.rgbButtons[1] = 0x80;
+    Plan.state = { -300, 0, 0, { 0, 0x80, 0, 0 } };
     report[4] = report[5] = report[6] = 0x55;
     pad.JOY1_Poll();
     EXPECT_EQ("cc 12 5a ff fb 80 00 cc", Bytes(second, 8));
@@ -460,11 +440,7 @@ TEST(MousePadCalls, ASecondOpenStartsAfreshInsteadOfLeaking)
     ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
     pad.TakeCalls();
     ASSERT_EQ(0, pad.JOY1_Open(&pad.host));
-    const std::vector<std::string> calls = { "device Release", "input Release", "CloseHandle(the event)",
-                                             kCreate, kCreateDevice, kSetDataFormat,
-                                             kSetCooperativeLevel, kCreateEvent,
-                                             kSetEventNotification, kSetProperty, kAcquire };
-    EXPECT_EQ(calls, pad.TakeCalls());
+    EXPECT_EQ(Join(kReleased, kOpenCalls), pad.TakeCalls());
     pad.JOY1_Close();
 }
 
@@ -474,8 +450,7 @@ TEST(MousePadCalls, ConfigureOpensNoDevice)
     RecordedMousePad pad;
     ASSERT_TRUE(pad.ready());
     MessageBoxRecorder boxes(pad.lib.handle());
-    HostServices host;
-    memset(&host, 0, sizeof host);
+    HostServices host = {};
     EXPECT_EQ(0, pad.JOY1_Configure(&host));
     EXPECT_EQ(1u, boxes.calls().size());
     EXPECT_EQ(std::vector<std::string>(), pad.TakeCalls());

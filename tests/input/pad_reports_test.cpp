@@ -33,10 +33,7 @@ std::string PollKeys(const std::vector<int> &held)
     uint8_t report[6];
     memset(report, 0xCC, sizeof report);
     PadWriteButtons(report, PadKeysPressed(MadeUpKeyState));
-    char text[32];
-    BufFormat(text, sizeof text, "%02x %02x %02x %02x %02x %02x", report[0], report[1], report[2],
-              report[3], report[4], report[5]);
-    return text;
+    return Bytes(report, sizeof report);
 }
 
 } // namespace
@@ -141,35 +138,29 @@ TEST(MouseReport, StateGivesButtonsAndMotionInBytesFourToSix)
 {
     struct Row {
         const char *what;
-        LONG x, y, z;
-        BYTE buttons[4];
+        DIMOUSESTATE state;
         const char *bytes; /* 0 to 7 */
     };
     const Row rows[] = {
-        { "at rest", 0, 0, 0, { 0, 0, 0, 0 }, "cc cc cc cc ff 00 00 cc" },
-        { "left", 0, 0, 0, { 0x80, 0, 0, 0 }, "cc cc cc cc f7 00 00 cc" },
-        { "right", 0, 0, 0, { 0, 0x80, 0, 0 }, "cc cc cc cc fb 00 00 cc" },
-        { "both", 0, 0, 0, { 0x80, 0x80, 0, 0 }, "cc cc cc cc f3 00 00 cc" },
-        { "only bit 7 means down", 0, 0, 0, { 0x7F, 0x7F, 0, 0 }, "cc cc cc cc ff 00 00 cc" },
-        { "bit 7 with other bits", 0, 0, 0, { 0xFF, 0x81, 0, 0 }, "cc cc cc cc f3 00 00 cc" },
-        { "third and fourth buttons and the wheel are not reported", 0, 0, 120,
-          { 0, 0, 0x80, 0x80 }, "cc cc cc cc ff 00 00 cc" },
-        { "right and down as DirectInput gives them", 30, 20, 0, { 0, 0, 0, 0 },
+        { "at rest", { 0, 0, 0, { 0, 0, 0, 0 } }, "cc cc cc cc ff 00 00 cc" },
+        { "left", { 0, 0, 0, { 0x80, 0, 0, 0 } }, "cc cc cc cc f7 00 00 cc" },
+        { "right", { 0, 0, 0, { 0, 0x80, 0, 0 } }, "cc cc cc cc fb 00 00 cc" },
+        { "both", { 0, 0, 0, { 0x80, 0x80, 0, 0 } }, "cc cc cc cc f3 00 00 cc" },
+        { "only bit 7 means down", { 0, 0, 0, { 0x7F, 0x7F, 0, 0 } }, "cc cc cc cc ff 00 00 cc" },
+        { "bit 7 with other bits", { 0, 0, 0, { 0xFF, 0x81, 0, 0 } }, "cc cc cc cc f3 00 00 cc" },
+        { "third and fourth buttons and the wheel are not reported",
+          { 0, 0, 120, { 0, 0, 0x80, 0x80 } }, "cc cc cc cc ff 00 00 cc" },
+        { "right and down as DirectInput gives them", { 30, 20, 0, { 0, 0, 0, 0 } },
           "cc cc cc cc ff 1e 14 cc" },
-        { "left and up", -30, -20, 0, { 0, 0, 0, 0 }, "cc cc cc cc ff e2 ec cc" },
-        { "+300 and -300 clamp", 300, -300, 0, { 0x80, 0, 0, 0 }, "cc cc cc cc f7 7f 80 cc" },
-        { "-1", -1, -1, 0, { 0, 0, 0, 0 }, "cc cc cc cc ff ff ff cc" },
+        { "left and up", { -30, -20, 0, { 0, 0, 0, 0 } }, "cc cc cc cc ff e2 ec cc" },
+        { "+300 and -300 clamp", { 300, -300, 0, { 0x80, 0, 0, 0 } }, "cc cc cc cc f7 7f 80 cc" },
+        { "-1", { -1, -1, 0, { 0, 0, 0, 0 } }, "cc cc cc cc ff ff ff cc" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        DIMOUSESTATE state;
-        state.lX = row.x;
-        state.lY = row.y;
-        state.lZ = row.z;
-        memcpy(state.rgbButtons, row.buttons, sizeof state.rgbButtons);
         uint8_t report[8];
         memset(report, 0xCC, sizeof report);
-        MouseWriteState(report, state);
+        MouseWriteState(report, row.state);
         EXPECT_EQ(row.bytes, Bytes(report, sizeof report));
     }
     uint8_t report[8];

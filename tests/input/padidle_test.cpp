@@ -33,9 +33,7 @@ TEST_F(PadIdle, InitHeaderWritesOnlyIdentifierAndMarker)
 
 TEST_F(PadIdle, PollsReleaseEveryButtonInTheLastRegisteredBufferOnly)
 {
-    uint8_t first[8], second[8];
-    memset(first, 0x00, sizeof first);
-    memset(second, 0x00, sizeof second);
+    uint8_t first[8] = {}, second[8] = {};
     ASSERT_EQ(5, pad.JOY0_InitHeader(first));
     pad.JOY0_Poll();
     EXPECT_EQ("00 41 5a ff ff 00 00 00", Bytes(first, 8));
