@@ -368,7 +368,8 @@ TEST(GpuHostDma, TransfersAgainstTheRecordingPlugin)
         rig.gpu.GPU_DmaExec(row.address, row.blockControl, row.channelControl);
         EXPECT_EQ(calls, rig.log.Lines());
         EXPECT_EQ(row.notify ? 1u : 0u, rig.host.Calls("notify").size());
-        size_t differ = std::mismatch(want.begin(), want.end(), rig.ram.begin()).first - want.begin();
+        size_t differ =
+            std::mismatch(want.begin(), want.end(), rig.ram.begin()).first - want.begin();
         EXPECT_EQ(want.size(), differ) << "RAM differs from byte " << Hex8(differ);
     }
 }

@@ -202,7 +202,8 @@ static void PutLe(uint8_t *p, uint32_t value, int bytes)
 }
 
 /* A bottom-up BMP: the file and info headers, then the pixels as given. */
-static bool WriteBmp(const char *path, uint32_t width, uint32_t height, int bits, const void *pixels)
+static bool WriteBmp(const char *path, uint32_t width, uint32_t height, int bits,
+                     const void *pixels)
 {
     uint32_t size = width * height * static_cast<uint32_t>(bits) / 8;
     uint8_t header[54] = { 'B', 'M' };
