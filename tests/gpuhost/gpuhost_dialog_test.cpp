@@ -42,7 +42,7 @@ struct Configurator {
     PseLog log;
     TestWindow window;
     RecordingHost host;
-    GpuHost gpu;
+    GpuExports gpu;
     LoadRecorder loads;
     explicit Configurator(const char *name)
         : dir(name), log(dir.dir), window("KOVA configurator"), gpu(dir.GpuHostPath()),
@@ -247,7 +247,7 @@ TEST(GpuHostDialog, WithoutARecordTheDialogHasNoOwnerAndOkStoresNowhere)
         SCOPED_TRACE(button);
         GpuProgramDir dir("gpuhost-dlg-norecord");
         dir.AddHosted("pse_soft");
-        GpuHost gpu(dir.GpuHostPath());
+        GpuExports gpu(dir.GpuHostPath());
         HWND owner = reinterpret_cast<HWND>(1);
         DialogDriver driver(kCaption, { Check([&](HWND d) { owner = GetWindow(d, GW_OWNER); }),
                                         Press(button) });

@@ -2,14 +2,6 @@
 
 #include <string.h>
 
-static std::string Win(std::string path)
-{
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 PseLog::PseLog(const ScratchDir &dir) : path_(dir / "pse.log")
 {
     Clear();
@@ -53,7 +45,7 @@ void GpuProgramDir::AddHosted(const char *built, const char *fileName) const
 {
     std::string from = TestBinPath((std::string(built) + ".dll").c_str());
     std::string to = psemu + (fileName ? fileName : (std::string(built) + ".dll"));
-    EXPECT_TRUE(CopyFileTo(from, Win(to))) << from << " -> " << to;
+    EXPECT_TRUE(CopyFileTo(from, to)) << from << " -> " << to;
 }
 
 uint32_t RamWord(const uint8_t *ram, uint32_t offset)

@@ -38,14 +38,6 @@ struct GpuProgramDir {
     std::string GpuHostPath() const { return plugin + "gpuhost.dll"; }
 };
 
-/* gpuhost's exports, from a loaded copy. */
-struct GpuHost : GpuExports {
-    explicit GpuHost(const std::string &path) : GpuExports(path)
-    {
-        EXPECT_TRUE(lib.loaded()) << path;
-    }
-};
-
 /* The test's own reading and writing of a RAM word, little-endian, each
    byte at (offset + i) within 2 MB. */
 uint32_t RamWord(const uint8_t *ram, uint32_t offset);

@@ -18,7 +18,7 @@ struct Rig {
     TestWindow window;
     RecordingHost host;
     std::vector<uint8_t> ram;
-    GpuHost gpu;
+    GpuExports gpu;
     std::string chosen;
 
     explicit Rig(const char *name, const char *hosted = "pse_soft")
@@ -80,7 +80,7 @@ TEST(GpuHostOpen, LoadsTheChosenPluginFromTheEmulatorsDirectoryNotItsOwn)
        different library under the same name. */
     GpuProgramDir own("gpuhost-own");
     own.AddHosted("pse_hw", "pse_soft.dll");
-    GpuHost gpu(own.GpuHostPath());
+    GpuExports gpu(own.GpuHostPath());
     Rig rig("gpuhost-open");
     LoadRecorder loads(gpu.lib.handle());
 
