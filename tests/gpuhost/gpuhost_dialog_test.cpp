@@ -3,7 +3,6 @@
    what its buttons load and call, what the host's writeSetting receives. */
 #include <algorithm>
 #include <map>
-#include <string.h>
 
 #include "gpuhost/resource.h"
 #include "gpuhost_rig.h"
@@ -136,17 +135,13 @@ void ExpectShown(HWND dialog, const ControlRow &row)
     DWORD must = row.style & ~static_cast<DWORD>(combo ? WS_VSCROLL : 0);
     EXPECT_EQ(must, style & (must | 0x0F | (combo ? CBS_SORT : 0)));
     EXPECT_TRUE(IsWindowVisible(w));
-    RECT want = { row.x, row.y, row.cx, row.cy };
+    RECT want = { row.x, row.y, row.cx, row.cy }, r;
     MapDialogRect(dialog, &want);
-    RECT r;
     GetWindowRect(w, &r);
     MapWindowPoints(NULL, dialog, reinterpret_cast<POINT *>(&r), 2);
-    EXPECT_EQ(want.left, r.left);
-    EXPECT_EQ(want.top, r.top);
-    EXPECT_EQ(want.right, r.right - r.left);
-    if (!combo) {
-        EXPECT_EQ(want.bottom, r.bottom - r.top);
-    }
+    std::vector<LONG> got = { r.left, r.top, r.right - r.left, r.bottom - r.top };
+    EXPECT_EQ(std::vector<LONG>({ want.left, want.top, want.right, combo ? got[3] : want.bottom }),
+              got);
 }
 
 } // namespace
@@ -245,15 +240,15 @@ TEST(GpuHostDialog, WithoutARecordTheDialogHasNoOwnerAndOkStoresNowhere)
 {
     for (int button : { IDOK, IDCANCEL }) {
         SCOPED_TRACE(button);
-        GpuProgramDir dir("gpuhost-dlg-norecord");
-        dir.AddHosted("pse_soft");
-        GpuExports gpu(dir.GpuHostPath());
+        Configurator c("gpuhost-dlg-norecord");
+        c.dir.AddHosted("pse_soft");
         HWND owner = reinterpret_cast<HWND>(1);
         DialogDriver driver(kCaption, { Check([&](HWND d) { owner = GetWindow(d, GW_OWNER); }),
                                         Press(button) });
-        EXPECT_EQ(0, gpu.GPU_Configure(NULL));
+        EXPECT_EQ(0, c.gpu.GPU_Configure(NULL));
         EXPECT_TRUE(driver.finished());
         EXPECT_EQ(NULL, owner);
+        EXPECT_TRUE(c.host.calls.empty());
     }
 }
 

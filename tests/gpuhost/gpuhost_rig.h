@@ -19,7 +19,6 @@ public:
     /* The lines of one plugin file, without its name. */
     std::vector<std::string> LinesOf(const char *fileName) const;
     void Clear() const;
-    const std::string &path() const { return path_; }
 
 private:
     std::string path_;

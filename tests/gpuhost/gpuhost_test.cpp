@@ -211,10 +211,9 @@ TEST(GpuHostOpen, AFailedOpenKeepsTheRamAndNotifyOfTheOpenOne)
     EXPECT_TRUE(otherNotified.empty());
     EXPECT_EQ(1u, rig.host.Calls("notify").size());
     EXPECT_EQ(std::vector<uint8_t>(KOVA_RAM_SIZE, 0x11), otherRam);
-    Lines calls = rig.Calls();
-    ASSERT_EQ(2u, calls.size());
-    EXPECT_EQ("GPUreadData -> " + Hex8(RamWord(rig.ram.data(), 0x10)), calls[0]);
-    EXPECT_EQ("GPUreadData -> " + Hex8(RamWord(rig.ram.data(), 0x14)), calls[1]);
+    EXPECT_EQ(Lines({ "GPUreadData -> " + Hex8(RamWord(rig.ram.data(), 0x10)),
+                      "GPUreadData -> " + Hex8(RamWord(rig.ram.data(), 0x14)) }),
+              rig.Calls());
 }
 
 TEST(GpuHostOpen, RefusesAPluginLackingAFunctionItCallsAtRunTime)

@@ -2,11 +2,8 @@
    the order in which it calls a plugin, and how it reports what fails. */
 #include <algorithm>
 #include <stdio.h>
-#include <string.h>
 
 #include "kova_test.h"
-
-typedef StandInDir ProgramDir;
 
 TEST(StandIn, InstalledPluginsGiveTheFullTranscript)
 {
@@ -87,7 +84,7 @@ TEST(StandIn, InstalledPluginsGiveTheFullTranscript)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-transcript", row.ini);
+        StandInDir p("standin-transcript", row.ini);
         for (size_t i = 0; i + 1 < row.installs.size(); i += 2)
             p.Install(ShippedPath(row.installs[i].c_str()), row.installs[i + 1].c_str());
         EXPECT_EQ(0u, p.Run(row.arguments));
@@ -135,7 +132,7 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
                          { "CD CD_Close" } });
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-broken");
+        StandInDir p("standin-broken");
         if (!row.installName) {
             /* Beside a folder of its best-fit ANSI name, where nothing may appear. */
             std::wstring lossy = Widen(p.dir.path()) + L"\u03A9mega\\";
@@ -184,7 +181,7 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.openResult);
-        ProgramDir p("standin-order");
+        StandInDir p("standin-order");
         std::string log = p.dir / "calls.log";
         ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", "[RECCD]\r\nLog=" + log + "\r\nOpenResult=" +
                                                           row.openResult + "\r\n"));
@@ -218,7 +215,7 @@ std::string MissingLiveReport(const Lines &t, const Lines &expected)
 
 /* Runs the stand-in in live mode and presses a key, moves and clicks the
    mouse while it polls. Returns the transcript and its exit code. */
-std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
+std::vector<std::string> RunLive(const StandInDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
     HANDLE process = NULL;
@@ -237,16 +234,12 @@ std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
             live = live || l.compare(0, 13, "live polling ") == 0;
     }
     EXPECT_TRUE(live) << "the stand-in never polled live";
-    if (live) {
-        XDoTool("keydown Return");
-        Sleep(150);
-        XDoTool("keyup Return");
-        XDoTool("mousemove_relative -- 30 -20");
-        Sleep(150);
-        XDoTool("mousedown 1");
-        Sleep(150);
-        XDoTool("mouseup 1");
-    }
+    if (live)
+        for (const char *event : { "keydown Return", "keyup Return", "mousemove_relative -- 30 -20",
+                                   "mousedown 1", "mouseup 1" }) {
+            XDoTool(event);
+            Sleep(150);
+        }
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
     GetExitCodeProcess(process, exitCode);
     CloseHandle(process);
@@ -268,7 +261,7 @@ TEST(StandIn, LivePollingShowsKeysAndTheMouseAsTheyChange)
        events with it: such a run is tried again. */
     const int kRuns = 3;
     for (int run = 1; run <= kRuns; run++) {
-        ProgramDir p("standin-live");
+        StandInDir p("standin-live");
         p.Install(ShippedPath("padkeys.dll"), "Joy0Rend.dll");
         p.Install(ShippedPath("mousepad.dll"), "Joy1Rend.dll");
         DWORD exitCode = 0xFFFFFFFF;
@@ -322,7 +315,7 @@ uint16_t BmpPixel(const std::vector<uint8_t> &bmp, unsigned x, unsigned y)
 
 TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
 {
-    ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
+    StandInDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
     p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
     p.Install(TestBinPath("pse_soft.dll"), "PLUGIN\\PSEMU\\pse_soft.dll");
     std::string log = p.dir / "pse.log";
@@ -330,18 +323,13 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
     DWORD code = p.Run();
     SetEnvironmentVariableA("KOVA_PSE_LOG", NULL);
     EXPECT_EQ(0u, code);
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 1",
-        "argv[0] " + (p.dir / "KOVA.EXE"),
-        "settings [KOVA]",
-        "  EmulateBios=on",
+    const Lines want = {
+        "KOVA stand-in", "argc 1", "argv[0] " + (p.dir / "KOVA.EXE"),
+        "settings [KOVA]", "  EmulateBios=on",
         "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: loaded",
-        "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
+        "GPU GpuRend.dll: loaded", "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
         "CD CDRend.dll: not installed",
-        "PAD1 Joy0Rend.dll: not installed",
-        "PAD2 Joy1Rend.dll: not installed",
+        "PAD1 Joy0Rend.dll: not installed", "PAD2 Joy1Rend.dll: not installed",
         "GPU GP1_Read -> 14802000",
         "GPU upload 2048 words from 80100000",
         "GPU ramWriteNotify 00180000 00182000",
@@ -350,8 +338,7 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
         "GPU test screen: 9 GP1 words, 46 GP0 words",
         "GPU frames: 60 per second for 1000 ms",
         "GPU GPU_Update 60 frames",
-        "GPU GPU_ScreenShot",
-        "GPU GPU_Close",
+        "GPU GPU_ScreenShot", "GPU GPU_Close",
         "result: ok",
     };
     EXPECT_EQ(want, p.Transcript());
@@ -410,20 +397,15 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
     /* The VRAM snapshot and what the window showed, read back from its
        pixels: the picture where it was uploaded, on the background fill;
        the list's grey plate below it. */
-    struct Shown {
-        const char *file;
-        size_t size;
-    } shown[] = {
-        { "SNAP\\SNAP000.BMP", 54u + 1024 * 512 * 2 },
-        { "SNAP\\SHOW000.BMP", 54u + 320 * 240 * 4 },
-    };
     const uint16_t background = 2 | 4 << 5 | 12 << 10, plate = 22 | 22 << 5 | 22 << 10;
-    for (const Shown &s : shown) {
-        SCOPED_TRACE(s.file);
-        std::vector<uint8_t> bmp = ReadFileBytes(p.dir / s.file);
-        ASSERT_EQ(s.size, bmp.size());
-        EXPECT_EQ('B', bmp[0]);
-        EXPECT_EQ('M', bmp[1]);
+    const std::pair<const char *, size_t> shown[] = {
+        { "SNAP\\SNAP000.BMP", 54u + 1024 * 512 * 2 }, { "SNAP\\SHOW000.BMP", 54u + 320 * 240 * 4 },
+    };
+    for (const auto &s : shown) {
+        SCOPED_TRACE(s.first);
+        std::vector<uint8_t> bmp = ReadFileBytes(p.dir / s.first);
+        ASSERT_EQ(s.second, bmp.size());
+        EXPECT_EQ("BM", std::string(bmp.begin(), bmp.begin() + 2));
         for (unsigned y = 70; y < 138; y++)
             for (unsigned x = 126; x < 194; x++) {
                 bool inside = x >= 128 && x < 192 && y >= 72 && y < 136;
@@ -466,7 +448,7 @@ TEST(StandIn, APluginThatCannotOpenIsAFailedRun)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-cannot-open", row.ini.c_str());
+        StandInDir p("standin-cannot-open", row.ini.c_str());
         if (row.hosted) {
             p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
             std::string installed = std::string("PLUGIN\\PSEMU\\") + row.hosted;
