@@ -18,20 +18,15 @@ struct ListState {
     std::string enabled;  /* "<list> <its three buttons> <OK Cancel>", 1 or 0 each */
 };
 
-ListState ReadList(HWND dialog)
+DialogDriver::Step Read(ListState *s)
 {
-    ListState s;
-    s.entries = ComboItems(dialog, IDC_HOSTED_LIST);
-    s.selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0));
-    for (int id : { IDC_HOSTED_LIST, 0, IDC_HOSTED_CONFIGURE, IDC_HOSTED_TEST, IDC_HOSTED_ABOUT, 0,
-                    IDOK, IDCANCEL })
-        s.enabled += id ? (IsWindowEnabled(GetDlgItem(dialog, id)) ? "1" : "0") : " ";
-    return s;
-}
-
-DialogDriver::Step Read(ListState *state)
-{
-    return Check([state](HWND dialog) { *state = ReadList(dialog); });
+    return Check([s](HWND d) {
+        s->entries = ComboItems(d, IDC_HOSTED_LIST);
+        s->selected = static_cast<int>(SendDlgItemMessageA(d, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0));
+        for (int id : { IDC_HOSTED_LIST, 0, IDC_HOSTED_CONFIGURE, IDC_HOSTED_TEST, IDC_HOSTED_ABOUT,
+                        0, IDOK, IDCANCEL })
+            s->enabled += id ? (IsWindowEnabled(GetDlgItem(d, id)) ? "1" : "0") : " ";
+    });
 }
 
 /* A configurator's view: gpuhost in PLUGIN\ of a program directory, loaded
@@ -208,14 +203,13 @@ TEST(GpuHostDialog, TemplateAsTheUserSeesIt)
     bool checked = false;
     ASSERT_TRUE(c.Run({ Check([&](HWND d) {
                             checked = true;
-                            LONG style = GetWindowLongA(d, GWL_STYLE);
-                            EXPECT_TRUE(style & WS_CAPTION);
-                            EXPECT_FALSE(style & WS_SYSMENU);
+                            EXPECT_EQ(WS_CAPTION,
+                                      GetWindowLongA(d, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU));
                             RECT client = { 0, 0, 188, 95 }, got;
                             MapDialogRect(d, &client);
                             GetClientRect(d, &got);
-                            EXPECT_EQ(client.right, got.right);
-                            EXPECT_EQ(client.bottom, got.bottom);
+                            EXPECT_EQ(std::make_pair(client.right, client.bottom),
+                                      std::make_pair(got.right, got.bottom));
                             for (const ControlRow &row : kControls)
                                 ExpectShown(d, row);
                         }),

@@ -8,16 +8,6 @@ PseLog::PseLog(const ScratchDir &dir) : path_(dir / "pse.log")
     SetEnvironmentVariableA("KOVA_PSE_LOG", path_.c_str());
 }
 
-PseLog::~PseLog()
-{
-    SetEnvironmentVariableA("KOVA_PSE_LOG", NULL);
-}
-
-std::vector<std::string> PseLog::Lines() const
-{
-    return SplitLines(ReadFileText(path_));
-}
-
 std::vector<std::string> PseLog::LinesOf(const char *fileName) const
 {
     std::vector<std::string> lines;
@@ -26,11 +16,6 @@ std::vector<std::string> PseLog::LinesOf(const char *fileName) const
         if (!_strnicmp(line.c_str(), prefix.c_str(), prefix.size()))
             lines.push_back(line.substr(prefix.size()));
     return lines;
-}
-
-void PseLog::Clear() const
-{
-    DeleteFileA(path_.c_str());
 }
 
 GpuProgramDir::GpuProgramDir(const char *name) : dir(name)

@@ -14,11 +14,11 @@
 class PseLog {
 public:
     explicit PseLog(const ScratchDir &dir);
-    ~PseLog();
-    std::vector<std::string> Lines() const;
+    ~PseLog() { SetEnvironmentVariableA("KOVA_PSE_LOG", NULL); }
+    std::vector<std::string> Lines() const { return SplitLines(ReadFileText(path_)); }
     /* The lines of one plugin file, without its name. */
     std::vector<std::string> LinesOf(const char *fileName) const;
-    void Clear() const;
+    void Clear() const { DeleteFileA(path_.c_str()); }
 
 private:
     std::string path_;

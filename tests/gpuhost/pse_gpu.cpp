@@ -222,7 +222,6 @@ static bool WriteBmp(const char *path, uint32_t width, uint32_t height, int bits
     return fclose(f) == 0 && ok;
 }
 
-/* A 32-bit DIB's description. */
 static BITMAPINFO Info32(int width, int height)
 {
     BITMAPINFO info;
@@ -287,13 +286,10 @@ static void ShowDisplay()
    bottom-up 32-bit BMP. */
 static bool WriteWindow(const char *path)
 {
-    if (!Window || !IsWindow(Window))
-        return false;
     RECT client;
-    GetClientRect(Window, &client);
-    int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
+    if (!Window || !GetClientRect(Window, &client) || client.right <= 0 || client.bottom <= 0)
         return false;
+    int width = client.right, height = client.bottom;
     BITMAPINFO info = Info32(width, height);
     HDC dc = GetDC(Window);
     HDC memory = CreateCompatibleDC(dc);
@@ -317,18 +313,15 @@ static bool WriteWindow(const char *path)
 static void MakeSnapshot()
 {
     CreateDirectoryA("SNAP", NULL);
-    for (;;) {
-        char path[MAX_PATH], show[MAX_PATH];
+    char path[MAX_PATH], show[MAX_PATH];
+    do {
         BufFormat(path, sizeof path, "SNAP\\SNAP%03lu.BMP", static_cast<unsigned long>(Snapshots));
         BufFormat(show, sizeof show, "SNAP\\SHOW%03lu.BMP", static_cast<unsigned long>(Snapshots));
         Snapshots++;
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && Snapshots < 1000)
-            continue;
-        Record("snapshot %s %s", path, WriteSnapshot(path) ? "written" : "failed");
-        if (Window)
-            Record("snapshot %s %s", show, WriteWindow(show) ? "written" : "failed");
-        return;
-    }
+    } while (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && Snapshots < 1000);
+    Record("snapshot %s %s", path, WriteSnapshot(path) ? "written" : "failed");
+    if (Window)
+        Record("snapshot %s %s", show, WriteWindow(show) ? "written" : "failed");
 }
 
 /* ---- the linked list in RAM ---- */
@@ -436,9 +429,7 @@ void PSE_CALL GPUwriteStatus(unsigned long value)
         DisplayX = DisplayY = 0;
         DisplayWidth = 256;
         DisplayHeight = 240;
-        State = GP0_COMMAND;
-        ReadbackActive = false;
-        break;
+        [[fallthrough]]; /* and, as 0x01, ends any transfer */
     case 0x01: /* reset the command buffer: ends any transfer */
         State = GP0_COMMAND;
         ReadbackActive = false;
