@@ -21,6 +21,7 @@ struct ListState {
 DialogDriver::Step Read(ListState *s)
 {
     return Check([s](HWND d) {
+        *s = ListState();
         s->entries = ComboItems(d, IDC_HOSTED_LIST);
         s->selected = static_cast<int>(SendDlgItemMessageA(d, IDC_HOSTED_LIST, CB_GETCURSEL, 0, 0));
         for (int id : { IDC_HOSTED_LIST, 0, IDC_HOSTED_CONFIGURE, IDC_HOSTED_TEST, IDC_HOSTED_ABOUT,
@@ -77,7 +78,7 @@ int At(const Lines &files, const char *name)
 }
 
 /* A hosted plugin's calls: those of the listing, then more. */
-Lines Listed(const Lines &more = {})
+Lines HostedCalls(const Lines &more = {})
 {
     Lines lines = { "attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach" };
     lines.insert(lines.end(), more.begin(), more.end());
@@ -172,7 +173,7 @@ TEST(GpuHostDialog, ListsTheGpuPluginsInFolderOrderAndSelectsTheFirst)
     /* each candidate loaded and unloaded once; the type-4 one asked its
        type only; the folder never loaded */
     for (const auto &p : gpuPlugins)
-        EXPECT_EQ(Listed(), c.log.LinesOf(p.first.c_str())) << p.first;
+        EXPECT_EQ(HostedCalls(), c.log.LinesOf(p.first.c_str())) << p.first;
     EXPECT_EQ(Lines({ "attach", "PSEgetLibType", "detach" }), c.log.LinesOf("pse_pad.dll"));
     Lines loaded;
     for (const std::string &name : c.Enumerated())
@@ -277,7 +278,8 @@ TEST(GpuHostDialog, CancelAndEscapeAfterConfigureWriteNothing)
         EXPECT_TRUE(box.seen);
         EXPECT_EQ("Soft has nothing to configure", box.text);
         EXPECT_TRUE(c.Writes().empty());
-        EXPECT_EQ(Listed({ "attach", "GPUconfigure", "detach" }), c.log.LinesOf("pse_soft.dll"));
+        EXPECT_EQ(HostedCalls({ "attach", "GPUconfigure", "detach" }),
+                  c.log.LinesOf("pse_soft.dll"));
     }
 }
 
@@ -293,9 +295,9 @@ TEST(GpuHostDialog, AboutLoadsTheSelectedPluginAnew)
                         AnswerBox("Broken Hw about", &again), Gone("Broken Hw about"),
                         Press(IDCANCEL) }));
     EXPECT_TRUE(box.seen && again.seen);
-    EXPECT_EQ(Listed({ "attach", "GPUabout", "detach", "attach", "GPUabout", "detach" }),
+    EXPECT_EQ(HostedCalls({ "attach", "GPUabout", "detach", "attach", "GPUabout", "detach" }),
               c.log.LinesOf("pse_hw.dll"));
-    EXPECT_EQ(Listed(), c.log.LinesOf("pse_soft.dll"));
+    EXPECT_EQ(HostedCalls(), c.log.LinesOf("pse_soft.dll"));
     EXPECT_TRUE(c.Writes().empty());
 }
 
@@ -329,7 +331,7 @@ TEST(GpuHostDialog, TestShowsWhatTheDriverReports)
         EXPECT_EQ("Psemu", boxes.calls()[0].caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION | MB_OK), boxes.calls()[0].type);
         EXPECT_EQ(dialog, boxes.calls()[0].owner);
-        EXPECT_EQ(Listed(row.calls), c.log.LinesOf((std::string(row.built) + ".dll").c_str()));
+        EXPECT_EQ(HostedCalls(row.calls), c.log.LinesOf((std::string(row.built) + ".dll").c_str()));
     }
 }
 
@@ -352,7 +354,7 @@ TEST(GpuHostDialog, TestShowsARealBoxAndOkStoresTheWholeFileName)
         EXPECT_EQ(dialog, box.owner);
         EXPECT_EQ(HostCalls({ { "write", "GPUHOST", "PluginName", file } }), c.host.calls);
         /* Test loaded the very file */
-        EXPECT_EQ(Listed({ "attach", "GPUtest -> -1", "detach" }), c.log.LinesOf(file));
+        EXPECT_EQ(HostedCalls({ "attach", "GPUtest -> -1", "detach" }), c.log.LinesOf(file));
     }
 }
 
@@ -410,8 +412,8 @@ TEST(GpuHostDialog, IncompletePluginsAreListedSafely)
                         Choose(IDC_HOSTED_LIST, At(files, "pse_noname.dll")), Press(IDOK) }));
     EXPECT_EQ(want, list.entries);
     EXPECT_EQ(Lines({ "attach", "detach" }), c.log.LinesOf("pse_no_PSEgetLibType.dll"));
-    EXPECT_EQ(Listed({ "attach", "detach" }), c.log.LinesOf("pse_no_GPUconfigure.dll"));
-    EXPECT_EQ(Listed({ "attach", "detach" }), c.log.LinesOf("pse_no_GPUabout.dll"));
+    EXPECT_EQ(HostedCalls({ "attach", "detach" }), c.log.LinesOf("pse_no_GPUconfigure.dll"));
+    EXPECT_EQ(HostedCalls({ "attach", "detach" }), c.log.LinesOf("pse_no_GPUabout.dll"));
     EXPECT_EQ(HostCalls({ { "write", "GPUHOST", "PluginName", "pse_noname.dll" } }), c.host.calls);
 }
 
@@ -431,7 +433,7 @@ TEST(GpuHostDialog, ASelectedPluginThatNoLongerLoadsIsLeftAlone)
                             EXPECT_FALSE(OwnThread(FindWindowA("#32770", "Soft configure")));
                         }),
                         Press(IDCANCEL) }));
-    EXPECT_EQ(Listed(), c.log.LinesOf("pse_soft.dll"));
+    EXPECT_EQ(HostedCalls(), c.log.LinesOf("pse_soft.dll"));
     /* three more attempts to load it, all failed */
     EXPECT_EQ(Lines(4, path), c.loads.paths());
 }

@@ -304,7 +304,8 @@ static bool WriteWindow(const char *path)
     }
     DeleteDC(memory);
     ReleaseDC(Window, dc);
-    ok = ok && WriteBmp(path, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, bits);
+    ok = ok && WriteBmp(path, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32,
+                        bits);
     if (bitmap)
         DeleteObject(bitmap);
     return ok;
