@@ -2,28 +2,10 @@
 
 #include <string.h>
 
-static std::string Win(std::string path)
-{
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 PseLog::PseLog(const ScratchDir &dir) : path_(dir / "pse.log")
 {
     Clear();
     SetEnvironmentVariableA("KOVA_PSE_LOG", path_.c_str());
-}
-
-PseLog::~PseLog()
-{
-    SetEnvironmentVariableA("KOVA_PSE_LOG", NULL);
-}
-
-std::vector<std::string> PseLog::Lines() const
-{
-    return SplitLines(ReadFileText(path_));
 }
 
 std::vector<std::string> PseLog::LinesOf(const char *fileName) const
@@ -34,11 +16,6 @@ std::vector<std::string> PseLog::LinesOf(const char *fileName) const
         if (!_strnicmp(line.c_str(), prefix.c_str(), prefix.size()))
             lines.push_back(line.substr(prefix.size()));
     return lines;
-}
-
-void PseLog::Clear() const
-{
-    DeleteFileA(path_.c_str());
 }
 
 GpuProgramDir::GpuProgramDir(const char *name) : dir(name)
@@ -53,7 +30,7 @@ void GpuProgramDir::AddHosted(const char *built, const char *fileName) const
 {
     std::string from = TestBinPath((std::string(built) + ".dll").c_str());
     std::string to = psemu + (fileName ? fileName : (std::string(built) + ".dll"));
-    EXPECT_TRUE(CopyFileTo(from, Win(to))) << from << " -> " << to;
+    EXPECT_TRUE(CopyFileTo(from, to)) << from << " -> " << to;
 }
 
 uint32_t RamWord(const uint8_t *ram, uint32_t offset)

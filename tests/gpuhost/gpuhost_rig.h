@@ -14,12 +14,11 @@
 class PseLog {
 public:
     explicit PseLog(const ScratchDir &dir);
-    ~PseLog();
-    std::vector<std::string> Lines() const;
+    ~PseLog() { SetEnvironmentVariableA("KOVA_PSE_LOG", NULL); }
+    std::vector<std::string> Lines() const { return SplitLines(ReadFileText(path_)); }
     /* The lines of one plugin file, without its name. */
     std::vector<std::string> LinesOf(const char *fileName) const;
-    void Clear() const;
-    const std::string &path() const { return path_; }
+    void Clear() const { DeleteFileA(path_.c_str()); }
 
 private:
     std::string path_;
@@ -36,14 +35,6 @@ struct GpuProgramDir {
     /* Copies test plugin <built>.dll into PLUGIN\PSEMU\ as fileName. */
     void AddHosted(const char *built, const char *fileName = NULL) const;
     std::string GpuHostPath() const { return plugin + "gpuhost.dll"; }
-};
-
-/* gpuhost's exports, from a loaded copy. */
-struct GpuHost : GpuExports {
-    explicit GpuHost(const std::string &path) : GpuExports(path)
-    {
-        EXPECT_TRUE(lib.loaded()) << path;
-    }
 };
 
 /* The test's own reading and writing of a RAM word, little-endian, each

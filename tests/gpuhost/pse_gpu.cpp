@@ -201,12 +201,12 @@ static void PutLe(uint8_t *p, uint32_t value, int bytes)
         p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-/* The file and info headers of a bottom-up BMP of size pixel bytes. */
-static void BmpHeader(uint8_t header[54], uint32_t width, uint32_t height, int bits, uint32_t size)
+/* A bottom-up BMP: the file and info headers, then the pixels as given. */
+static bool WriteBmp(const char *path, uint32_t width, uint32_t height, int bits,
+                     const void *pixels)
 {
-    memset(header, 0, 54);
-    header[0] = 'B';
-    header[1] = 'M';
+    uint32_t size = width * height * static_cast<uint32_t>(bits) / 8;
+    uint8_t header[54] = { 'B', 'M' };
     PutLe(header + 2, 54 + size, 4);
     PutLe(header + 10, 54, 4);
     PutLe(header + 14, 40, 4);
@@ -215,9 +215,13 @@ static void BmpHeader(uint8_t header[54], uint32_t width, uint32_t height, int b
     PutLe(header + 26, 1, 2);
     PutLe(header + 28, static_cast<uint32_t>(bits), 2);
     PutLe(header + 34, size, 4);
+    FILE *f = fopen(path, "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(header, sizeof header, 1, f) == 1 && fwrite(pixels, size, 1, f) == 1;
+    return fclose(f) == 0 && ok;
 }
 
-/* A 32-bit DIB's description. */
 static BITMAPINFO Info32(int width, int height)
 {
     BITMAPINFO info;
@@ -233,24 +237,15 @@ static BITMAPINFO Info32(int width, int height)
 
 static bool WriteSnapshot(const char *path)
 {
-    static const uint32_t kPixels = VRAM_WIDTH * VRAM_HEIGHT * 2;
-    uint8_t header[54];
-    BmpHeader(header, VRAM_WIDTH, VRAM_HEIGHT, 16, kPixels);
-    FILE *f = fopen(path, "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(header, sizeof header, 1, f) == 1;
-    static uint8_t line[VRAM_WIDTH * 2];
-    for (int y = VRAM_HEIGHT - 1; ok && y >= 0; y--) {
+    static uint16_t bottomUp[VRAM_HEIGHT][VRAM_WIDTH];
+    for (int y = 0; y < VRAM_HEIGHT; y++)
         for (int x = 0; x < VRAM_WIDTH; x++) {
             /* PlayStation 1-5-5-5 is red in the low bits; a BMP has blue. */
             uint16_t p = Vram[y][x];
-            uint16_t bgr = static_cast<uint16_t>(((p & 0x1F) << 10) | (p & 0x3E0) | ((p >> 10) & 0x1F));
-            PutLe(line + 2 * x, bgr, 2);
+            bottomUp[VRAM_HEIGHT - 1 - y][x] =
+                static_cast<uint16_t>(((p & 0x1F) << 10) | (p & 0x3E0) | ((p >> 10) & 0x1F));
         }
-        ok = fwrite(line, sizeof line, 1, f) == 1;
-    }
-    return fclose(f) == 0 && ok;
+    return WriteBmp(path, VRAM_WIDTH, VRAM_HEIGHT, 16, bottomUp);
 }
 
 /* ---- the screen: the display area in the window ---- */
@@ -291,13 +286,10 @@ static void ShowDisplay()
    bottom-up 32-bit BMP. */
 static bool WriteWindow(const char *path)
 {
-    if (!Window || !IsWindow(Window))
-        return false;
     RECT client;
-    GetClientRect(Window, &client);
-    int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
+    if (!Window || !GetClientRect(Window, &client) || client.right <= 0 || client.bottom <= 0)
         return false;
+    int width = client.right, height = client.bottom;
     BITMAPINFO info = Info32(width, height);
     HDC dc = GetDC(Window);
     HDC memory = CreateCompatibleDC(dc);
@@ -312,16 +304,8 @@ static bool WriteWindow(const char *path)
     }
     DeleteDC(memory);
     ReleaseDC(Window, dc);
-    uint32_t size = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4;
-    uint8_t header[54];
-    BmpHeader(header, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, size);
-    FILE *f = ok ? fopen(path, "wb") : NULL;
-    if (f) {
-        ok = fwrite(header, sizeof header, 1, f) == 1 && fwrite(bits, size, 1, f) == 1;
-        ok = fclose(f) == 0 && ok;
-    } else {
-        ok = false;
-    }
+    ok = ok && WriteBmp(path, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32,
+                        bits);
     if (bitmap)
         DeleteObject(bitmap);
     return ok;
@@ -330,18 +314,15 @@ static bool WriteWindow(const char *path)
 static void MakeSnapshot()
 {
     CreateDirectoryA("SNAP", NULL);
-    for (;;) {
-        char path[MAX_PATH], show[MAX_PATH];
+    char path[MAX_PATH], show[MAX_PATH];
+    do {
         BufFormat(path, sizeof path, "SNAP\\SNAP%03lu.BMP", static_cast<unsigned long>(Snapshots));
         BufFormat(show, sizeof show, "SNAP\\SHOW%03lu.BMP", static_cast<unsigned long>(Snapshots));
         Snapshots++;
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && Snapshots < 1000)
-            continue;
-        Record("snapshot %s %s", path, WriteSnapshot(path) ? "written" : "failed");
-        if (Window)
-            Record("snapshot %s %s", show, WriteWindow(show) ? "written" : "failed");
-        return;
-    }
+    } while (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && Snapshots < 1000);
+    Record("snapshot %s %s", path, WriteSnapshot(path) ? "written" : "failed");
+    if (Window)
+        Record("snapshot %s %s", show, WriteWindow(show) ? "written" : "failed");
 }
 
 /* ---- the linked list in RAM ---- */
@@ -449,9 +430,7 @@ void PSE_CALL GPUwriteStatus(unsigned long value)
         DisplayX = DisplayY = 0;
         DisplayWidth = 256;
         DisplayHeight = 240;
-        State = GP0_COMMAND;
-        ReadbackActive = false;
-        break;
+        [[fallthrough]]; /* and, as 0x01, ends any transfer */
     case 0x01: /* reset the command buffer: ends any transfer */
         State = GP0_COMMAND;
         ReadbackActive = false;

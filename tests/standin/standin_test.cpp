@@ -2,71 +2,95 @@
    the order in which it calls a plugin, and how it reports what fails. */
 #include <algorithm>
 #include <stdio.h>
-#include <string.h>
 
 #include "kova_test.h"
 
-typedef StandInDir ProgramDir;
-
-TEST(StandIn, IdlePluginsGiveTheFullTranscript)
+TEST(StandIn, InstalledPluginsGiveTheFullTranscript)
 {
-    ProgramDir p("standin-idle", "[KOVA]\r\nEmulateBios=on\r\nCpuMode=Compiler\r\n"
-                                 "[OTHER]\r\nKey=x\r\n");
-    p.Install(ShippedPath("cdidle.dll"), "CDRend.dll");
-    p.Install(ShippedPath("padidle.dll"), "Joy0Rend.dll");
-    EXPECT_EQ(0u, p.Run("one  two"));
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 3",
-        "argv[0] " + (p.dir / "KOVA.EXE"),
-        "argv[1] one",
-        "argv[2] two",
-        "settings [KOVA]",
-        "  EmulateBios=on",
-        "  CpuMode=Compiler",
-        "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: not installed",
-        "CD CDRend.dll: loaded",
-        "CD CD_Open -> 0",
-        "PAD1 Joy0Rend.dll: loaded",
-        "PAD1 JOY0_Open -> 0",
-        "PAD2 Joy1Rend.dll: not installed",
-        "CD CD_GetTN -> 0 first 1 last 3",
-        "CD CD_GetTD 1 -> 0 (no address given)",
-        "CD CD_GetTD 2 -> 0 (no address given)",
-        "CD CD_GetTD 3 -> 0 (no address given)",
-        "CD CD_GetTD lead-out -> 0 (no address given)",
-        "CD CD_Read 00:02:00 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
-        "CD CD_Wait -> -1",
-        "CD CD_Read 00:02:16 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
-        "CD CD_Wait -> -1",
-        "CD CD_Read 00:02:17 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
-        "CD CD_Wait -> -1",
-        "CD CD_Play -> 0",
-        "CD CD_Stop -> 0",
-        "PAD1 JOY0_InitHeader -> 5",
-        "PAD1 after init report 42 41 5a 00 00",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD1 JOY0_Close",
-        "CD CD_Close",
-        "result: ok",
+    struct Row {
+        const char *what, *ini, *arguments;
+        Lines installs;  /* shipped file, then its install name */
+        const char *argc;
+        Lines lines;     /* after "argv[0] <KOVA.EXE>" */
     };
-    EXPECT_EQ(want, p.Transcript());
-}
-
-TEST(StandIn, NothingInstalledIsReportedButNotAFailure)
-{
-    ProgramDir p("standin-empty");
-    EXPECT_EQ(0u, p.Run());
-    std::vector<std::string> t = p.Transcript();
-    EXPECT_TRUE(Contains(t, "argc 1"));
-    EXPECT_TRUE(Contains(t, "settings KOVA.INI missing"));
-    for (const char *line : { "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
-                              "CD CDRend.dll: not installed", "PAD1 Joy0Rend.dll: not installed",
-                              "PAD2 Joy1Rend.dll: not installed", "result: ok" })
-        EXPECT_TRUE(Contains(t, line)) << line;
+    const Row rows[] = {
+        { "nothing installed: no failure", NULL, "", {}, "argc 1",
+          { "settings KOVA.INI missing",
+            "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+            "CD CDRend.dll: not installed",
+            "PAD1 Joy0Rend.dll: not installed", "PAD2 Joy1Rend.dll: not installed",
+            "result: ok" } },
+        { "idle plugins", "[KOVA]\r\nEmulateBios=on\r\nCpuMode=Compiler\r\n[OTHER]\r\nKey=x\r\n",
+          "one  two", { "cdidle.dll", "CDRend.dll", "padidle.dll", "Joy0Rend.dll" }, "argc 3",
+          { "argv[1] one", "argv[2] two",
+            "settings [KOVA]", "  EmulateBios=on", "  CpuMode=Compiler",
+            "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+            "CD CDRend.dll: loaded", "CD CD_Open -> 0",
+            "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0",
+            "PAD2 Joy1Rend.dll: not installed",
+            "CD CD_GetTN -> 0 first 1 last 3",
+            "CD CD_GetTD 1 -> 0 (no address given)", "CD CD_GetTD 2 -> 0 (no address given)",
+            "CD CD_GetTD 3 -> 0 (no address given)",
+            "CD CD_GetTD lead-out -> 0 (no address given)",
+            "CD CD_Read 00:02:00 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+            "CD CD_Wait -> -1",
+            "CD CD_Read 00:02:16 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+            "CD CD_Wait -> -1",
+            "CD CD_Read 00:02:17 -> header 00 00 00 00 data 00 00 00 00 00 00 00 00 |........|",
+            "CD CD_Wait -> -1",
+            "CD CD_Play -> 0", "CD CD_Stop -> 0",
+            "PAD1 JOY0_InitHeader -> 5", "PAD1 after init report 42 41 5a 00 00",
+            "PAD1 poll report 42 41 5a ff ff", "PAD1 poll report 42 41 5a ff ff",
+            "PAD1 poll report 42 41 5a ff ff",
+            "PAD1 JOY0_Close", "CD CD_Close",
+            "result: ok" } },
+        /* Drive E: of the test prefix is a CD-ROM drive backed by an ISO 9660
+           image; the stand-in opens it through cddirect as the emulator
+           would, with "CDIOCTRL"/"DriveLetter" from its KOVA.INI. */
+        { "cddirect reads the disc", "[CDIOCTRL]\r\nDriveLetter=E\r\n", "",
+          { "cddirect.dll", "CDRend.dll" }, "argc 1",
+          { "settings [KOVA] empty",
+            "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+            "CD CDRend.dll: loaded", "CD CD_Open -> 0",
+            "PAD1 Joy0Rend.dll: not installed", "PAD2 Joy1Rend.dll: not installed",
+            /* This drive does not answer the table-of-contents request. */
+            "CD CD_GetTN -> -1 (no track table)", "CD CD_GetTD lead-out -> -1",
+            /* The system area, then the primary volume descriptor and the
+               set terminator, under headers in BCD. */
+            "CD CD_Read 00:02:00 -> header 00 02 00 00 data 00 00 00 00 00 00 00 00 |........|",
+            "CD CD_Wait -> 0",
+            "CD CD_Read 00:02:16 -> header 00 02 16 00 data 01 43 44 30 30 31 01 00 |.CD001..|",
+            "CD CD_Wait -> 0",
+            "CD CD_Read 00:02:17 -> header 00 02 17 00 data ff 43 44 30 30 31 01 00 |.CD001..|",
+            "CD CD_Wait -> 0",
+            "CD CD_Play -> 0", "CD CD_Stop -> 0",
+            "CD CD_Close",
+            "result: ok" } },
+        { "keyboard pad and mouse pad", NULL, "",
+          { "padkeys.dll", "Joy0Rend.dll", "mousepad.dll", "Joy1Rend.dll" }, "argc 1",
+          { "settings KOVA.INI missing",
+            "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+            "CD CDRend.dll: not installed",
+            "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0",
+            "PAD2 Joy1Rend.dll: loaded", "PAD2 JOY1_Open -> 0",
+            "PAD1 JOY0_InitHeader -> 5", "PAD1 after init report 42 41 5a 00 00",
+            "PAD2 JOY1_InitHeader -> 7", "PAD2 after init report 42 12 5a ff ff 00 00",
+            "PAD1 poll report 42 41 5a ff ff", "PAD2 poll report 42 12 5a ff ff 00 00",
+            "PAD1 poll report 42 41 5a ff ff", "PAD2 poll report 42 12 5a ff ff 00 00",
+            "PAD1 poll report 42 41 5a ff ff", "PAD2 poll report 42 12 5a ff ff 00 00",
+            "PAD2 JOY1_Close", "PAD1 JOY0_Close",
+            "result: ok" } },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        StandInDir p("standin-transcript", row.ini);
+        for (size_t i = 0; i + 1 < row.installs.size(); i += 2)
+            p.Install(ShippedPath(row.installs[i].c_str()), row.installs[i + 1].c_str());
+        EXPECT_EQ(0u, p.Run(row.arguments));
+        Lines want = { "KOVA stand-in", row.argc, "argv[0] " + (p.dir / "KOVA.EXE") };
+        want.insert(want.end(), row.lines.begin(), row.lines.end());
+        EXPECT_EQ(want, p.Transcript());
+    }
 }
 
 TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
@@ -107,7 +131,7 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
                          { "CD CD_Close" } });
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-broken");
+        StandInDir p("standin-broken");
         if (!row.installName) {
             /* Beside a folder of its best-fit ANSI name, where nothing may appear. */
             std::wstring lossy = Widen(p.dir.path()) + L"\u03A9mega\\";
@@ -156,7 +180,7 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.openResult);
-        ProgramDir p("standin-order");
+        StandInDir p("standin-order");
         std::string log = p.dir / "calls.log";
         ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", "[RECCD]\r\nLog=" + log + "\r\nOpenResult=" +
                                                           row.openResult + "\r\n"));
@@ -166,116 +190,31 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
     }
 }
 
-TEST(StandIn, ReadsTheDiscInTheTestPrefixsCdRomDriveThroughCdDirect)
-{
-    /* Drive E: of the test prefix is a CD-ROM drive backed by an ISO 9660
-       image; the stand-in opens it through cddirect as the emulator would,
-       with "CDIOCTRL"/"DriveLetter" from its KOVA.INI. */
-    ProgramDir p("standin-cddirect", "[CDIOCTRL]\r\nDriveLetter=E\r\n");
-    p.Install(ShippedPath("cddirect.dll"), "CDRend.dll");
-    EXPECT_EQ(0u, p.Run());
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 1",
-        "argv[0] " + (p.dir / "KOVA.EXE"),
-        "settings [KOVA] empty",
-        "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: not installed",
-        "CD CDRend.dll: loaded",
-        "CD CD_Open -> 0",
-        "PAD1 Joy0Rend.dll: not installed",
-        "PAD2 Joy1Rend.dll: not installed",
-        /* This drive does not answer the table-of-contents request. */
-        "CD CD_GetTN -> -1 (no track table)",
-        "CD CD_GetTD lead-out -> -1",
-        /* The system area, then the primary volume descriptor and the set
-           terminator, under headers in BCD. */
-        "CD CD_Read 00:02:00 -> header 00 02 00 00 data 00 00 00 00 00 00 00 00 |........|",
-        "CD CD_Wait -> 0",
-        "CD CD_Read 00:02:16 -> header 00 02 16 00 data 01 43 44 30 30 31 01 00 |.CD001..|",
-        "CD CD_Wait -> 0",
-        "CD CD_Read 00:02:17 -> header 00 02 17 00 data ff 43 44 30 30 31 01 00 |.CD001..|",
-        "CD CD_Wait -> 0",
-        "CD CD_Play -> 0",
-        "CD CD_Stop -> 0",
-        "CD CD_Close",
-        "result: ok",
-    };
-    EXPECT_EQ(want, p.Transcript());
-}
-
-TEST(StandIn, CdDirectWithoutAUsableDriveFailsItsOpen)
-{
-    const char *const inis[] = { "[CDIOCTRL]\r\nDriveLetter=Q\r\n", "[CDIOCTRL]\r\n", "" };
-    for (const char *ini : inis) {
-        SCOPED_TRACE(ini);
-        ProgramDir p("standin-cddirect-nodrive", ini);
-        p.Install(ShippedPath("cddirect.dll"), "CDRend.dll");
-        EXPECT_EQ(1u, p.Run());
-        std::vector<std::string> t = p.Transcript();
-        EXPECT_TRUE(Contains(t, "CD CD_Open -> -1 (failed)"));
-        EXPECT_TRUE(Contains(t, "CD CD_Close"));
-        EXPECT_FALSE(Contains(t, "CD CD_GetTN -> -1 (no track table)")) << "nothing but close";
-        EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
-    }
-}
-
-TEST(StandIn, KeyboardPadAndMousePadGiveTheirTranscript)
-{
-    ProgramDir p("standin-pads");
-    p.Install(ShippedPath("padkeys.dll"), "Joy0Rend.dll");
-    p.Install(ShippedPath("mousepad.dll"), "Joy1Rend.dll");
-    EXPECT_EQ(0u, p.Run());
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 1",
-        "argv[0] " + (p.dir / "KOVA.EXE"),
-        "settings KOVA.INI missing",
-        "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: not installed",
-        "CD CDRend.dll: not installed",
-        "PAD1 Joy0Rend.dll: loaded",
-        "PAD1 JOY0_Open -> 0",
-        "PAD2 Joy1Rend.dll: loaded",
-        "PAD2 JOY1_Open -> 0",
-        "PAD1 JOY0_InitHeader -> 5",
-        "PAD1 after init report 42 41 5a 00 00",
-        "PAD2 JOY1_InitHeader -> 7",
-        "PAD2 after init report 42 12 5a ff ff 00 00",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD2 poll report 42 12 5a ff ff 00 00",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD2 poll report 42 12 5a ff ff 00 00",
-        "PAD1 poll report 42 41 5a ff ff",
-        "PAD2 poll report 42 12 5a ff ff 00 00",
-        "PAD2 JOY1_Close",
-        "PAD1 JOY0_Close",
-        "result: ok",
-    };
-    EXPECT_EQ(want, p.Transcript());
-}
-
 namespace {
 
-/* Index of the first line at or after from that is a live report of the
-   family ("PAD1 +123ms report ..."), or -1. */
-int FindLiveReport(const std::vector<std::string> &lines, size_t from, const char *family,
-                   const std::string &report)
+/* The first expected report ("PAD1 42 41 5a f7 ff") that is not among the
+   transcript's live reports ("PAD1 +123ms report 42 41 5a f7 ff") after the
+   family's report before it; "" when each is there, in its order. */
+std::string MissingLiveReport(const Lines &t, const Lines &expected)
 {
-    std::string head = std::string(family) + " +";
-    std::string tail = "ms report " + report;
-    for (size_t i = from; i < lines.size(); i++) {
-        const std::string &l = lines[i];
-        if (l.compare(0, head.size(), head) == 0 && l.size() > tail.size() &&
-            l.compare(l.size() - tail.size(), tail.size(), tail) == 0)
-            return static_cast<int>(i);
+    size_t next[2] = { 0, 0 };
+    for (const std::string &e : expected) {
+        std::string head = e.substr(0, 4) + " +", tail = "ms report " + e.substr(5);
+        auto live = [&](const std::string &l) {
+            return l.compare(0, head.size(), head) == 0 && l.size() > tail.size() &&
+                   l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+        };
+        size_t &i = next[e[3] - '1'];
+        i = std::find_if(t.begin() + static_cast<std::ptrdiff_t>(i), t.end(), live) - t.begin();
+        if (i++ == t.size())
+            return e;
     }
-    return -1;
+    return "";
 }
 
 /* Runs the stand-in in live mode and presses a key, moves and clicks the
    mouse while it polls. Returns the transcript and its exit code. */
-std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
+std::vector<std::string> RunLive(const StandInDir &p, DWORD *exitCode)
 {
     SetEnvironmentVariableA("KOVA_STANDIN_LIVE_MS", "2500");
     HANDLE process = NULL;
@@ -294,16 +233,12 @@ std::vector<std::string> RunLive(const ProgramDir &p, DWORD *exitCode)
             live = live || l.compare(0, 13, "live polling ") == 0;
     }
     EXPECT_TRUE(live) << "the stand-in never polled live";
-    if (live) {
-        XDoTool("keydown Return");
-        Sleep(150);
-        XDoTool("keyup Return");
-        XDoTool("mousemove_relative -- 30 -20");
-        Sleep(150);
-        XDoTool("mousedown 1");
-        Sleep(150);
-        XDoTool("mouseup 1");
-    }
+    if (live)
+        for (const char *event : { "keydown Return", "keyup Return", "mousemove_relative -- 30 -20",
+                                   "mousedown 1", "mouseup 1" }) {
+            XDoTool(event);
+            Sleep(150);
+        }
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
     GetExitCodeProcess(process, exitCode);
     CloseHandle(process);
@@ -317,41 +252,26 @@ TEST(StandIn, LivePollingShowsKeysAndTheMouseAsTheyChange)
     ASSERT_TRUE(HaveXDisplay()) << "real key and mouse events need the test display";
     /* Reports in the order the events were sent: Enter down and up on pad
        1; motion, no motion, left button, none on pad 2. */
-    const struct {
-        const char *family;
-        const char *report;
-    } expected[] = {
-        { "PAD1", "42 41 5a f7 ff" },       { "PAD1", "42 41 5a ff ff" },
-        { "PAD2", "42 12 5a ff ff 1e ec" }, { "PAD2", "42 12 5a ff ff 00 00" },
-        { "PAD2", "42 12 5a ff f7 00 00" }, { "PAD2", "42 12 5a ff ff 00 00" },
+    const Lines expected = {
+        "PAD1 42 41 5a f7 ff",       "PAD1 42 41 5a ff ff",       "PAD2 42 12 5a ff ff 1e ec",
+        "PAD2 42 12 5a ff ff 00 00", "PAD2 42 12 5a ff f7 00 00", "PAD2 42 12 5a ff ff 00 00",
     };
     /* Another test's window that takes the foreground meanwhile takes the
        events with it: such a run is tried again. */
     const int kRuns = 3;
     for (int run = 1; run <= kRuns; run++) {
-        ProgramDir p("standin-live");
+        StandInDir p("standin-live");
         p.Install(ShippedPath("padkeys.dll"), "Joy0Rend.dll");
         p.Install(ShippedPath("mousepad.dll"), "Joy1Rend.dll");
         DWORD exitCode = 0xFFFFFFFF;
-        std::vector<std::string> t = RunLive(p, &exitCode);
-        size_t from[2] = { 0, 0 };
-        std::string missing;
-        for (const auto &e : expected) {
-            size_t &next = from[e.family[3] - '1'];
-            int at = FindLiveReport(t, next, e.family, e.report);
-            if (at < 0) {
-                missing = std::string(e.family) + " " + e.report;
-                break;
-            }
-            next = static_cast<size_t>(at) + 1;
-        }
+        Lines t = RunLive(p, &exitCode);
+        std::string missing = MissingLiveReport(t, expected);
         if (missing.empty() || run == kRuns) {
             EXPECT_EQ("", missing) << "live report missing or out of order";
             EXPECT_EQ(0u, exitCode);
             ASSERT_GE(t.size(), 3u);
-            EXPECT_EQ("PAD2 JOY1_Close", t[t.size() - 3]);
-            EXPECT_EQ("PAD1 JOY0_Close", t[t.size() - 2]);
-            EXPECT_EQ("result: ok", t.back());
+            EXPECT_EQ(Lines({ "PAD2 JOY1_Close", "PAD1 JOY0_Close", "result: ok" }),
+                      Lines(t.end() - 3, t.end()));
             EXPECT_EQ(1, std::count(t.begin(), t.end(), "live polling for 2500 ms"));
             break;
         }
@@ -371,10 +291,8 @@ uint16_t PicturePixel(unsigned x, unsigned y)
 
 std::string PictureWord(unsigned i)
 {
-    char word[16];
-    snprintf(word, sizeof word, "%04x%04x", PicturePixel((2 * i + 1) % 64, 2 * i / 64),
-             PicturePixel(2 * i % 64, 2 * i / 64));
-    return word;
+    return Hex8(static_cast<uint32_t>(PicturePixel((2 * i + 1) % 64, 2 * i / 64)) << 16 |
+                PicturePixel(2 * i % 64, 2 * i / 64));
 }
 
 /* A pixel of a bottom-up BMP, as PlayStation 1-5-5-5: 16-bit (the VRAM) or
@@ -394,7 +312,7 @@ uint16_t BmpPixel(const std::vector<uint8_t> &bmp, unsigned x, unsigned y)
 
 TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
 {
-    ProgramDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
+    StandInDir p("standin-gpu", "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=pse_soft.dll\r\n");
     p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
     p.Install(TestBinPath("pse_soft.dll"), "PLUGIN\\PSEMU\\pse_soft.dll");
     std::string log = p.dir / "pse.log";
@@ -402,18 +320,13 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
     DWORD code = p.Run();
     SetEnvironmentVariableA("KOVA_PSE_LOG", NULL);
     EXPECT_EQ(0u, code);
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 1",
-        "argv[0] " + (p.dir / "KOVA.EXE"),
-        "settings [KOVA]",
-        "  EmulateBios=on",
+    const Lines want = {
+        "KOVA stand-in", "argc 1", "argv[0] " + (p.dir / "KOVA.EXE"),
+        "settings [KOVA]", "  EmulateBios=on",
         "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: loaded",
-        "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
+        "GPU GpuRend.dll: loaded", "GPU GPU_Open -> 0 flags ffffffff -> fffffffe",
         "CD CDRend.dll: not installed",
-        "PAD1 Joy0Rend.dll: not installed",
-        "PAD2 Joy1Rend.dll: not installed",
+        "PAD1 Joy0Rend.dll: not installed", "PAD2 Joy1Rend.dll: not installed",
         "GPU GP1_Read -> 14802000",
         "GPU upload 2048 words from 80100000",
         "GPU ramWriteNotify 00180000 00182000",
@@ -422,8 +335,7 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
         "GPU test screen: 9 GP1 words, 46 GP0 words",
         "GPU frames: 60 per second for 1000 ms",
         "GPU GPU_Update 60 frames",
-        "GPU GPU_ScreenShot",
-        "GPU GPU_Close",
+        "GPU GPU_ScreenShot", "GPU GPU_Close",
         "result: ok",
     };
     EXPECT_EQ(want, p.Transcript());
@@ -461,41 +373,35 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
         else
             wantCalls.push_back(call);
     }
-    for (int frame = 0; frame < 60; frame++)
-        wantCalls.push_back("GPUupdateLace");
+    wantCalls.insert(wantCalls.end(), 60, "GPUupdateLace");
     for (const char *c : { "GPUmakeSnapshot", "snapshot SNAP\\SNAP000.BMP written",
                            "snapshot SNAP\\SHOW000.BMP written", "GPUclose", "GPUshutdown", "detach" })
         wantCalls.push_back(c);
-    std::vector<std::string> calls;
-    for (const std::string &line : SplitLines(ReadFileText(log))) {
+    Lines calls;
+    for (std::string line : SplitLines(ReadFileText(log))) {
         ASSERT_EQ(0u, line.find("pse_soft.dll ")) << line;
-        calls.push_back(line.substr(13));
+        line.erase(0, 13);
+        /* the window's handle and the RAM's address vary from run to run */
+        if (line.compare(0, 8, "GPUopen ") == 0)
+            line = "GPUopen";
+        else if (line.compare(0, 12, "GPUdmaChain ") == 0 && line.size() == 29)
+            line.erase(12, 9);
+        calls.push_back(line);
     }
-    /* the window's handle and the RAM's address vary from run to run */
-    for (std::string &c : calls)
-        if (c.compare(0, 8, "GPUopen ") == 0)
-            c = "GPUopen";
-        else if (c.compare(0, 12, "GPUdmaChain ") == 0 && c.size() == 29)
-            c = "GPUdmaChain " + c.substr(21);
     EXPECT_EQ(wantCalls, calls);
 
     /* The VRAM snapshot and what the window showed, read back from its
        pixels: the picture where it was uploaded, on the background fill;
        the list's grey plate below it. */
-    struct Shown {
-        const char *file;
-        size_t size;
-    } shown[] = {
-        { "SNAP\\SNAP000.BMP", 54u + 1024 * 512 * 2 },
-        { "SNAP\\SHOW000.BMP", 54u + 320 * 240 * 4 },
-    };
     const uint16_t background = 2 | 4 << 5 | 12 << 10, plate = 22 | 22 << 5 | 22 << 10;
-    for (const Shown &s : shown) {
-        SCOPED_TRACE(s.file);
-        std::vector<uint8_t> bmp = ReadFileBytes(p.dir / s.file);
-        ASSERT_EQ(s.size, bmp.size());
-        EXPECT_EQ('B', bmp[0]);
-        EXPECT_EQ('M', bmp[1]);
+    const std::pair<const char *, size_t> shown[] = {
+        { "SNAP\\SNAP000.BMP", 54u + 1024 * 512 * 2 }, { "SNAP\\SHOW000.BMP", 54u + 320 * 240 * 4 },
+    };
+    for (const auto &s : shown) {
+        SCOPED_TRACE(s.first);
+        std::vector<uint8_t> bmp = ReadFileBytes(p.dir / s.first);
+        ASSERT_EQ(s.second, bmp.size());
+        EXPECT_EQ("BM", std::string(bmp.begin(), bmp.begin() + 2));
         for (unsigned y = 70; y < 138; y++)
             for (unsigned x = 126; x < 194; x++) {
                 bool inside = x >= 128 && x < 192 && y >= 72 && y < 136;
@@ -507,33 +413,46 @@ TEST(StandIn, GpuHostCarriesTheTestScreenToTheHostedPlugin)
     }
 }
 
-TEST(StandIn, GpuHostThatCannotOpenIsAFailedRun)
+TEST(StandIn, APluginThatCannotOpenIsAFailedRun)
 {
     struct Row {
         const char *what;
         std::string ini;
-        const char *hosted;
+        const char *hosted;  /* gpuhost hosting this; null: cddirect */
         const char *line;
     };
-    const char *const failed = "GPU GPU_Open -> -1 (failed)";
+    const char *const cd = "CD CD_Open -> -1 (failed)", *const gpu = "GPU GPU_Open -> -1 (failed)";
     const Row rows[] = {
-        { "nothing chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll", failed },
-        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll", failed },
+        { "CD drive Q, not a CD-ROM drive", "[CDIOCTRL]\r\nDriveLetter=Q\r\n", NULL, cd },
+        { "no CD drive letter", "[CDIOCTRL]\r\n", NULL, cd },
+        { "no settings of cddirect", "", NULL, cd },
+        { "no hosted GPU plugin chosen", "[KOVA]\r\nEmulateBios=on\r\n", "pse_soft.dll", gpu },
+        { "chosen plugin missing", "[GPUHOST]\r\nPluginName=gone.dll\r\n", "pse_soft.dll", gpu },
         { "chosen plugin lacks GPUdmaChain", "[GPUHOST]\r\nPluginName=pse_no_GPUdmaChain.dll\r\n",
-          "pse_no_GPUdmaChain.dll", failed },
+          "pse_no_GPUdmaChain.dll", gpu },
         { "chosen plugin's path too long",
           "[GPUHOST]\r\nPluginName=" + std::string(240, 'p') + ".dll\r\n", "pse_soft.dll",
-          "GPU GPU_Open -> -1 (failed: the path of the hosted plugin is longer than 259 characters)" },
+          "GPU GPU_Open -> -1 (failed: the path of the hosted plugin is longer than 259 "
+          "characters)" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramDir p("standin-gpu-fail", row.ini.c_str());
-        p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
-        p.Install(TestBinPath(row.hosted), (std::string("PLUGIN\\PSEMU\\") + row.hosted).c_str());
+        StandInDir p("standin-cannot-open", row.ini.c_str());
+        if (row.hosted) {
+            p.Install(ShippedPath("gpuhost.dll"), "GpuRend.dll");
+            std::string installed = std::string("PLUGIN\\PSEMU\\") + row.hosted;
+            p.Install(TestBinPath(row.hosted), installed.c_str());
+        } else {
+            p.Install(ShippedPath("cddirect.dll"), "CDRend.dll");
+        }
         EXPECT_EQ(1u, p.Run());
-        std::vector<std::string> t = p.Transcript();
+        Lines t = p.Transcript();
         EXPECT_TRUE(Contains(t, row.line));
         EXPECT_TRUE(Contains(t, "result: 1 failure(s)"));
+        /* after a failed open: a CD plugin is closed and asked nothing
+           else, gpuhost is not even closed */
+        EXPECT_EQ(!row.hosted, Contains(t, "CD CD_Close"));
+        EXPECT_FALSE(Contains(t, "CD CD_GetTN -> -1 (no track table)"));
         EXPECT_FALSE(Contains(t, "GPU GPU_Close"));
     }
 }
