@@ -66,6 +66,14 @@ std::string Fake(const char *name)
     return TestBinPath((std::string("made_") + name + ".dll").c_str());
 }
 
+const FamilyControls kFamilies[PLUGIN_TYPE_COUNT] = {
+    { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, KOVA_INSTALL_NAME_GPU },
+    { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, KOVA_INSTALL_NAME_SPU },
+    { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, KOVA_INSTALL_NAME_JOY0 },
+    { IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE, KOVA_INSTALL_NAME_JOY1 },
+    { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, KOVA_INSTALL_NAME_CD },
+};
+
 static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 static HKEY OpenSerialKey()
@@ -127,39 +135,39 @@ SerialPorts::~SerialPorts()
 
 /* ---- looking at dialogs ---- */
 
-struct FindDialog {
-    const char *caption;
-    DWORD processId;
-    HWND found;
+/* The dialogs (class #32770) of a process (0: of any), or of a thread. */
+struct DialogSearch {
+    DWORD processId, threadId;
+    std::vector<HWND> found;
 };
 
-static BOOL CALLBACK FindDialogProc(HWND window, LPARAM param)
+static BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
 {
-    FindDialog *find = reinterpret_cast<FindDialog *>(param);
+    DialogSearch *search = reinterpret_cast<DialogSearch *>(param);
     char className[32];
-    if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
-        return TRUE;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (find->processId && pid != find->processId)
-        return TRUE;
-    if (WindowText(window) != find->caption)
-        return TRUE;
-    find->found = window;
-    return FALSE;
+    DWORD pid = 0, tid = GetWindowThreadProcessId(window, &pid);
+    if ((!search->processId || pid == search->processId) &&
+        (!search->threadId || tid == search->threadId) &&
+        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+static std::vector<HWND> Dialogs(DWORD processId, DWORD threadId = 0)
+{
+    DialogSearch search = { processId, threadId, {} };
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        FindDialog find = { caption, processId, NULL };
-        EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&find));
-        if (find.found && IsWindowVisible(find.found))
-            return find.found;
+    for (DWORD start = GetTickCount();; Sleep(10)) {
+        for (HWND dialog : Dialogs(processId))
+            if (WindowText(dialog) == caption && IsWindowVisible(dialog))
+                return dialog;
         if (GetTickCount() - start > timeoutMs)
             return NULL;
-        Sleep(10);
     }
 }
 
@@ -206,29 +214,13 @@ std::string BoxText(HWND box)
     return ItemText(box, 0xFFFF);
 }
 
-struct OtherDialogSearch {
-    DWORD processId;
-    HWND main;
-    std::vector<std::string> captions;
-};
-
-static BOOL CALLBACK CollectOtherDialog(HWND window, LPARAM param)
-{
-    OtherDialogSearch *search = reinterpret_cast<OtherDialogSearch *>(param);
-    char className[32];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->processId && window != search->main && IsWindowVisible(window) &&
-        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
-        search->captions.push_back("\"" + WindowText(window) + "\"");
-    return TRUE;
-}
-
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main)
 {
-    OtherDialogSearch search = { processId, main, {} };
-    EnumWindows(CollectOtherDialog, reinterpret_cast<LPARAM>(&search));
-    return search.captions;
+    std::vector<std::string> captions;
+    for (HWND dialog : Dialogs(processId))
+        if (dialog != main && IsWindowVisible(dialog))
+            captions.push_back("\"" + WindowText(dialog) + "\"");
+    return captions;
 }
 
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase)
@@ -237,6 +229,35 @@ int IndexOf(const std::vector<std::string> &items, const std::string &item, bool
         if (anyCase ? _stricmp(items[i].c_str(), item.c_str()) == 0 : items[i] == item)
             return static_cast<int>(i);
     return -1;
+}
+
+std::string Switches(HWND main)
+{
+    std::string text;
+    for (int id : { IDC_COMPILER, IDC_INTERPRETER, IDC_EMULATE_BIOS, IDC_VERBOSE, IDC_DISASM,
+                    IDC_DEBUGGER, IDC_USE_SERIAL, IDC_SECTOR_CACHE })
+        if (Checked(main, id))
+            text += (text.empty() ? "" : ", ") + ItemText(main, id);
+    return text + "; " + ComboSelectedText(main, IDC_COUNTRY);
+}
+
+Lines WatchSplash(DWORD processId, HWND *main)
+{
+    /* The splash has no caption. */
+    HWND splash = WaitForDialog("", processId, 10000);
+    EXPECT_TRUE(splash != NULL) << "no splash";
+    Lines seen;
+    *main = NULL;
+    for (DWORD start = GetTickCount(); !*main && GetTickCount() - start < 15000; Sleep(5)) {
+        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
+        /* A window going away answers nothing. */
+        if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+        *main = WaitForDialog(kMainCaption, processId, 0);
+    }
+    EXPECT_TRUE(*main != NULL) << "no main dialog after the splash";
+    EXPECT_FALSE(IsWindow(splash)) << "the splash is still there";
+    return seen;
 }
 
 /* ---- acting on dialogs ---- */
@@ -278,31 +299,30 @@ bool Answer(const char *caption, int button, std::string *text, DWORD processId)
     return WaitGone(box);
 }
 
-/* ---- running the configurator ---- */
-
-static BOOL CALLBACK CollectDialogs(HWND window, LPARAM param)
+std::string TakeBox(const char *caption, HWND owner, DWORD processId)
 {
-    char className[32];
-    if (GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
-        reinterpret_cast<std::vector<HWND> *>(param)->push_back(window);
-    return TRUE;
+    HWND box = WaitForDialog(caption, processId ? processId : GetCurrentProcessId());
+    EXPECT_TRUE(box != NULL) << "no \"" << caption << "\" message";
+    if (!box)
+        return "";
+    EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
+    std::string text = BoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitGone(box));
+    return text;
 }
+
+/* ---- running the configurator ---- */
 
 void CloseDialogsOfThread(DWORD threadId)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        std::vector<HWND> dialogs;
-        EnumThreadWindows(threadId, CollectDialogs, reinterpret_cast<LPARAM>(&dialogs));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(100)) {
+        std::vector<HWND> dialogs = Dialogs(0, threadId);
         if (dialogs.empty())
             return;
-        for (HWND dialog : dialogs) {
-            if (WindowText(dialog) == kMainCaption)
-                PostMessageW(dialog, WM_COMMAND, IDC_EXIT, 0);
-            else
-                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        }
-        Sleep(100);
+        for (HWND dialog : dialogs)
+            PostMessageW(dialog, WM_COMMAND, WindowText(dialog) == kMainCaption ? IDC_EXIT : IDCANCEL,
+                         0);
     }
 }
 
@@ -379,11 +399,7 @@ DWORD Configurator::Exit()
     if (!main)
         return 0xFFFFFFFF;
     PostMessageW(main, WM_COMMAND, IDC_EXIT, 0);
-    if (!Ended(15000))
-        return 0xFFFFFFFF;
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return code;
+    return ExitCode(15000);
 }
 
 std::vector<std::string> ArgumentsSeen(const ProgramDir &dir)

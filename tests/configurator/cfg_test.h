@@ -44,6 +44,13 @@ std::string CdIdle();
 std::string PadIdle();
 std::string Fake(const char *identity);  /* "type0" -> made_type0.dll (tests/plugins) */
 
+/* The five families in their fixed order: list, buttons, install name. */
+struct FamilyControls {
+    int list, about, configure;
+    const char *installName;
+};
+extern const FamilyControls kFamilies[PLUGIN_TYPE_COUNT];
+
 /* Replaces the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM for the life of
    the object (the key is volatile: it is rebuilt at every Wine start). */
 class SerialPorts {
@@ -74,6 +81,12 @@ std::string BoxText(HWND box);
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main);
 /* Index of an entry in a list, -1 when it is not there. */
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase = false);
+/* The main dialog's checked boxes and radio buttons by their captions, in
+   the dialog's order, then the country: "Compiler, Emulate BIOS; America". */
+std::string Switches(HWND main);
+/* The status texts the process's splash shows, each once, in order, until
+   the main dialog (*main) opens; the splash is gone by then. */
+Lines WatchSplash(DWORD processId, HWND *main);
 
 /* ---- acting on dialogs ---- */
 
@@ -85,6 +98,9 @@ void SelectCombo(HWND dialog, int id, int index);
 void SetItemText(HWND dialog, int id, const std::string &text);
 /* Ends the message box or dialog with the caption by its button. */
 bool Answer(const char *caption, int button, std::string *text = NULL, DWORD processId = 0);
+/* The text of the message box with the caption, which must be owned by
+   owner; it is answered with OK. */
+std::string TakeBox(const char *caption, HWND owner, DWORD processId = 0);
 
 /* ---- running the configurator ---- */
 

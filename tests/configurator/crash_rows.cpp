@@ -76,24 +76,11 @@ int Boxes(DWORD processId, const char *caption)
     return static_cast<int>(std::count(shown.begin(), shown.end(), "\"" + std::string(caption) + "\""));
 }
 
-/* The message box with the caption, owned by owner: its text; it is
-   answered with OK. */
-std::string TakeBox(const char *caption, HWND owner, DWORD processId)
+/* The name of copy i (from 0) of the library in PLUGIN\. */
+std::string CopyName(const char *library, int i)
 {
-    HWND box = WaitForDialog(caption, processId, 10000);
-    EXPECT_TRUE(box != NULL) << "no \"" << caption << "\" message";
-    if (!box)
-        return "";
-    EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
-    std::string text = BoxText(box);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitGone(box));
-    return text;
-}
-
-std::string Stem(const char *library)
-{
-    return std::string(library, strlen(library) - 4);
+    return i ? std::string(library, strlen(library) - 4) + "-" + std::to_string(i + 1) + ".dll"
+             : library;
 }
 
 void HostedRow(const CrashRow &row, Configurator &cfg, HWND main, const ProgramDir &dir)
@@ -136,8 +123,7 @@ void ConfiguratorRow(const CrashRow &row)
         EXPECT_TRUE(CopyFileTo(TestBinPath(row.library), dir / ("PLUGIN\\PSEMU\\" + std::string(row.library))));
     } else {
         for (int i = 0; i < (row.copies ? row.copies : 1); i++)
-            dir.AddPlugin(TestBinPath(row.library), i ? Stem(row.library) + "-" + std::to_string(i + 1) + ".dll"
-                                                      : row.library);
+            dir.AddPlugin(TestBinPath(row.library), CopyName(row.library, i));
     }
     dir.AddFile("KOVA.INI", kIni);
     for (const char *installed : kInstalled)
@@ -161,10 +147,8 @@ void ConfiguratorRow(const CrashRow &row)
         std::string text = TakeBox("System Error", main, cfg.processId());
         EXPECT_EQ(0u, text.find("These libraries in PLUGIN\\ failed while they were asked who they "
                                 "are and are not listed:")) << text;
-        for (int i = 0; i < row.copies; i++) {
-            std::string file = i ? Stem(row.library) + "-" + std::to_string(i + 1) + ".dll" : row.library;
-            EXPECT_NE(std::string::npos, text.find("\r\n" + file + "\r\n")) << text;
-        }
+        for (int i = 0; i < row.copies; i++)
+            EXPECT_NE(std::string::npos, text.find("\r\n" + CopyName(row.library, i) + "\r\n")) << text;
     }
     Sleep(300);
     EXPECT_EQ(0, Boxes(cfg.processId(), "System Error")) << "one message only";
