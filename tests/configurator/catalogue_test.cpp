@@ -9,12 +9,27 @@
 
 namespace {
 
-const int kLists[PLUGIN_TYPE_COUNT] = { IDC_GPU_LIST, IDC_SPU_LIST, IDC_JOY0_LIST, IDC_JOY1_LIST,
-                                        IDC_CD_LIST };
-
 std::string LongName()
 {
     return "cd plugin with a file name longer than thirty-one characters.dll";
+}
+
+/* The plugin about box the button opens, owned by main: its name, author
+   and description; it is closed with OK. */
+Lines AboutFields(HWND main, int button)
+{
+    ClickLater(main, button);
+    HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
+    EXPECT_TRUE(about != NULL);
+    if (!about)
+        return {};
+    EXPECT_EQ(main, GetWindow(about, GW_OWNER));
+    Lines fields;
+    for (int id : { IDC_PLUGIN_NAME, IDC_PLUGIN_AUTHOR, IDC_PLUGIN_DESCRIPTION })
+        fields.push_back(ItemText(about, id));
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitGone(about));
+    return fields;
 }
 
 } // namespace
@@ -70,19 +85,12 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         EXPECT_EQ(Lines(), OtherDialogs(GetCurrentProcessId(), main)) << "passed over silently";
         for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
             SCOPED_TRACE(testing::Message() << "family " << f);
-            EXPECT_EQ(lists[f], ComboItems(main, kLists[f]));
+            EXPECT_EQ(lists[f], ComboItems(main, kFamilies[f].list));
         }
         /* The unterminated record's about box shows every field cut at its
            last byte. */
-        ClickLater(main, IDC_JOY1_ABOUT);
-        HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
-        ASSERT_TRUE(about != NULL);
-        EXPECT_EQ(unterminatedLine, ItemText(about, IDC_PLUGIN_NAME));
-        EXPECT_EQ(std::string(63, 'a'), ItemText(about, IDC_PLUGIN_AUTHOR));
-        EXPECT_EQ(std::string(1023, 'd'), ItemText(about, IDC_PLUGIN_DESCRIPTION));
-        EXPECT_EQ(main, GetWindow(about, GW_OWNER));
-        PostMessageW(about, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitGone(about));
+        EXPECT_EQ(Lines({ unterminatedLine, std::string(63, 'a'), std::string(1023, 'd') }),
+                  AboutFields(main, IDC_JOY1_ABOUT));
         /* Configure and Save work on it. */
         Click(main, IDC_JOY1_CONFIGURE);
         EXPECT_EQ(dir / "PLUGIN\\unterminated.dll", IniValue(dir / "KOVA.INI", "PROBE", "Module"));
@@ -102,28 +110,18 @@ TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
     RunInProcess(dir.path, [&](HWND main) {
         std::vector<std::string> items = ComboItems(main, IDC_CD_LIST);
         ASSERT_EQ(2u, items.size());
-        struct Row {
-            const char *line, *author, *description;
-        };
-        const Row rows[] = {
+        const Lines rows[] = {
             { "CDIdle 1.0", "Tovrin",
               "This Plugin is a dummy CD driver. Use it only for running demos and executables "
               "that don't need CD-ROM accesses." },
             { "TwoFaced 1.0", "Test Author", "A plugin made up for the tests.\r\nSecond line." },
         };
-        for (const Row &row : rows) {
-            SCOPED_TRACE(row.line);
-            int index = items[0] == row.line ? 0 : 1;
-            ASSERT_EQ(row.line, items[index]);
+        for (const Lines &row : rows) {
+            SCOPED_TRACE(row[0]);
+            int index = items[0] == row[0] ? 0 : 1;
+            ASSERT_EQ(row[0], items[index]);
             SelectCombo(main, IDC_CD_LIST, index);
-            ClickLater(main, IDC_CD_ABOUT);
-            HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
-            ASSERT_TRUE(about != NULL);
-            EXPECT_EQ(row.line, ItemText(about, IDC_PLUGIN_NAME));
-            EXPECT_EQ(row.author, ItemText(about, IDC_PLUGIN_AUTHOR));
-            EXPECT_EQ(row.description, ItemText(about, IDC_PLUGIN_DESCRIPTION));
-            PostMessageW(about, WM_COMMAND, IDOK, 0);
-            EXPECT_TRUE(WaitGone(about));
+            EXPECT_EQ(row, AboutFields(main, IDC_CD_ABOUT));
         }
     });
 }
@@ -156,26 +154,17 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
         Click(main, IDC_SPU_CONFIGURE);
         iniAfterConfigure = dir.Ini();
     });
-    char record[2 * sizeof(HostServices) + 1];
-    GetPrivateProfileStringA("RECORDER", "Record", "", record, sizeof record, (dir / "KOVA.INI").c_str());
-    ASSERT_EQ(2 * sizeof(HostServices), strlen(record)) << iniAfterConfigure;
-    HostServices got;
-    uint8_t *bytes = reinterpret_cast<uint8_t *>(&got);
-    for (size_t i = 0; i < sizeof got; i++) {
-        unsigned v = 0;
-        sscanf(record + 2 * i, "%2x", &v);
-        bytes[i] = static_cast<uint8_t>(v);
-    }
-    EXPECT_EQ(NULL, got.ramBase);
-    EXPECT_EQ(0u, got.flags);
-    for (uint32_t word : got.reserved)
-        EXPECT_EQ(0u, word);
-    EXPECT_TRUE(got.readSetting == ReadSetting);
-    EXPECT_TRUE(got.writeSetting == WriteSetting);
-    EXPECT_TRUE(got.ramWriteNotify == NULL);
-    EXPECT_EQ(mainWindow, got.mainWindow);
-    EXPECT_EQ(GetModuleHandleA(NULL), got.hostInstance);
-    EXPECT_EQ(0u, got.reserved2);
+    /* The record the plugin got, byte by byte: no RAM, flags or notify,
+       every reserved word zero. */
+    HostServices want = {};
+    want.readSetting = ReadSetting;
+    want.writeSetting = WriteSetting;
+    want.mainWindow = mainWindow;
+    want.hostInstance = GetModuleHandleA(NULL);
+    std::string wantHex;
+    for (uint8_t byte : RecordBytes(want))
+        wantHex += Bytes(&byte, 1);
+    EXPECT_EQ(wantHex, IniValue(dir / "KOVA.INI", "RECORDER", "Record")) << iniAfterConfigure;
     /* The settings callbacks reach KOVA.INI; nothing waited for Save. */
     EXPECT_NE(std::string::npos, iniAfterConfigure.find("Probe=hello there\r\n")) << iniAfterConfigure;
     EXPECT_NE(std::string::npos, iniAfterConfigure.find("ReadResult=0\r\n"));
@@ -243,9 +232,7 @@ TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
         EXPECT_EQ(ReadFileBytes(Fake("pad")), ReadFileBytes(dir / "Joy0Rend.dll"))
             << "the long-named library is installed from PLUGIN\\";
     });
-    /* No temporary file is left behind. */
-    std::vector<std::string> left = SearchOrder(dir / "*.tmp");
-    EXPECT_TRUE(left.empty()) << left.size() << " left, first " << (left.empty() ? "" : left[0]);
+    EXPECT_EQ(Lines(), SearchOrder(dir / "*.tmp")) << "no temporary file is left behind";
 }
 
 TEST(Install, FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage)
