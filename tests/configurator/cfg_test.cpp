@@ -51,21 +51,6 @@ std::string IniValue(const std::string &ini, const char *section, const char *ke
     return value.data();
 }
 
-std::string CdIdle()
-{
-    return ShippedPath("cdidle.dll");
-}
-
-std::string PadIdle()
-{
-    return ShippedPath("padidle.dll");
-}
-
-std::string Fake(const char *name)
-{
-    return TestBinPath((std::string("made_") + name + ".dll").c_str());
-}
-
 const FamilyControls kFamilies[PLUGIN_TYPE_COUNT] = {
     { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, KOVA_INSTALL_NAME_GPU },
     { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, KOVA_INSTALL_NAME_SPU },
@@ -74,19 +59,18 @@ const FamilyControls kFamilies[PLUGIN_TYPE_COUNT] = {
     { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, KOVA_INSTALL_NAME_CD },
 };
 
-static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+typedef std::vector<std::pair<std::string, std::string>> RegValues;
 
-static HKEY OpenSerialKey()
+/* Replaces every value of the serial port key by values; the old ones go
+   into *saved, when given. */
+static void ReplaceSerialValues(const RegValues &values, RegValues *saved)
 {
     HKEY key = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialKey, 0, NULL, REG_OPTION_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return NULL;
-    return key;
-}
-
-static void ClearValues(HKEY key, std::vector<std::pair<std::string, std::string>> *saved)
-{
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, NULL,
+                        REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open the serial port key";
+        return;
+    }
     for (;;) {
         char name[1024], data[1024];
         DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
@@ -99,38 +83,24 @@ static void ClearValues(HKEY key, std::vector<std::pair<std::string, std::string
         if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
             break;
     }
+    for (const auto &value : values)
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, value.first.c_str(), 0, REG_SZ,
+                                                reinterpret_cast<const BYTE *>(value.second.c_str()),
+                                                static_cast<DWORD>(value.second.size() + 1)));
+    RegCloseKey(key);
 }
 
 SerialPorts::SerialPorts(const std::vector<std::string> &ports)
 {
-    HKEY key = OpenSerialKey();
-    if (!key) {
-        ADD_FAILURE() << "cannot open the serial port key";
-        return;
-    }
-    ClearValues(key, &saved_);
-    int n = 0;
-    for (const std::string &port : ports) {
-        char name[64];
-        BufFormat(name, sizeof name, "\\Device\\KovaSerial%d", n++);
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE *>(port.c_str()),
-                                                static_cast<DWORD>(port.size() + 1)));
-    }
-    RegCloseKey(key);
+    RegValues values;
+    for (const std::string &port : ports)
+        values.push_back({ "\\Device\\KovaSerial" + std::to_string(values.size()), port });
+    ReplaceSerialValues(values, &saved_);
 }
 
 SerialPorts::~SerialPorts()
 {
-    HKEY key = OpenSerialKey();
-    if (!key)
-        return;
-    ClearValues(key, NULL);
-    for (const auto &value : saved_)
-        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE *>(value.second.c_str()),
-                       static_cast<DWORD>(value.second.size() + 1));
-    RegCloseKey(key);
+    ReplaceSerialValues(saved_, NULL);
 }
 
 /* ---- looking at dialogs ---- */
@@ -182,36 +152,11 @@ bool WaitGone(HWND window, DWORD timeoutMs)
     return true;
 }
 
-std::string ItemText(HWND dialog, int id)
-{
-    return WindowText(GetDlgItem(dialog, id));
-}
-
-bool Checked(HWND dialog, int id)
-{
-    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool Enabled(HWND dialog, int id)
-{
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-int ComboSelection(HWND dialog, int id)
-{
-    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
-}
-
 std::string ComboSelectedText(HWND dialog, int id)
 {
     int sel = ComboSelection(dialog, id);
     std::vector<std::string> items = ComboItems(dialog, id);
     return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "";
-}
-
-std::string BoxText(HWND box)
-{
-    return ItemText(box, 0xFFFF);
 }
 
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main)

@@ -40,9 +40,13 @@ struct ProgramDir {
 std::string IniValue(const std::string &ini, const char *section, const char *key);
 
 /* Paths of the shipped idle plugins and the test plugins. */
-std::string CdIdle();
-std::string PadIdle();
-std::string Fake(const char *identity);  /* "type0" -> made_type0.dll (tests/plugins) */
+inline std::string CdIdle() { return ShippedPath("cdidle.dll"); }
+inline std::string PadIdle() { return ShippedPath("padidle.dll"); }
+/* "type0" -> made_type0.dll (tests/plugins) */
+inline std::string Fake(const char *identity)
+{
+    return TestBinPath((std::string("made_") + identity + ".dll").c_str());
+}
 
 /* The five families in their fixed order: list, buttons, install name. */
 struct FamilyControls {
@@ -69,13 +73,19 @@ private:
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
-std::string ItemText(HWND dialog, int id);
-bool Checked(HWND dialog, int id);
-bool Enabled(HWND dialog, int id);
-int ComboSelection(HWND dialog, int id);
+inline std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+inline bool Checked(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+inline int ComboSelection(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
 std::string ComboSelectedText(HWND dialog, int id);
 /* A message box's text. */
-std::string BoxText(HWND box);
+inline std::string BoxText(HWND box) { return ItemText(box, 0xFFFF); }
 /* The quoted captions of the process's visible dialogs other than main:
    message boxes and whatever else would wait for the user. */
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main);

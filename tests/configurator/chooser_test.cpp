@@ -19,6 +19,15 @@ void Pick(HWND chooser, int id, int index)
                  reinterpret_cast<LPARAM>(GetDlgItem(chooser, id)));
 }
 
+/* Picks the directory list's entry ("[NAME]", "[..]"), found in any case. */
+bool PickDir(HWND chooser, const std::string &entry)
+{
+    int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), entry, true);
+    if (index >= 0)
+        Pick(chooser, IDC_CHOOSER_DIRS, index);
+    return index >= 0;
+}
+
 /* Walks the directory list down to dir, from where the chooser is when
    that is on the way, else from the drive's root. */
 bool Enter(HWND chooser, const std::string &dir)
@@ -29,12 +38,10 @@ bool Enter(HWND chooser, const std::string &dir)
     while (pos < rest.size()) {
         size_t end = rest.find('\\', pos);
         std::string name = rest.substr(pos, end - pos);
-        int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[" + name + "]", true);
-        if (index < 0) {
+        if (!PickDir(chooser, "[" + name + "]")) {
             ADD_FAILURE() << "no [" << name << "] on the way to " << dir << " in " << chooserDirectory;
             return false;
         }
-        Pick(chooser, IDC_CHOOSER_DIRS, index);
         pos = end + 1;
     }
     return _stricmp(chooserDirectory, dir.c_str()) == 0;
@@ -113,12 +120,12 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         }
 
         /* [NAME] moves down, [..] moves up. */
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[GAMES]", true));
+        ASSERT_TRUE(PickDir(chooser, "[GAMES]"));
         EXPECT_EQ(dir / "PSX\\GAMES\\", chooserDirectory);
-        EXPECT_EQ(std::vector<std::string>({ "g.exe" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
+        EXPECT_EQ(Lines({ "g.exe" }), ListItems(chooser, IDC_CHOOSER_FILES));
+        ASSERT_TRUE(PickDir(chooser, "[..]"));
         EXPECT_EQ(dir / "PSX\\", chooserDirectory);
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
+        ASSERT_TRUE(PickDir(chooser, "[..]"));
         EXPECT_EQ(dir.path, chooserDirectory);
         EXPECT_NE(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[PSX]", true));
 
