@@ -37,10 +37,10 @@ void ProgramDir::AddFile(const std::string &relative, const std::string &text)
     EXPECT_TRUE(WriteFileText(path + relative, text)) << relative;
 }
 
-void ProgramDir::AddPrograms()
+void ProgramDir::AddPrograms(const std::string &folder)
 {
-    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), path + "KOVACFG.EXE"));
-    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + "KOVA.EXE"));
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), path + folder + "KOVACFG.EXE"));
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + folder + "KOVA.EXE"));
 }
 
 std::string IniValue(const std::string &ini, const char *section, const char *key)
@@ -233,6 +233,12 @@ void SetItemText(HWND dialog, int id, const std::string &text)
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
+bool End(HWND dialog, int button)
+{
+    PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return WaitGone(dialog);
+}
+
 bool Answer(const char *caption, int button, std::string *text, DWORD processId)
 {
     HWND box = WaitForDialog(caption, processId ? processId : GetCurrentProcessId());
@@ -240,8 +246,7 @@ bool Answer(const char *caption, int button, std::string *text, DWORD processId)
         return false;
     if (text)
         *text = BoxText(box);
-    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return WaitGone(box);
+    return End(box, button);
 }
 
 std::string TakeBox(const char *caption, HWND owner, DWORD processId)
@@ -252,8 +257,7 @@ std::string TakeBox(const char *caption, HWND owner, DWORD processId)
         return "";
     EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
     std::string text = BoxText(box);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitGone(box));
+    EXPECT_TRUE(End(box, IDOK));
     return text;
 }
 

@@ -20,10 +20,6 @@ extern const char kFirstSave[];
 
 /* A program directory in a scratch folder (its name has a blank in it):
    BIOS\, MEMCARDS\, PLUGIN\ exist; nothing else. */
-struct ProgramDir;
-/* argv[0..] as the stand-in's transcript in the program directory reports them. */
-std::vector<std::string> ArgumentsSeen(const ProgramDir &dir);
-
 struct ProgramDir {
     ScratchDir scratch;
     std::string path;  /* ends in '\' */
@@ -32,10 +28,12 @@ struct ProgramDir {
     /* Copies a built library into PLUGIN\ under the given name. */
     void AddPlugin(const std::string &library, const std::string &asName);
     void AddFile(const std::string &relative, const std::string &text = "x");
-    /* KOVACFG.EXE and the stand-in as KOVA.EXE. */
-    void AddPrograms();
+    /* KOVACFG.EXE and the stand-in as KOVA.EXE (into a folder of it: "SUB\\"). */
+    void AddPrograms(const std::string &folder = "");
     std::string Ini() const { return ReadFileText(path + "KOVA.INI"); }
 };
+/* argv[0..] as the stand-in's transcript in the program directory reports them. */
+std::vector<std::string> ArgumentsSeen(const ProgramDir &dir);
 /* A value of a profile file, "<absent>" when it has none. */
 std::string IniValue(const std::string &ini, const char *section, const char *key);
 
@@ -106,6 +104,8 @@ void Click(HWND dialog, int id);
 void ClickLater(HWND dialog, int id);
 void SelectCombo(HWND dialog, int id, int index);
 void SetItemText(HWND dialog, int id, const std::string &text);
+/* Ends the dialog by its button; true once it is gone. */
+bool End(HWND dialog, int button);
 /* Ends the message box or dialog with the caption by its button. */
 bool Answer(const char *caption, int button, std::string *text = NULL, DWORD processId = 0);
 /* The text of the message box with the caption, which must be owned by

@@ -55,12 +55,6 @@ HWND OpenChooser(HWND main)
     return chooser;
 }
 
-void Press(HWND chooser, int button)
-{
-    PostMessageW(chooser, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    EXPECT_TRUE(WaitGone(chooser));
-}
-
 /* A scratch folder on Z: (the build tree), for a second drive. */
 struct ZFolder {
     std::string path;
@@ -92,14 +86,13 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         EXPECT_STREQ("C:\\", chooserDirectory);
         EXPECT_EQ(0, _stricmp("[-C-]", ComboSelectedText(chooser, IDC_CHOOSER_DRIVES).c_str()));
         EXPECT_EQ(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true)) << "no [..] at a root";
-        EXPECT_EQ(std::vector<std::string>({ "PSX executables (*.exe, *.cpe, *.elf, *.out)",
-                                             "Action Replay images (*.rom, *.bin)", "All files (*.*)" }),
+        EXPECT_EQ(Lines({ "PSX executables (*.exe, *.cpe, *.elf, *.out)",
+                          "Action Replay images (*.rom, *.bin)", "All files (*.*)" }),
                   ComboItems(chooser, IDC_CHOOSER_TYPES));
         EXPECT_EQ(0, ComboSelection(chooser, IDC_CHOOSER_TYPES));
 
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
-        std::vector<std::string> dirs = ListItems(chooser, IDC_CHOOSER_DIRS);
-        EXPECT_EQ(std::vector<std::string>({ "[..]", "[EMPTY]", "[GAMES]" }), dirs);
+        EXPECT_EQ(Lines({ "[..]", "[EMPTY]", "[GAMES]" }), ListItems(chooser, IDC_CHOOSER_DIRS));
         EXPECT_EQ(-1, static_cast<int>(SendDlgItemMessageW(chooser, IDC_CHOOSER_DIRS, LB_GETCURSEL, 0, 0)))
             << "a new directory list has no selection";
 
@@ -132,7 +125,7 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         /* OK on an empty file list is Cancel. */
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\EMPTY\\"));
         EXPECT_TRUE(ListItems(chooser, IDC_CHOOSER_FILES).empty());
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(0, chooserResult);
         EXPECT_EQ("", ItemText(main, IDC_COMMAND_LINE));
     });
@@ -152,7 +145,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         HWND chooser = OpenChooser(main);
         ASSERT_TRUE(chooser != NULL);
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
         EXPECT_EQ(0, chooserResult);
         EXPECT_EQ("-keep", ItemText(main, IDC_COMMAND_LINE));
         SetItemText(main, IDC_COMMAND_LINE, "");
@@ -163,7 +156,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         EXPECT_STREQ("C:\\", chooserDirectory) << "back at the root of the drive";
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
         EXPECT_EQ(std::vector<std::string>({ "DEMO.EXE" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(1, chooserResult);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE", chooserPath);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE", ItemText(main, IDC_COMMAND_LINE));
@@ -177,7 +170,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         ASSERT_TRUE(Enter(chooser, ar.path));
         Pick(chooser, IDC_CHOOSER_TYPES, 1);
         EXPECT_EQ(std::vector<std::string>({ "X.ROM" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(1 * 16 + 1, chooserResult);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE" + " -a" + ar.path + "X.ROM", ItemText(main, IDC_COMMAND_LINE));
 
@@ -186,7 +179,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         ASSERT_TRUE(chooser != NULL);
         EXPECT_STREQ("Z:\\", chooserDirectory);
         EXPECT_EQ(0, _stricmp("[-Z-]", ComboSelectedText(chooser, IDC_CHOOSER_DRIVES).c_str()));
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
 
         /* Run: the program path has blanks, so it reaches the emulator as
            several words, and the image as one. */
@@ -219,6 +212,6 @@ TEST(Chooser, ADirectoryWithoutADriveLetterOpensOnTheFirstDrive)
         BufFormat(root, sizeof root, "%c:\\", toupper(static_cast<unsigned char>(drives[0][2])));
         EXPECT_STREQ(root, chooserDirectory);
         EXPECT_FALSE(ListItems(chooser, IDC_CHOOSER_DIRS).empty());
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
     });
 }

@@ -102,8 +102,7 @@ void HostedRow(const CrashRow &row, Configurator &cfg, HWND main, const ProgramD
                   TakeBox("Psemu", gpu, cfg.processId()));
     }
     EXPECT_TRUE(Enabled(gpu, IDOK));
-    PostMessageW(gpu, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitGone(gpu));
+    EXPECT_TRUE(End(gpu, IDOK));
     EXPECT_EQ(button ? row.library : "pse_soft.dll",
               IniValue(dir / "KOVA.INI", "GPUHOST", "PluginName"));
 }

@@ -1,7 +1,6 @@
 /* Run, in this process, against the KOVA.EXE stand-in: the argument vector
    it receives, the plugins it finds, and the waiting. */
 #include <functional>
-#include <string.h>
 
 #include "cfg_test.h"
 #include "configurator.h"

@@ -85,9 +85,8 @@ TEST(MainDialog, FamiliesWithoutPluginsAreDisabled)
             bool filled = !items[f].empty();
             EXPECT_EQ(items[f], ComboItems(main, family.list));
             EXPECT_EQ(filled ? 0 : -1, ComboSelection(main, family.list));
-            EXPECT_EQ(filled, Enabled(main, family.list));
-            EXPECT_EQ(filled, Enabled(main, family.about));
-            EXPECT_EQ(filled, Enabled(main, family.configure));
+            for (int id : { family.list, family.about, family.configure })
+                EXPECT_EQ(filled, Enabled(main, id)) << id;
         }
     });
 }

@@ -1,7 +1,5 @@
 /* The dialog templates and pictures as they are compiled into the program:
    sizes, fonts, styles, control ids, positions and tab stops. */
-#include <string.h>
-
 #include "cfg_test.h"
 
 namespace {

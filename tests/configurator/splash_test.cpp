@@ -1,7 +1,6 @@
 /* The splash in this process: its status texts in order, and what it does
    when its timer cannot be created. */
 #include <algorithm>
-#include <string.h>
 
 #include "cfg_test.h"
 #include "dialogs.h"
