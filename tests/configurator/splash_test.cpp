@@ -34,11 +34,16 @@ TEST(Splash, ShowsItsStepsAndWithoutATimerRetriesOrLoadsAtOnce)
         int refusals;              /* of the splash's timer */
         std::vector<int> answers;  /* to "Too many clocks or timers!", in turn */
         bool shown;                /* the splash shows its two steps */
+        std::string plugin;        /* in PLUGIN\, a different one in each row: the scan ran */
+        int list;                  /* where it is listed, as */
+        const char *line;
     };
     const Row rows[] = {
-        { "a timer at once", 0, {}, true },
-        { "refused once, a retry succeeds and goes on as usual", 1, { IDRETRY }, true },
-        { "refused on every try: Cancel loads at once", 100, { IDRETRY, IDRETRY, IDCANCEL }, false },
+        { "a timer at once", 0, {}, true, CdIdle(), IDC_CD_LIST, "CDIdle 1.0" },
+        { "refused once, a retry succeeds and goes on as usual", 1, { IDRETRY }, true, PadIdle(),
+          IDC_JOY0_LIST, "PadIdle 1.0" },
+        { "refused on every try: Cancel loads at once", 100, { IDRETRY, IDRETRY, IDCANCEL }, false,
+          Fake("twofaced"), IDC_CD_LIST, "TwoFaced 1.0" },
     };
     ImportHook hook(GetModuleHandleA(NULL), "user32.dll", "SetTimer",
                     reinterpret_cast<void *>(RefusingSetTimer));
@@ -47,8 +52,7 @@ TEST(Splash, ShowsItsStepsAndWithoutATimerRetriesOrLoadsAtOnce)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         ProgramDir dir("splash");
-        dir.AddPlugin(CdIdle(), "cdidle.dll");
-        dir.AddPlugin(PadIdle(), "padidle.dll");
+        dir.AddPlugin(row.plugin, "plugin.dll");
         dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=on\r\n");
         timerFailures = row.refusals;
         splashTimerCalls = 0;
@@ -66,8 +70,9 @@ TEST(Splash, ShowsItsStepsAndWithoutATimerRetriesOrLoadsAtOnce)
                 main = WaitForDialog(kMainCaption, GetCurrentProcessId());
             ASSERT_TRUE(main != NULL);
             EXPECT_TRUE(Checked(main, IDC_DEBUGGER)) << "settings were loaded";
-            EXPECT_EQ(Lines({ "CDIdle 1.0" }), ComboItems(main, IDC_CD_LIST));
-            EXPECT_EQ(Lines({ "PadIdle 1.0" }), ComboItems(main, IDC_JOY0_LIST));
+            for (const FamilyControls &family : kFamilies)
+                EXPECT_EQ(family.list == row.list ? Lines({ row.line }) : Lines(),
+                          ComboItems(main, family.list)) << family.installName;
         }, true);
         EXPECT_EQ(row.shown ? Lines({ "Loading INI settings...", "Searching for plugins..." }) : Lines(),
                   seen);
