@@ -83,10 +83,11 @@ static void ReplaceSerialValues(const RegValues &values, RegValues *saved)
         if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
             break;
     }
-    for (const auto &value : values)
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, value.first.c_str(), 0, REG_SZ,
-                                                reinterpret_cast<const BYTE *>(value.second.c_str()),
+    for (const auto &value : values) {
+        const BYTE *data = reinterpret_cast<const BYTE *>(value.second.c_str());
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, data,
                                                 static_cast<DWORD>(value.second.size() + 1)));
+    }
     RegCloseKey(key);
 }
 
@@ -143,12 +144,9 @@ HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
 
 bool WaitGone(HWND window, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
+    for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(10);
-    }
     return true;
 }
 
@@ -269,9 +267,10 @@ void CloseDialogsOfThread(DWORD threadId)
         std::vector<HWND> dialogs = Dialogs(0, threadId);
         if (dialogs.empty())
             return;
-        for (HWND dialog : dialogs)
-            PostMessageW(dialog, WM_COMMAND, WindowText(dialog) == kMainCaption ? IDC_EXIT : IDCANCEL,
-                         0);
+        for (HWND dialog : dialogs) {
+            WPARAM button = WindowText(dialog) == kMainCaption ? IDC_EXIT : IDCANCEL;
+            PostMessageW(dialog, WM_COMMAND, button, 0);
+        }
     }
 }
 

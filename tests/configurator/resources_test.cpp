@@ -4,12 +4,6 @@
 
 namespace {
 
-/* A template of this module's resources (the test links the .rc). */
-DialogTemplate LoadTemplate(int id)
-{
-    return ReadDialogTemplate(GetModuleHandleA(NULL), id);
-}
-
 enum Kind {
     GROUP_BOX, LABEL, RADIO_FIRST, RADIO, CHECK, AUTO_CHECK, PUSH, DEFAULT_PUSH, ICON_PUSH,
     CENTERED_ICON_PUSH, LIST_SORTED, LIST_UNSORTED, EDIT_LINE, EDIT_READONLY_LINE, EDIT_STATUS,
@@ -159,7 +153,8 @@ TEST(Resources, DialogTemplates)
     };
     for (const DialogRow &d : dialogs) {
         SCOPED_TRACE(testing::Message() << "dialog " << d.id);
-        DialogTemplate t = LoadTemplate(d.id);
+        /* This module's own resources: the test links the .rc. */
+        DialogTemplate t = ReadDialogTemplate(GetModuleHandleA(NULL), d.id);
         ASSERT_TRUE(t.found);
         EXPECT_EQ(d.cx, t.cx);
         EXPECT_EQ(d.cy, t.cy);

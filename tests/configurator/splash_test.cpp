@@ -13,8 +13,7 @@ ImportHook *setTimerHook;
 
 UINT_PTR WINAPI RefusingSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc)
 {
-    typedef UINT_PTR(WINAPI * SetTimerFn)(HWND, UINT_PTR, UINT, TIMERPROC);
-    SetTimerFn original = reinterpret_cast<SetTimerFn>(setTimerHook->original());
+    auto original = reinterpret_cast<decltype(&SetTimer)>(setTimerHook->original());
     if (window != NULL && id == 1 && ms == 200) {
         splashTimerCalls++;
         if (timerFailures > 0) {
@@ -74,10 +73,10 @@ TEST(Splash, ShowsItsStepsAndWithoutATimerRetriesOrLoadsAtOnce)
                 EXPECT_EQ(family.list == row.list ? Lines({ row.line }) : Lines(),
                           ComboItems(main, family.list)) << family.installName;
         }, true);
-        EXPECT_EQ(row.shown ? Lines({ "Loading INI settings...", "Searching for plugins..." }) : Lines(),
-                  seen);
+        const Lines steps = { "Loading INI settings...", "Searching for plugins..." };
+        EXPECT_EQ(row.shown ? steps : Lines(), seen);
         EXPECT_EQ(Lines(row.answers.size(), "Too many clocks or timers!"), texts);
-        const int retries = static_cast<int>(std::count(row.answers.begin(), row.answers.end(), IDRETRY));
+        const auto retries = std::count(row.answers.begin(), row.answers.end(), IDRETRY);
         EXPECT_EQ(1 + retries, splashTimerCalls) << "one try, then one per retry";
         EXPECT_EQ(3, splashStep);
     }
