@@ -1,7 +1,6 @@
 /* The plugin catalogue on a PLUGIN\ folder with real and hostile entries,
    the plugin about box, configure calls and installing by Save. */
 #include <map>
-#include <string.h>
 
 #include "cfg_test.h"
 #include "configurator.h"
@@ -9,12 +8,23 @@
 
 namespace {
 
-const int kLists[PLUGIN_TYPE_COUNT] = { IDC_GPU_LIST, IDC_SPU_LIST, IDC_JOY0_LIST, IDC_JOY1_LIST,
-                                        IDC_CD_LIST };
+const char kLongName[] = "cd plugin with a file name longer than thirty-one characters.dll";
 
-std::string LongName()
+/* The plugin about box the button opens, owned by main: its name, author
+   and description; it is closed with OK. */
+Lines AboutFields(HWND main, int button)
 {
-    return "cd plugin with a file name longer than thirty-one characters.dll";
+    ClickLater(main, button);
+    HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
+    EXPECT_TRUE(about != NULL);
+    if (!about)
+        return {};
+    EXPECT_EQ(main, GetWindow(about, GW_OWNER));
+    Lines fields;
+    for (int id : { IDC_PLUGIN_NAME, IDC_PLUGIN_AUTHOR, IDC_PLUGIN_DESCRIPTION })
+        fields.push_back(ItemText(about, id));
+    EXPECT_TRUE(End(about, IDOK));
+    return fields;
 }
 
 } // namespace
@@ -24,7 +34,7 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
     ProgramDir dir("hostile");
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
-    dir.AddPlugin(CdIdle(), LongName());
+    dir.AddPlugin(CdIdle(), kLongName);
     dir.scratch.MakeDir("PLUGIN\\old.dll");
     dir.AddFile("PLUGIN\\readme.dll", "This is a text file, not a library.\r\n");
     int n = 0;
@@ -38,14 +48,10 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
 
     /* What each entry should give: list index (-1 none) and line; entries
        that are not plugins at all are absent. */
-    struct Expect {
-        int family;
-        std::string line;
-    };
     const std::string unterminatedLine = std::string(63, 'n') + " 1.10";
-    std::map<std::string, Expect> expected = {
+    std::map<std::string, std::pair<int, std::string>> expected = {
         { "cdidle.dll", { 4, "CDIdle 1.0" } },
-        { LongName(), { 4, "CDIdle 1.0" } },
+        { kLongName, { 4, "CDIdle 1.0" } },
         { "padidle.dll", { 2, "PadIdle 1.0" } },
         { "type0.dll", { -1, "" } },
         { "type6.dll", { -1, "" } },
@@ -61,8 +67,8 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         if (it == expected.end())
             continue;
         counted++;
-        if (it->second.family >= 0)
-            lists[it->second.family].push_back(it->second.line);
+        if (it->second.first >= 0)
+            lists[it->second.first].push_back(it->second.second);
     }
     ASSERT_EQ(9, counted) << "the search does not see every plugin";
 
@@ -70,19 +76,12 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
         EXPECT_EQ(Lines(), OtherDialogs(GetCurrentProcessId(), main)) << "passed over silently";
         for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
             SCOPED_TRACE(testing::Message() << "family " << f);
-            EXPECT_EQ(lists[f], ComboItems(main, kLists[f]));
+            EXPECT_EQ(lists[f], ComboItems(main, kFamilies[f].list));
         }
         /* The unterminated record's about box shows every field cut at its
            last byte. */
-        ClickLater(main, IDC_JOY1_ABOUT);
-        HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
-        ASSERT_TRUE(about != NULL);
-        EXPECT_EQ(unterminatedLine, ItemText(about, IDC_PLUGIN_NAME));
-        EXPECT_EQ(std::string(63, 'a'), ItemText(about, IDC_PLUGIN_AUTHOR));
-        EXPECT_EQ(std::string(1023, 'd'), ItemText(about, IDC_PLUGIN_DESCRIPTION));
-        EXPECT_EQ(main, GetWindow(about, GW_OWNER));
-        PostMessageW(about, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitGone(about));
+        EXPECT_EQ(Lines({ unterminatedLine, std::string(63, 'a'), std::string(1023, 'd') }),
+                  AboutFields(main, IDC_JOY1_ABOUT));
         /* Configure and Save work on it. */
         Click(main, IDC_JOY1_CONFIGURE);
         EXPECT_EQ(dir / "PLUGIN\\unterminated.dll", IniValue(dir / "KOVA.INI", "PROBE", "Module"));
@@ -102,28 +101,18 @@ TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
     RunInProcess(dir.path, [&](HWND main) {
         std::vector<std::string> items = ComboItems(main, IDC_CD_LIST);
         ASSERT_EQ(2u, items.size());
-        struct Row {
-            const char *line, *author, *description;
-        };
-        const Row rows[] = {
+        const Lines rows[] = {
             { "CDIdle 1.0", "Tovrin",
               "This Plugin is a dummy CD driver. Use it only for running demos and executables "
               "that don't need CD-ROM accesses." },
             { "TwoFaced 1.0", "Test Author", "A plugin made up for the tests.\r\nSecond line." },
         };
-        for (const Row &row : rows) {
-            SCOPED_TRACE(row.line);
-            int index = items[0] == row.line ? 0 : 1;
-            ASSERT_EQ(row.line, items[index]);
+        for (const Lines &row : rows) {
+            SCOPED_TRACE(row[0]);
+            int index = items[0] == row[0] ? 0 : 1;
+            ASSERT_EQ(row[0], items[index]);
             SelectCombo(main, IDC_CD_LIST, index);
-            ClickLater(main, IDC_CD_ABOUT);
-            HWND about = WaitForDialog("About plugin", GetCurrentProcessId());
-            ASSERT_TRUE(about != NULL);
-            EXPECT_EQ(row.line, ItemText(about, IDC_PLUGIN_NAME));
-            EXPECT_EQ(row.author, ItemText(about, IDC_PLUGIN_AUTHOR));
-            EXPECT_EQ(row.description, ItemText(about, IDC_PLUGIN_DESCRIPTION));
-            PostMessageW(about, WM_COMMAND, IDOK, 0);
-            EXPECT_TRUE(WaitGone(about));
+            EXPECT_EQ(row, AboutFields(main, IDC_CD_ABOUT));
         }
     });
 }
@@ -152,35 +141,25 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
     std::string iniAfterConfigure;
     RunInProcess(dir.path, [&](HWND main) {
         mainWindow = main;
-        EXPECT_EQ(std::vector<std::string>({ "Recorder 1.0" }), ComboItems(main, IDC_SPU_LIST));
+        EXPECT_EQ(Lines({ "Recorder 1.0" }), ComboItems(main, IDC_SPU_LIST));
         Click(main, IDC_SPU_CONFIGURE);
         iniAfterConfigure = dir.Ini();
     });
-    char record[2 * sizeof(HostServices) + 1];
-    GetPrivateProfileStringA("RECORDER", "Record", "", record, sizeof record, (dir / "KOVA.INI").c_str());
-    ASSERT_EQ(2 * sizeof(HostServices), strlen(record)) << iniAfterConfigure;
-    HostServices got;
-    uint8_t *bytes = reinterpret_cast<uint8_t *>(&got);
-    for (size_t i = 0; i < sizeof got; i++) {
-        unsigned v = 0;
-        sscanf(record + 2 * i, "%2x", &v);
-        bytes[i] = static_cast<uint8_t>(v);
-    }
-    EXPECT_EQ(NULL, got.ramBase);
-    EXPECT_EQ(0u, got.flags);
-    for (uint32_t word : got.reserved)
-        EXPECT_EQ(0u, word);
-    EXPECT_TRUE(got.readSetting == ReadSetting);
-    EXPECT_TRUE(got.writeSetting == WriteSetting);
-    EXPECT_TRUE(got.ramWriteNotify == NULL);
-    EXPECT_EQ(mainWindow, got.mainWindow);
-    EXPECT_EQ(GetModuleHandleA(NULL), got.hostInstance);
-    EXPECT_EQ(0u, got.reserved2);
-    /* The settings callbacks reach KOVA.INI; nothing waited for Save. */
-    EXPECT_NE(std::string::npos, iniAfterConfigure.find("Probe=hello there\r\n")) << iniAfterConfigure;
-    EXPECT_NE(std::string::npos, iniAfterConfigure.find("ReadResult=0\r\n"));
-    EXPECT_NE(std::string::npos, iniAfterConfigure.find(std::string("OwnerCaption=") + kMainCaption));
-    EXPECT_EQ(std::string::npos, iniAfterConfigure.find("[KOVA]"));
+    /* The record the plugin got, byte by byte: no RAM, flags or notify,
+       every reserved word zero. */
+    HostServices want = {};
+    want.readSetting = ReadSetting;
+    want.writeSetting = WriteSetting;
+    want.mainWindow = mainWindow;
+    want.hostInstance = GetModuleHandleA(NULL);
+    std::string wantHex;
+    for (uint8_t byte : RecordBytes(want))
+        wantHex += Bytes(&byte, 1);
+    /* The settings callbacks reach KOVA.INI (what readSetting gave, and the
+       owner's caption); nothing waited for Save. */
+    EXPECT_EQ("[RECORDER]\r\nProbe=hello there\r\nRecord=" + wantHex + "\r\nReadResult=0\r\n" +
+                  "OwnerCaption=" + kMainCaption + "\r\n",
+              iniAfterConfigure);
 }
 
 TEST(Catalogue, LibrariesAreLoadedWithoutSystemErrorBoxes)
@@ -212,7 +191,7 @@ TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddPlugin(Fake("twofaced"), "twofaced.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
-    dir.AddPlugin(Fake("pad"), LongName());
+    dir.AddPlugin(Fake("pad"), kLongName);
     /* Families without plugins keep what is installed. */
     dir.AddFile("GpuRend.dll", "an old graphics plugin");
     dir.AddFile("CDRend.dll", "an old CD plugin");
@@ -243,9 +222,7 @@ TEST(Install, SaveCopiesEachSelectedLibraryOverItsFixedName)
         EXPECT_EQ(ReadFileBytes(Fake("pad")), ReadFileBytes(dir / "Joy0Rend.dll"))
             << "the long-named library is installed from PLUGIN\\";
     });
-    /* No temporary file is left behind. */
-    std::vector<std::string> left = SearchOrder(dir / "*.tmp");
-    EXPECT_TRUE(left.empty()) << left.size() << " left, first " << (left.empty() ? "" : left[0]);
+    EXPECT_EQ(Lines(), SearchOrder(dir / "*.tmp")) << "no temporary file is left behind";
 }
 
 TEST(Install, FailedCopiesLeaveTheOldFilesAndAreNamedInOneMessage)

@@ -37,10 +37,10 @@ void ProgramDir::AddFile(const std::string &relative, const std::string &text)
     EXPECT_TRUE(WriteFileText(path + relative, text)) << relative;
 }
 
-void ProgramDir::AddPrograms()
+void ProgramDir::AddPrograms(const std::string &folder)
 {
-    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), path + "KOVACFG.EXE"));
-    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + "KOVA.EXE"));
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), path + folder + "KOVACFG.EXE"));
+    EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), path + folder + "KOVA.EXE"));
 }
 
 std::string IniValue(const std::string &ini, const char *section, const char *key)
@@ -51,34 +51,26 @@ std::string IniValue(const std::string &ini, const char *section, const char *ke
     return value.data();
 }
 
-std::string CdIdle()
-{
-    return ShippedPath("cdidle.dll");
-}
+const FamilyControls kFamilies[PLUGIN_TYPE_COUNT] = {
+    { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, KOVA_INSTALL_NAME_GPU },
+    { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, KOVA_INSTALL_NAME_SPU },
+    { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, KOVA_INSTALL_NAME_JOY0 },
+    { IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE, KOVA_INSTALL_NAME_JOY1 },
+    { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, KOVA_INSTALL_NAME_CD },
+};
 
-std::string PadIdle()
-{
-    return ShippedPath("padidle.dll");
-}
+typedef std::vector<std::pair<std::string, std::string>> RegValues;
 
-std::string Fake(const char *name)
-{
-    return TestBinPath((std::string("made_") + name + ".dll").c_str());
-}
-
-static const char kSerialKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
-static HKEY OpenSerialKey()
+/* Replaces every value of the serial port key by values; the old ones go
+   into *saved, when given. */
+static void ReplaceSerialValues(const RegValues &values, RegValues *saved)
 {
     HKEY key = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialKey, 0, NULL, REG_OPTION_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return NULL;
-    return key;
-}
-
-static void ClearValues(HKEY key, std::vector<std::pair<std::string, std::string>> *saved)
-{
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, NULL,
+                        REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open the serial port key";
+        return;
+    }
     for (;;) {
         char name[1024], data[1024];
         DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
@@ -91,107 +83,71 @@ static void ClearValues(HKEY key, std::vector<std::pair<std::string, std::string
         if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
             break;
     }
+    for (const auto &value : values) {
+        const BYTE *data = reinterpret_cast<const BYTE *>(value.second.c_str());
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, data,
+                                                static_cast<DWORD>(value.second.size() + 1)));
+    }
+    RegCloseKey(key);
 }
 
 SerialPorts::SerialPorts(const std::vector<std::string> &ports)
 {
-    HKEY key = OpenSerialKey();
-    if (!key) {
-        ADD_FAILURE() << "cannot open the serial port key";
-        return;
-    }
-    ClearValues(key, &saved_);
-    int n = 0;
-    for (const std::string &port : ports) {
-        char name[64];
-        BufFormat(name, sizeof name, "\\Device\\KovaSerial%d", n++);
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE *>(port.c_str()),
-                                                static_cast<DWORD>(port.size() + 1)));
-    }
-    RegCloseKey(key);
+    RegValues values;
+    for (const std::string &port : ports)
+        values.push_back({ "\\Device\\KovaSerial" + std::to_string(values.size()), port });
+    ReplaceSerialValues(values, &saved_);
 }
 
 SerialPorts::~SerialPorts()
 {
-    HKEY key = OpenSerialKey();
-    if (!key)
-        return;
-    ClearValues(key, NULL);
-    for (const auto &value : saved_)
-        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE *>(value.second.c_str()),
-                       static_cast<DWORD>(value.second.size() + 1));
-    RegCloseKey(key);
+    ReplaceSerialValues(saved_, NULL);
 }
 
 /* ---- looking at dialogs ---- */
 
-struct FindDialog {
-    const char *caption;
-    DWORD processId;
-    HWND found;
+/* The dialogs (class #32770) of a process (0: of any), or of a thread. */
+struct DialogSearch {
+    DWORD processId, threadId;
+    std::vector<HWND> found;
 };
 
-static BOOL CALLBACK FindDialogProc(HWND window, LPARAM param)
+static BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
 {
-    FindDialog *find = reinterpret_cast<FindDialog *>(param);
+    DialogSearch *search = reinterpret_cast<DialogSearch *>(param);
     char className[32];
-    if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
-        return TRUE;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (find->processId && pid != find->processId)
-        return TRUE;
-    if (WindowText(window) != find->caption)
-        return TRUE;
-    find->found = window;
-    return FALSE;
+    DWORD pid = 0, tid = GetWindowThreadProcessId(window, &pid);
+    if ((!search->processId || pid == search->processId) &&
+        (!search->threadId || tid == search->threadId) &&
+        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+static std::vector<HWND> Dialogs(DWORD processId, DWORD threadId = 0)
+{
+    DialogSearch search = { processId, threadId, {} };
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        FindDialog find = { caption, processId, NULL };
-        EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&find));
-        if (find.found && IsWindowVisible(find.found))
-            return find.found;
+    for (DWORD start = GetTickCount();; Sleep(10)) {
+        for (HWND dialog : Dialogs(processId))
+            if (WindowText(dialog) == caption && IsWindowVisible(dialog))
+                return dialog;
         if (GetTickCount() - start > timeoutMs)
             return NULL;
-        Sleep(10);
     }
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
+    for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(10);
-    }
     return true;
-}
-
-std::string ItemText(HWND dialog, int id)
-{
-    return WindowText(GetDlgItem(dialog, id));
-}
-
-bool Checked(HWND dialog, int id)
-{
-    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool Enabled(HWND dialog, int id)
-{
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-int ComboSelection(HWND dialog, int id)
-{
-    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
 std::string ComboSelectedText(HWND dialog, int id)
@@ -201,34 +157,13 @@ std::string ComboSelectedText(HWND dialog, int id)
     return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "";
 }
 
-std::string BoxText(HWND box)
-{
-    return ItemText(box, 0xFFFF);
-}
-
-struct OtherDialogSearch {
-    DWORD processId;
-    HWND main;
-    std::vector<std::string> captions;
-};
-
-static BOOL CALLBACK CollectOtherDialog(HWND window, LPARAM param)
-{
-    OtherDialogSearch *search = reinterpret_cast<OtherDialogSearch *>(param);
-    char className[32];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->processId && window != search->main && IsWindowVisible(window) &&
-        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
-        search->captions.push_back("\"" + WindowText(window) + "\"");
-    return TRUE;
-}
-
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main)
 {
-    OtherDialogSearch search = { processId, main, {} };
-    EnumWindows(CollectOtherDialog, reinterpret_cast<LPARAM>(&search));
-    return search.captions;
+    std::vector<std::string> captions;
+    for (HWND dialog : Dialogs(processId))
+        if (dialog != main && IsWindowVisible(dialog))
+            captions.push_back("\"" + WindowText(dialog) + "\"");
+    return captions;
 }
 
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase)
@@ -237,6 +172,35 @@ int IndexOf(const std::vector<std::string> &items, const std::string &item, bool
         if (anyCase ? _stricmp(items[i].c_str(), item.c_str()) == 0 : items[i] == item)
             return static_cast<int>(i);
     return -1;
+}
+
+std::string Switches(HWND main)
+{
+    std::string text;
+    for (int id : { IDC_COMPILER, IDC_INTERPRETER, IDC_EMULATE_BIOS, IDC_VERBOSE, IDC_DISASM,
+                    IDC_DEBUGGER, IDC_USE_SERIAL, IDC_SECTOR_CACHE })
+        if (Checked(main, id))
+            text += (text.empty() ? "" : ", ") + ItemText(main, id);
+    return text + "; " + ComboSelectedText(main, IDC_COUNTRY);
+}
+
+Lines WatchSplash(DWORD processId, HWND *main)
+{
+    /* The splash has no caption. */
+    HWND splash = WaitForDialog("", processId, 10000);
+    EXPECT_TRUE(splash != NULL) << "no splash";
+    Lines seen;
+    *main = NULL;
+    for (DWORD start = GetTickCount(); !*main && GetTickCount() - start < 15000; Sleep(5)) {
+        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
+        /* A window going away answers nothing. */
+        if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+        *main = WaitForDialog(kMainCaption, processId, 0);
+    }
+    EXPECT_TRUE(*main != NULL) << "no main dialog after the splash";
+    EXPECT_FALSE(IsWindow(splash)) << "the splash is still there";
+    return seen;
 }
 
 /* ---- acting on dialogs ---- */
@@ -267,6 +231,12 @@ void SetItemText(HWND dialog, int id, const std::string &text)
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
+bool End(HWND dialog, int button)
+{
+    PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return WaitGone(dialog);
+}
+
 bool Answer(const char *caption, int button, std::string *text, DWORD processId)
 {
     HWND box = WaitForDialog(caption, processId ? processId : GetCurrentProcessId());
@@ -274,35 +244,33 @@ bool Answer(const char *caption, int button, std::string *text, DWORD processId)
         return false;
     if (text)
         *text = BoxText(box);
-    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return WaitGone(box);
+    return End(box, button);
+}
+
+std::string TakeBox(const char *caption, HWND owner, DWORD processId)
+{
+    HWND box = WaitForDialog(caption, processId ? processId : GetCurrentProcessId());
+    EXPECT_TRUE(box != NULL) << "no \"" << caption << "\" message";
+    if (!box)
+        return "";
+    EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
+    std::string text = BoxText(box);
+    EXPECT_TRUE(End(box, IDOK));
+    return text;
 }
 
 /* ---- running the configurator ---- */
 
-static BOOL CALLBACK CollectDialogs(HWND window, LPARAM param)
-{
-    char className[32];
-    if (GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
-        reinterpret_cast<std::vector<HWND> *>(param)->push_back(window);
-    return TRUE;
-}
-
 void CloseDialogsOfThread(DWORD threadId)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        std::vector<HWND> dialogs;
-        EnumThreadWindows(threadId, CollectDialogs, reinterpret_cast<LPARAM>(&dialogs));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(100)) {
+        std::vector<HWND> dialogs = Dialogs(0, threadId);
         if (dialogs.empty())
             return;
         for (HWND dialog : dialogs) {
-            if (WindowText(dialog) == kMainCaption)
-                PostMessageW(dialog, WM_COMMAND, IDC_EXIT, 0);
-            else
-                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            WPARAM button = WindowText(dialog) == kMainCaption ? IDC_EXIT : IDCANCEL;
+            PostMessageW(dialog, WM_COMMAND, button, 0);
         }
-        Sleep(100);
     }
 }
 
@@ -379,11 +347,7 @@ DWORD Configurator::Exit()
     if (!main)
         return 0xFFFFFFFF;
     PostMessageW(main, WM_COMMAND, IDC_EXIT, 0);
-    if (!Ended(15000))
-        return 0xFFFFFFFF;
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return code;
+    return ExitCode(15000);
 }
 
 std::vector<std::string> ArgumentsSeen(const ProgramDir &dir)

@@ -20,10 +20,6 @@ extern const char kFirstSave[];
 
 /* A program directory in a scratch folder (its name has a blank in it):
    BIOS\, MEMCARDS\, PLUGIN\ exist; nothing else. */
-struct ProgramDir;
-/* argv[0..] as the stand-in's transcript in the program directory reports them. */
-std::vector<std::string> ArgumentsSeen(const ProgramDir &dir);
-
 struct ProgramDir {
     ScratchDir scratch;
     std::string path;  /* ends in '\' */
@@ -32,17 +28,30 @@ struct ProgramDir {
     /* Copies a built library into PLUGIN\ under the given name. */
     void AddPlugin(const std::string &library, const std::string &asName);
     void AddFile(const std::string &relative, const std::string &text = "x");
-    /* KOVACFG.EXE and the stand-in as KOVA.EXE. */
-    void AddPrograms();
+    /* KOVACFG.EXE and the stand-in as KOVA.EXE (into a folder of it: "SUB\\"). */
+    void AddPrograms(const std::string &folder = "");
     std::string Ini() const { return ReadFileText(path + "KOVA.INI"); }
 };
+/* argv[0..] as the stand-in's transcript in the program directory reports them. */
+std::vector<std::string> ArgumentsSeen(const ProgramDir &dir);
 /* A value of a profile file, "<absent>" when it has none. */
 std::string IniValue(const std::string &ini, const char *section, const char *key);
 
 /* Paths of the shipped idle plugins and the test plugins. */
-std::string CdIdle();
-std::string PadIdle();
-std::string Fake(const char *identity);  /* "type0" -> made_type0.dll (tests/plugins) */
+inline std::string CdIdle() { return ShippedPath("cdidle.dll"); }
+inline std::string PadIdle() { return ShippedPath("padidle.dll"); }
+/* "type0" -> made_type0.dll (tests/plugins) */
+inline std::string Fake(const char *identity)
+{
+    return TestBinPath((std::string("made_") + identity + ".dll").c_str());
+}
+
+/* The five families in their fixed order: list, buttons, install name. */
+struct FamilyControls {
+    int list, about, configure;
+    const char *installName;
+};
+extern const FamilyControls kFamilies[PLUGIN_TYPE_COUNT];
 
 /* Replaces the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM for the life of
    the object (the key is volatile: it is rebuilt at every Wine start). */
@@ -62,18 +71,30 @@ private:
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
-std::string ItemText(HWND dialog, int id);
-bool Checked(HWND dialog, int id);
-bool Enabled(HWND dialog, int id);
-int ComboSelection(HWND dialog, int id);
+inline std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+inline bool Checked(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }
+inline int ComboSelection(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
 std::string ComboSelectedText(HWND dialog, int id);
 /* A message box's text. */
-std::string BoxText(HWND box);
+inline std::string BoxText(HWND box) { return ItemText(box, 0xFFFF); }
 /* The quoted captions of the process's visible dialogs other than main:
    message boxes and whatever else would wait for the user. */
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main);
 /* Index of an entry in a list, -1 when it is not there. */
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase = false);
+/* The main dialog's checked boxes and radio buttons by their captions, in
+   the dialog's order, then the country: "Compiler, Emulate BIOS; America". */
+std::string Switches(HWND main);
+/* The status texts the process's splash shows, each once, in order, until
+   the main dialog (*main) opens; the splash is gone by then. */
+Lines WatchSplash(DWORD processId, HWND *main);
 
 /* ---- acting on dialogs ---- */
 
@@ -83,8 +104,13 @@ void Click(HWND dialog, int id);
 void ClickLater(HWND dialog, int id);
 void SelectCombo(HWND dialog, int id, int index);
 void SetItemText(HWND dialog, int id, const std::string &text);
+/* Ends the dialog by its button; true once it is gone. */
+bool End(HWND dialog, int button);
 /* Ends the message box or dialog with the caption by its button. */
 bool Answer(const char *caption, int button, std::string *text = NULL, DWORD processId = 0);
+/* The text of the message box with the caption, which must be owned by
+   owner; it is answered with OK. */
+std::string TakeBox(const char *caption, HWND owner, DWORD processId = 0);
 
 /* ---- running the configurator ---- */
 

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kChooser[] = "Load PSX file";
-
 /* Selects a list entry and tells the dialog, as a click does. */
 void Pick(HWND chooser, int id, int index)
 {
@@ -17,6 +15,15 @@ void Pick(HWND chooser, int id, int index)
     SendDlgItemMessageW(chooser, id, isList ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
     SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(id, isList ? LBN_SELCHANGE : CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(chooser, id)));
+}
+
+/* Picks the directory list's entry ("[NAME]", "[..]"), found in any case. */
+bool PickDir(HWND chooser, const std::string &entry)
+{
+    int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), entry, true);
+    if (index >= 0)
+        Pick(chooser, IDC_CHOOSER_DIRS, index);
+    return index >= 0;
 }
 
 /* Walks the directory list down to dir, from where the chooser is when
@@ -29,12 +36,10 @@ bool Enter(HWND chooser, const std::string &dir)
     while (pos < rest.size()) {
         size_t end = rest.find('\\', pos);
         std::string name = rest.substr(pos, end - pos);
-        int index = IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[" + name + "]", true);
-        if (index < 0) {
+        if (!PickDir(chooser, "[" + name + "]")) {
             ADD_FAILURE() << "no [" << name << "] on the way to " << dir << " in " << chooserDirectory;
             return false;
         }
-        Pick(chooser, IDC_CHOOSER_DIRS, index);
         pos = end + 1;
     }
     return _stricmp(chooserDirectory, dir.c_str()) == 0;
@@ -43,15 +48,9 @@ bool Enter(HWND chooser, const std::string &dir)
 HWND OpenChooser(HWND main)
 {
     ClickLater(main, IDC_CHOOSE_FILE);
-    HWND chooser = WaitForDialog(kChooser, GetCurrentProcessId());
+    HWND chooser = WaitForDialog("Load PSX file", GetCurrentProcessId());
     EXPECT_TRUE(chooser != NULL);
     return chooser;
-}
-
-void Press(HWND chooser, int button)
-{
-    PostMessageW(chooser, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    EXPECT_TRUE(WaitGone(chooser));
 }
 
 /* A scratch folder on Z: (the build tree), for a second drive. */
@@ -85,14 +84,13 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         EXPECT_STREQ("C:\\", chooserDirectory);
         EXPECT_EQ(0, _stricmp("[-C-]", ComboSelectedText(chooser, IDC_CHOOSER_DRIVES).c_str()));
         EXPECT_EQ(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true)) << "no [..] at a root";
-        EXPECT_EQ(std::vector<std::string>({ "PSX executables (*.exe, *.cpe, *.elf, *.out)",
-                                             "Action Replay images (*.rom, *.bin)", "All files (*.*)" }),
+        EXPECT_EQ(Lines({ "PSX executables (*.exe, *.cpe, *.elf, *.out)",
+                          "Action Replay images (*.rom, *.bin)", "All files (*.*)" }),
                   ComboItems(chooser, IDC_CHOOSER_TYPES));
         EXPECT_EQ(0, ComboSelection(chooser, IDC_CHOOSER_TYPES));
 
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
-        std::vector<std::string> dirs = ListItems(chooser, IDC_CHOOSER_DIRS);
-        EXPECT_EQ(std::vector<std::string>({ "[..]", "[EMPTY]", "[GAMES]" }), dirs);
+        EXPECT_EQ(Lines({ "[..]", "[EMPTY]", "[GAMES]" }), ListItems(chooser, IDC_CHOOSER_DIRS));
         EXPECT_EQ(-1, static_cast<int>(SendDlgItemMessageW(chooser, IDC_CHOOSER_DIRS, LB_GETCURSEL, 0, 0)))
             << "a new directory list has no selection";
 
@@ -113,19 +111,19 @@ TEST(Chooser, MovesThroughDirectoriesAndFiltersByType)
         }
 
         /* [NAME] moves down, [..] moves up. */
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[GAMES]", true));
+        ASSERT_TRUE(PickDir(chooser, "[GAMES]"));
         EXPECT_EQ(dir / "PSX\\GAMES\\", chooserDirectory);
-        EXPECT_EQ(std::vector<std::string>({ "g.exe" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
+        EXPECT_EQ(Lines({ "g.exe" }), ListItems(chooser, IDC_CHOOSER_FILES));
+        ASSERT_TRUE(PickDir(chooser, "[..]"));
         EXPECT_EQ(dir / "PSX\\", chooserDirectory);
-        Pick(chooser, IDC_CHOOSER_DIRS, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[..]", true));
+        ASSERT_TRUE(PickDir(chooser, "[..]"));
         EXPECT_EQ(dir.path, chooserDirectory);
         EXPECT_NE(-1, IndexOf(ListItems(chooser, IDC_CHOOSER_DIRS), "[PSX]", true));
 
         /* OK on an empty file list is Cancel. */
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\EMPTY\\"));
         EXPECT_TRUE(ListItems(chooser, IDC_CHOOSER_FILES).empty());
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(0, chooserResult);
         EXPECT_EQ("", ItemText(main, IDC_COMMAND_LINE));
     });
@@ -145,7 +143,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         HWND chooser = OpenChooser(main);
         ASSERT_TRUE(chooser != NULL);
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
         EXPECT_EQ(0, chooserResult);
         EXPECT_EQ("-keep", ItemText(main, IDC_COMMAND_LINE));
         SetItemText(main, IDC_COMMAND_LINE, "");
@@ -156,7 +154,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         EXPECT_STREQ("C:\\", chooserDirectory) << "back at the root of the drive";
         ASSERT_TRUE(Enter(chooser, dir / "PSX\\"));
         EXPECT_EQ(std::vector<std::string>({ "DEMO.EXE" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(1, chooserResult);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE", chooserPath);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE", ItemText(main, IDC_COMMAND_LINE));
@@ -170,7 +168,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         ASSERT_TRUE(Enter(chooser, ar.path));
         Pick(chooser, IDC_CHOOSER_TYPES, 1);
         EXPECT_EQ(std::vector<std::string>({ "X.ROM" }), ListItems(chooser, IDC_CHOOSER_FILES));
-        Press(chooser, IDOK);
+        EXPECT_TRUE(End(chooser, IDOK));
         EXPECT_EQ(1 * 16 + 1, chooserResult);
         EXPECT_EQ(dir / "PSX\\DEMO.EXE" + " -a" + ar.path + "X.ROM", ItemText(main, IDC_COMMAND_LINE));
 
@@ -179,7 +177,7 @@ TEST(Chooser, ChosenFilesAreAppendedAndTheNextOpeningStartsAtTheDriveLastUsed)
         ASSERT_TRUE(chooser != NULL);
         EXPECT_STREQ("Z:\\", chooserDirectory);
         EXPECT_EQ(0, _stricmp("[-Z-]", ComboSelectedText(chooser, IDC_CHOOSER_DRIVES).c_str()));
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
 
         /* Run: the program path has blanks, so it reaches the emulator as
            several words, and the image as one. */
@@ -212,6 +210,6 @@ TEST(Chooser, ADirectoryWithoutADriveLetterOpensOnTheFirstDrive)
         BufFormat(root, sizeof root, "%c:\\", toupper(static_cast<unsigned char>(drives[0][2])));
         EXPECT_STREQ(root, chooserDirectory);
         EXPECT_FALSE(ListItems(chooser, IDC_CHOOSER_DIRS).empty());
-        Press(chooser, IDCANCEL);
+        EXPECT_TRUE(End(chooser, IDCANCEL));
     });
 }

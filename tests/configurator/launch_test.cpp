@@ -1,6 +1,6 @@
 /* Run, in this process, against the KOVA.EXE stand-in: the argument vector
    it receives, the plugins it finds, and the waiting. */
-#include <string.h>
+#include <functional>
 
 #include "cfg_test.h"
 #include "configurator.h"
@@ -18,68 +18,54 @@ TEST(Launch, TheEmulatorGetsItsPathAndExactlyTheWords)
 {
     ProgramDir dir("run words");
     dir.AddPrograms();
-    std::string twenty;
-    std::vector<std::string> twentyWords;
-    for (int i = 1; i <= 20; i++) {
-        twentyWords.push_back("w" + std::to_string(i));
-        twenty += "w" + std::to_string(i) + (i % 3 ? " " : "   ");
-    }
     struct Row {
         const char *what;
         std::string line;
         std::vector<std::string> words;
     };
+    /* count words word(i), i from 1, after lead, each followed by gap(i) blanks. */
+    auto joined = [](const char *what, const char *lead, int count,
+                     std::function<std::string(int)> word, std::function<size_t(int)> gap) {
+        Row row = { what, lead, {} };
+        for (int i = 1; i <= count; i++) {
+            row.words.push_back(word(i));
+            row.line += row.words.back() + std::string(gap(i), ' ');
+        }
+        return row;
+    };
+    std::string letters;
+    for (int i = 0; i < 255; i++)
+        letters += static_cast<char>('a' + i % 26);
     std::vector<Row> rows = {
         { "blanks before, between and after", "   one    two   ", { "one", "two" } },
         { "empty", "", {} },
         { "only blanks", "     ", {} },
-        { "twenty words", twenty, twentyWords },
+        joined("twenty words", "", 20, [](int i) { return "w" + std::to_string(i); },
+               [](int i) -> size_t { return i % 3 ? 1 : 3; }),
         { "tab and quotes are word characters", "a\tb say\"hi\" \"x y\" end\\",
           { "a\tb", "say\"hi\"", "\"x", "y\"", "end\\" } },
         { "a path with a blank is two words", "C:\\A B\\X.EXE", { "C:\\A", "B\\X.EXE" } },
-        { "one word of 255 characters", "", {} },
-        { "40 words", "", {} },
-    };
-    for (int i = 0; i < 255; i++)
-        rows[6].line += static_cast<char>('a' + i % 26);
-    rows[6].words.push_back(rows[6].line);
-    for (int i = 1; i <= 40; i++) {
-        rows[7].words.push_back("-arg" + std::to_string(i));
-        rows[7].line += (i > 1 ? " " : "") + rows[7].words.back();
-    }
-    {
+        { "one word of 255 characters", letters, { letters } },
+        joined("40 words", "", 40, [](int i) { return "-arg" + std::to_string(i); },
+               [](int i) -> size_t { return i < 40 ? 1 : 0; }),
         /* Words of many lengths between runs of blanks, 255 characters in
            all, the last word filling up. */
-        Row row = { "255 characters", "  ", {} };
-        for (int i = 1; row.line.size() < 200; i++) {
-            std::string word = "w" + std::to_string(i) + std::string(static_cast<size_t>(i % 7), '-');
-            row.words.push_back(word);
-            row.line += word + std::string(static_cast<size_t>(1 + i % 3), ' ');
-        }
-        std::string last = "C:\\last\\word\\";
-        last.resize(255 - row.line.size(), 'z');
-        row.words.push_back(last);
-        row.line += last;
-        rows.push_back(row);
-    }
-    {
+        joined("255 characters", "  ", 26,
+               [](int i) { return "w" + std::to_string(i) + std::string(i % 7, '-'); },
+               [](int i) -> size_t { return 1 + i % 3; }),
         /* Blanks around them, a tab, quotes and backslashes inside words:
            the words come through as they were typed. */
-        Row row = { "40 words with blanks, tabs and quotes", "   ", {} };
-        for (int i = 1; i <= 40; i++) {
-            std::string word = "x" + std::to_string(i);
-            if (i % 10 == 3)
-                word += "\ttab";
-            if (i % 10 == 6)
-                word = "\"q" + word + "\"";
-            if (i % 10 == 9)
-                word += "\\";
-            row.words.push_back(word);
-            row.line += word + (i % 4 ? " " : "    ");
-        }
-        rows.push_back(row);
-    }
-    ASSERT_EQ(255u, rows[6].line.size());
+        joined("40 words with blanks, tabs and quotes", "   ", 40,
+               [](int i) {
+                   std::string word = "x" + std::to_string(i) + (i % 10 == 3 ? "\ttab" : "");
+                   return i % 10 == 6 ? "\"q" + word + "\"" : word + (i % 10 == 9 ? "\\" : "");
+               },
+               [](int i) -> size_t { return i % 4 ? 1 : 4; }),
+    };
+    std::string last = "C:\\last\\word\\";
+    last.resize(255 - rows[8].line.size(), 'z');
+    rows[8].words.push_back(last);
+    rows[8].line += last;
     ASSERT_EQ(255u, rows[8].line.size());
     RunInProcess(dir.path, [&](HWND main) {
         for (const Row &row : rows) {
@@ -134,12 +120,7 @@ TEST(Launch, AMissingEmulatorGivesAMessageAndTheDialogStaysUsable)
     RunInProcess(dir.path, [&](HWND main) {
         SetItemText(main, IDC_COMMAND_LINE, "one two");
         ClickLater(main, IDC_RUN);
-        HWND box = WaitForDialog("System Error", GetCurrentProcessId());
-        ASSERT_TRUE(box != NULL);
-        EXPECT_EQ("Cannot run KOVA.EXE", BoxText(box));
-        EXPECT_EQ(main, GetWindow(box, GW_OWNER));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitGone(box));
+        EXPECT_EQ("Cannot run KOVA.EXE", TakeBox("System Error", main));
         EXPECT_EQ("one two", ItemText(main, IDC_COMMAND_LINE));
         EXPECT_TRUE(IsWindowEnabled(main));
         /* Usable: its buttons work and Run works once KOVA.EXE is back. */

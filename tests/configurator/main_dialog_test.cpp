@@ -46,17 +46,11 @@ TEST(MainDialog, WithoutIniOrBiosTheDefaultsShowAndTheFirstSaveWritesThemInOrder
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_TRUE(Checked(main, IDC_COMPILER));
-        EXPECT_FALSE(Checked(main, IDC_INTERPRETER));
-        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_EQ("Compiler, Emulate BIOS; America", Switches(main));
         EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
-        for (int id : { IDC_VERBOSE, IDC_DISASM, IDC_DEBUGGER, IDC_SECTOR_CACHE, IDC_USE_SERIAL }) {
-            EXPECT_FALSE(Checked(main, id)) << id;
+        for (int id : { IDC_VERBOSE, IDC_DISASM, IDC_DEBUGGER, IDC_SECTOR_CACHE, IDC_USE_SERIAL })
             EXPECT_TRUE(Enabled(main, id)) << id;
-        }
-        EXPECT_EQ(std::vector<std::string>({ "America", "Europe", "Japan" }),
-                  ComboItems(main, IDC_COUNTRY));
-        EXPECT_EQ(0, ComboSelection(main, IDC_COUNTRY));
+        EXPECT_EQ(Lines({ "America", "Europe", "Japan" }), ComboItems(main, IDC_COUNTRY));
         /* Serial mapper off: the port list is filled but disabled. */
         EXPECT_EQ(std::vector<std::string>({ "COM1" }), ComboItems(main, IDC_PORT_LIST));
         EXPECT_FALSE(Enabled(main, IDC_PORT_LIST));
@@ -68,7 +62,7 @@ TEST(MainDialog, WithoutIniOrBiosTheDefaultsShowAndTheFirstSaveWritesThemInOrder
 
         /* No BIOS image: the click changes nothing. */
         Click(main, IDC_EMULATE_BIOS);
-        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+        EXPECT_EQ("Compiler, Emulate BIOS; America", Switches(main));
         EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
 
         EXPECT_FALSE(FileExists(dir / "KOVA.INI")) << "nothing is written before Save";
@@ -82,26 +76,17 @@ TEST(MainDialog, FamiliesWithoutPluginsAreDisabled)
     ProgramDir dir("families");
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddPlugin(PadIdle(), "padidle.dll");
+    /* Each family's list, in the families' order. */
+    const Lines items[PLUGIN_TYPE_COUNT] = { {}, {}, { "PadIdle 1.0" }, {}, { "CDIdle 1.0" } };
     RunInProcess(dir.path, [&](HWND main) {
-        struct Row {
-            int list, about, configure;
-            std::vector<std::string> items;
-        };
-        const Row rows[] = {
-            { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, {} },
-            { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, {} },
-            { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, { "PadIdle 1.0" } },
-            { IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE, {} },
-            { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, { "CDIdle 1.0" } },
-        };
-        for (const Row &row : rows) {
-            SCOPED_TRACE(row.list);
-            bool filled = !row.items.empty();
-            EXPECT_EQ(row.items, ComboItems(main, row.list));
-            EXPECT_EQ(filled ? 0 : -1, ComboSelection(main, row.list));
-            EXPECT_EQ(filled, Enabled(main, row.list));
-            EXPECT_EQ(filled, Enabled(main, row.about));
-            EXPECT_EQ(filled, Enabled(main, row.configure));
+        for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
+            const FamilyControls &family = kFamilies[f];
+            SCOPED_TRACE(family.installName);
+            bool filled = !items[f].empty();
+            EXPECT_EQ(items[f], ComboItems(main, family.list));
+            EXPECT_EQ(filled ? 0 : -1, ComboSelection(main, family.list));
+            for (int id : { family.list, family.about, family.configure })
+                EXPECT_EQ(filled, Enabled(main, id)) << id;
         }
     });
 }
@@ -132,8 +117,7 @@ TEST(MainDialog, DebuggerDisablesVerboseAndShowCodeButKeepsTheirChecks)
     ProgramDir dir("debugger");
     dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=ON\r\nVerbose=on\r\nDisasm=off\r\n");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_TRUE(Checked(main, IDC_VERBOSE));
-        EXPECT_FALSE(Checked(main, IDC_DISASM));
+        EXPECT_EQ("Compiler, Emulate BIOS, Verbose, Run debugger; America", Switches(main));
         ExpectToggles(main, IDC_DEBUGGER, true, { IDC_VERBOSE, IDC_DISASM }, false,
                       { IDC_VERBOSE, IDC_DISASM });
         /* Save takes the disabled boxes' checks as they are. */
@@ -169,21 +153,15 @@ TEST(MainDialog, ListsAreInNameOrderWithTheFirstPreselectedWhateverTheIniSays)
                             "ComPort=COM7\r\nMemCard1=slot2.mcd\r\nMemCard2=slot2.mcd\r\n"
                             "CDCountry=2\r\nCpuMode=INTERPRETER\r\nCDUseCache=on\r\n");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_EQ(std::vector<std::string>({ "Alpha.bin", "mid.bin", "zeta.bin" }),
-                  ComboItems(main, IDC_BIOS_LIST));
-        EXPECT_EQ(std::vector<std::string>({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD1));
-        EXPECT_EQ(std::vector<std::string>({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD2));
-        EXPECT_EQ(std::vector<std::string>({ "COM10", "COM2", "COM7" }), ComboItems(main, IDC_PORT_LIST));
+        EXPECT_EQ(Lines({ "Alpha.bin", "mid.bin", "zeta.bin" }), ComboItems(main, IDC_BIOS_LIST));
+        EXPECT_EQ(Lines({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD1));
+        EXPECT_EQ(Lines({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD2));
+        EXPECT_EQ(Lines({ "COM10", "COM2", "COM7" }), ComboItems(main, IDC_PORT_LIST));
         for (int id : { IDC_BIOS_LIST, IDC_MEMCARD1, IDC_MEMCARD2, IDC_PORT_LIST }) {
             EXPECT_EQ(0, ComboSelection(main, id)) << id;
             EXPECT_TRUE(Enabled(main, id)) << id;
         }
-        EXPECT_FALSE(Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
-        EXPECT_TRUE(Checked(main, IDC_INTERPRETER));
-        EXPECT_FALSE(Checked(main, IDC_COMPILER));
-        EXPECT_TRUE(Checked(main, IDC_SECTOR_CACHE));
-        EXPECT_EQ("Japan", ComboSelectedText(main, IDC_COUNTRY));
+        EXPECT_EQ("Interpreter, Enable serial mapper, Enable Sector Cache; Japan", Switches(main));
     });
 }
 
@@ -226,8 +204,7 @@ TEST(MainDialog, SaveForcesBiosEmulationOnWithoutAnImageAndWritesAnEmptyPortWith
     ProgramDir dir("forced");
     dir.AddFile("KOVA.INI", "[KOVA]\r\nEmulateBios=off\r\nUseSerial=on\r\n");
     RunInProcess(dir.path, [&](HWND main) {
-        EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_TRUE(Checked(main, IDC_USE_SERIAL));
+        EXPECT_EQ("Compiler, Emulate BIOS, Enable serial mapper; America", Switches(main));
         EXPECT_FALSE(Enabled(main, IDC_PORT_LIST)) << "no port listed";
         Click(main, IDC_SAVE);
     });

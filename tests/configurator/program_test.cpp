@@ -4,7 +4,6 @@
    and the exit code 0. */
 #include <algorithm>
 #include <map>
-#include <string.h>
 
 #include "cfg_test.h"
 #include "configurator.h"
@@ -23,25 +22,22 @@ struct FileState {
     }
 };
 
-void Snapshot(const std::string &dir, const std::string &prefix, std::map<std::string, FileState> *files)
+typedef std::map<std::string, FileState> Files;
+
+/* Every file and folder under dir, by its path below dir (a folder's ends in '\\'). */
+void Snapshot(const std::string &dir, Files *files, const std::string &prefix = "")
 {
     for (const std::string &name : SearchOrder(dir + "*", true)) {
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         GetFileAttributesExA((dir + name).c_str(), GetFileExInfoStandard, &data);
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             (*files)[prefix + name + "\\"] = FileState{ {}, {}, data.dwFileAttributes };
-            Snapshot(dir + name + "\\", prefix + name + "\\", files);
+            Snapshot(dir + name + "\\", files, prefix + name + "\\");
         } else {
-            (*files)[prefix + name] = FileState{ ReadFileBytes(dir + name), data.ftLastWriteTime, data.dwFileAttributes };
+            (*files)[prefix + name] =
+                FileState{ ReadFileBytes(dir + name), data.ftLastWriteTime, data.dwFileAttributes };
         }
     }
-}
-
-std::map<std::string, FileState> Snapshot(const std::string &dir)
-{
-    std::map<std::string, FileState> files;
-    Snapshot(dir, "", &files);
-    return files;
 }
 
 } // namespace
@@ -54,7 +50,6 @@ TEST(Program, StartsFromAFolderWithABlankInItsName)
     dir.AddPlugin(CdIdle(), "cdidle.dll");
     dir.AddFile("KOVA.INI", "[KOVA]\r\nCDCountry=1\r\n");
     Configurator cfg(dir.path);
-    ASSERT_TRUE(cfg.started());
     HWND main = cfg.Main();
     ASSERT_TRUE(main != NULL);
     /* PLUGIN\ and KOVA.INI were found under the whole directory name. */
@@ -78,13 +73,10 @@ TEST(Program, AboutBoxShowsThreeLinesAndAnEmptyOne)
     HWND about = WaitForDialog("", cfg.processId());
     ASSERT_TRUE(about != NULL);
     EXPECT_EQ(main, GetWindow(about, GW_OWNER));
-    std::string text = ItemText(about, IDC_ABOUT_TEXT);
-    EXPECT_EQ("KOVA Configurator 1.0 Beta 1\r\n\r\nWritten by Tovrin\r\nLogo designed by !+Tessel+!.", text);
-    std::vector<std::string> lines = SplitLines(text);
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("", lines[1]);
-    PostMessageW(about, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitGone(about));
+    EXPECT_EQ("KOVA Configurator 1.0 Beta 1\r\n\r\nWritten by Tovrin\r\n"
+              "Logo designed by !+Tessel+!.",
+              ItemText(about, IDC_ABOUT_TEXT));
+    EXPECT_TRUE(End(about, IDOK));
     EXPECT_TRUE(IsWindowEnabled(main)) << "the main dialog is usable again";
     EXPECT_EQ(0u, cfg.Exit());
 }
@@ -126,8 +118,7 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
             ASSERT_TRUE(CreateDirectoryW(start.c_str(), NULL));
         }
         const std::string in = dir.substr(base.path.size());
-        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVACFG.exe"), dir + "KOVACFG.EXE"));
-        EXPECT_TRUE(CopyFileTo(ShippedPath("KOVA.exe"), dir + "KOVA.EXE"));
+        base.AddPrograms(in);
         for (const char *folder : { "PLUGIN", "BIOS", "MEMCARDS" })
             base.scratch.MakeDir((in + folder).c_str());
         if (row.folder == LOSSY_NAME) {
@@ -146,12 +137,12 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
         base.AddFile(in + "kov1f.tmp", "[KOVA]\r\n");
         base.AddFile(in + "kovacs.tmp", "the user's");
 
-        std::map<std::string, FileState> before = Snapshot(base.path);
+        Files before, after;
+        Snapshot(base.path, &before);
         ASSERT_EQ(1u, before.count(in + "CDRend.dll")) << "the snapshot sees the files";
         Sleep(20); /* a rewrite would show in the time stamps */
         {
             Configurator cfg(start);
-            ASSERT_TRUE(cfg.started());
             if (row.box) {
                 std::string text;
                 EXPECT_TRUE(Answer("System Error", IDOK, &text, cfg.processId()));
@@ -167,7 +158,7 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
                 before.erase(in + "kov1f.tmp");
             }
         }
-        std::map<std::string, FileState> after = Snapshot(base.path);
+        Snapshot(base.path, &after);
         EXPECT_EQ(before.size(), after.size());
         for (const auto &file : before) {
             auto it = after.find(file.first);
@@ -189,22 +180,10 @@ TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
     dir.AddFile("MEMCARDS\\card2.mcd");
 
     Configurator cfg(dir.path);
-    ASSERT_TRUE(cfg.started());
-    /* Splash: its two texts, then the main dialog. */
-    HWND splash = WaitForDialog("", cfg.processId(), 10000);
-    ASSERT_TRUE(splash != NULL);
-    std::vector<std::string> seen;
     HWND main = NULL;
-    DWORD start = GetTickCount();
-    while (!main && GetTickCount() - start < 15000) {
-        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
-        if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
-            seen.push_back(text);
-        main = WaitForDialog(kMainCaption, cfg.processId(), 0);
-        Sleep(5);
-    }
+    EXPECT_EQ(Lines({ "Loading INI settings...", "Searching for plugins..." }),
+              WatchSplash(cfg.processId(), &main));
     ASSERT_TRUE(main != NULL);
-    EXPECT_EQ(std::vector<std::string>({ "Loading INI settings...", "Searching for plugins..." }), seen);
 
     /* The user's choices. */
     std::vector<std::string> pads = ComboItems(main, IDC_JOY0_LIST);
@@ -225,52 +204,25 @@ TEST(Program, TheWholeRoadFromAFreshDirectoryToTheEmulator)
     EXPECT_EQ("  demo   -x ", ItemText(main, IDC_COMMAND_LINE));
     EXPECT_EQ(0u, cfg.Exit());
 
-    const std::vector<std::string> want = {
-        "KOVA stand-in",
-        "argc 3",
-        "argv[0] " + (dir / "KOVA.EXE"),
-        "argv[1] demo",
-        "argv[2] -x",
-        "settings [KOVA]",
-        "  EmulateBios=on",
-        "  Debugger=off",
-        "  Verbose=off",
-        "  Disasm=off",
-        "  CDUseCache=on",
-        "  UseSerial=off",
-        "  CpuMode=Interpreter",
-        "  CDCountry=1",
-        "  MemCard1=card1.mcd",
-        "  MemCard2=card2.mcd",
-        "SPU SpuRend.dll: not installed",
-        "GPU GpuRend.dll: not installed",
-        "CD CDRend.dll: loaded",
-        "CD CD_Open -> 0",
-        "PAD1 Joy0Rend.dll: loaded",
-        "PAD1 JOY0_Open -> 0",
-        "PAD2 Joy1Rend.dll: not installed",
-    };
-    std::vector<std::string> transcript = SplitLines(ReadFileText(dir / "STANDIN.LOG"));
+    const Lines want = { "KOVA stand-in", "argc 3", "argv[0] " + (dir / "KOVA.EXE"), "argv[1] demo",
+                         "argv[2] -x", "settings [KOVA]", "  EmulateBios=on", "  Debugger=off",
+                         "  Verbose=off", "  Disasm=off", "  CDUseCache=on", "  UseSerial=off",
+                         "  CpuMode=Interpreter", "  CDCountry=1", "  MemCard1=card1.mcd",
+                         "  MemCard2=card2.mcd", "SPU SpuRend.dll: not installed",
+                         "GPU GpuRend.dll: not installed", "CD CDRend.dll: loaded",
+                         "CD CD_Open -> 0", "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0",
+                         "PAD2 Joy1Rend.dll: not installed" };
+    Lines transcript = SplitLines(ReadFileText(dir / "STANDIN.LOG"));
     ASSERT_GE(transcript.size(), want.size());
-    EXPECT_EQ(want, std::vector<std::string>(transcript.begin(), transcript.begin() + want.size()));
+    EXPECT_EQ(want, Lines(transcript.begin(), transcript.begin() + want.size()));
     EXPECT_EQ("result: ok", transcript.back());
 }
 
 namespace {
 
-/* The five families in their fixed order: lists, buttons, install names. */
-struct FamilyControls {
-    int list, about, configure;
-    const char *installName;
-    const char *library;  /* a made-up plugin of the family named after its file */
-};
-const FamilyControls kFamilyControls[PLUGIN_TYPE_COUNT] = {
-    { IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE, KOVA_INSTALL_NAME_GPU, "named_gpu" },
-    { IDC_SPU_LIST, IDC_SPU_ABOUT, IDC_SPU_CONFIGURE, KOVA_INSTALL_NAME_SPU, "named_spu" },
-    { IDC_JOY0_LIST, IDC_JOY0_ABOUT, IDC_JOY0_CONFIGURE, KOVA_INSTALL_NAME_JOY0, "named_joy0" },
-    { IDC_JOY1_LIST, IDC_JOY1_ABOUT, IDC_JOY1_CONFIGURE, KOVA_INSTALL_NAME_JOY1, "named_joy1" },
-    { IDC_CD_LIST, IDC_CD_ABOUT, IDC_CD_CONFIGURE, KOVA_INSTALL_NAME_CD, "named_cd" },
-};
+/* A made-up plugin of each family that is named after its file. */
+const char *const kNamed[PLUGIN_TYPE_COUNT] = { "named_gpu", "named_spu", "named_joy0",
+                                                "named_joy1", "named_cd" };
 
 /* A library with bytes appended behind its last section: it loads as the
    library does, and its bytes tell which copy was installed. */
@@ -295,17 +247,6 @@ HWND MainOf(Configurator &cfg, DWORD timeoutMs = 20000)
     EXPECT_TRUE(main != NULL) << "no main dialog; shown instead: "
                               << testing::PrintToString(OtherDialogs(cfg.processId(), NULL));
     return main;
-}
-
-std::string Line(const std::string &name)
-{
-    return name + " 1.0";
-}
-
-Lines Sorted(Lines lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
 }
 
 /* Nothing answers a click: no dialog of the process appears. */
@@ -333,40 +274,22 @@ TEST(Program, ThreeHundredLibraries)
         BufFormat(name, sizeof name, "lib%03d.dll", i);
         std::string path = dir / (std::string("PLUGIN\\") + name);
         std::string marker = std::string("copy ") + name;
-        switch (i % 20) {
-        case 5:
-            Put(path, GarbageBytes(2048, 1000u + i));
-            kindOf[name] = NOT_A_PLUGIN;
-            break;
-        case 15:
-            Put(path, MarkedCopy(Fake("noabout"), marker));
-            kindOf[name] = NOT_A_PLUGIN;
-            break;
-        case 10:
-            Put(path, MarkedCopy(Fake("type0"), marker));
-            kindOf[name] = UNLISTED;
-            break;
-        default:
-            Put(path, MarkedCopy(Fake(kFamilyControls[i % 5].library), marker));
-            kindOf[name] = i % 5;
-            break;
-        }
+        const int every20 = i % 20;
+        const char *fake = every20 == 15 ? "noabout" : every20 == 10 ? "type0" : kNamed[i % 5];
+        Put(path, every20 == 5 ? GarbageBytes(2048, 1000u + i) : MarkedCopy(Fake(fake), marker));
+        kindOf[name] = every20 == 5 || every20 == 15 ? NOT_A_PLUGIN
+                                                     : every20 == 10 ? UNLISTED : i % 5;
     }
     /* The catalogue takes the first 256 plugins the search delivers. */
     Lines lists[PLUGIN_TYPE_COUNT], files[PLUGIN_TYPE_COUNT];
-    int catalogued = 0, plugins = 0;
+    int plugins = 0;
     for (const std::string &name : SearchOrder(dir / "PLUGIN\\*.dll")) {
         int kind = kindOf.count(name) ? kindOf[name] : NOT_A_PLUGIN;
-        if (kind == NOT_A_PLUGIN)
+        /* Every plugin is counted; one past the 256th or of code 0 is listed nowhere. */
+        if (kind == NOT_A_PLUGIN || ++plugins > 256 || kind == UNLISTED)
             continue;
-        plugins++;
-        if (catalogued == 256)
-            continue;
-        catalogued++;
-        if (kind >= 0) {
-            lists[kind].push_back(Line(name.substr(0, name.size() - 4)));
-            files[kind].push_back(name);
-        }
+        lists[kind].push_back(name.substr(0, name.size() - 4) + " 1.0");
+        files[kind].push_back(name);
     }
     ASSERT_EQ(270, plugins) << "the search does not see every library";
 
@@ -376,22 +299,22 @@ TEST(Program, ThreeHundredLibraries)
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "no message about the libraries";
     size_t listed = 0;
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
-        SCOPED_TRACE(kFamilyControls[f].installName);
-        Lines items = ComboItems(main, kFamilyControls[f].list);
+        SCOPED_TRACE(kFamilies[f].installName);
+        Lines items = ComboItems(main, kFamilies[f].list);
         EXPECT_EQ(lists[f], items);
-        EXPECT_EQ(0, ComboSelection(main, kFamilyControls[f].list));
+        EXPECT_EQ(0, ComboSelection(main, kFamilies[f].list));
         listed += items.size();
         /* The last entry of every list, the one furthest into the catalogue. */
-        SelectCombo(main, kFamilyControls[f].list, static_cast<int>(items.size()) - 1);
+        SelectCombo(main, kFamilies[f].list, static_cast<int>(items.size()) - 1);
     }
     EXPECT_LE(listed, 256u);
     Click(main, IDC_SAVE);
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "Save reports nothing";
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
-        SCOPED_TRACE(kFamilyControls[f].installName);
+        SCOPED_TRACE(kFamilies[f].installName);
         ASSERT_FALSE(files[f].empty());
         EXPECT_TRUE(ReadFileBytes(dir / ("PLUGIN\\" + files[f].back())) ==
-                    ReadFileBytes(dir / kFamilyControls[f].installName))
+                    ReadFileBytes(dir / kFamilies[f].installName))
             << "installed is not " << files[f].back();
     }
     EXPECT_EQ(0u, cfg.Exit());
@@ -412,8 +335,8 @@ TEST(Program, FileNamesOf100Characters)
     Put(dir / ("PLUGIN\\" + name), MarkedCopy(Fake("named_cd"), "the long one"));
     Put(dir / ("PLUGIN\\" + cut), MarkedCopy(Fake("named_cd"), "the cut one"));
     /* The plugin's name is its file name without ".dll", cut to 63. */
-    const std::string longLine = Line(name.substr(0, 63));
-    const std::string cutLine = Line(name.substr(0, 31));
+    const std::string longLine = name.substr(0, 63) + " 1.0";
+    const std::string cutLine = name.substr(0, 31) + " 1.0";
 
     Configurator cfg(dir.path);
     HWND main = MainOf(cfg);
@@ -456,11 +379,9 @@ std::string Padded(const char *start, char fill, size_t length)
 
 struct IniVariant {
     const char *what;
-    Keys stored;       /* section KOVA as found */
-    /* What the main dialog shows. */
-    bool emulateBios, interpreter, verbose, disasm, debugger, sectorCache, serial;
-    const char *country;
-    Keys saved;        /* section KOVA after Save */
+    Keys stored;           /* section KOVA as found */
+    const char *switches;  /* what the main dialog shows */
+    Keys saved;            /* section KOVA after Save */
 };
 
 std::vector<IniVariant> IniVariants()
@@ -470,7 +391,7 @@ std::vector<IniVariant> IniVariants()
                          { { "EmulateBios", "oFf" }, { "CpuMode", "INTERPRETER" }, { "Verbose", "ON" },
                            { "Disasm", "On" }, { "Debugger", "oFF" }, { "CDUseCache", "oN" },
                            { "UseSerial", "OFF" }, { "CDCountry", "2" } },
-                         false, true, true, true, false, true, false, "Japan",
+                         "Interpreter, Verbose, Show PSX code, Enable Sector Cache; Japan",
                          { { "EmulateBios", "off" }, { "CpuMode", "Interpreter" }, { "Verbose", "on" },
                            { "Disasm", "on" }, { "Debugger", "off" }, { "CDUseCache", "on" },
                            { "UseSerial", "off" }, { "CDCountry", "2" }, { "RomName", "scph.bin" },
@@ -490,7 +411,8 @@ std::vector<IniVariant> IniVariants()
                                { "CDUseCache", Padded("", 'o', length) },
                                { "UseSerial", Padded("on", '.', length) },
                                { "CDCountry", Padded(longer ? "2" : "1", '9', length) } },
-                             true, false, false, false, false, false, false, longer ? "Japan" : "Europe",
+                             longer ? "Compiler, Emulate BIOS; Japan"
+                                    : "Compiler, Emulate BIOS; Europe",
                              { { "EmulateBios", "on" }, { "CpuMode", "Compiler" }, { "Verbose", "off" },
                                { "Disasm", "off" }, { "Debugger", "off" }, { "CDUseCache", "off" },
                                { "UseSerial", "off" }, { "CDCountry", longer ? "2" : "1" },
@@ -518,16 +440,8 @@ TEST(Program, KovaValuesOf1023CharactersAndOddCase)
         Configurator cfg(dir.path);
         HWND main = MainOf(cfg);
         ASSERT_TRUE(main != NULL);
-        EXPECT_EQ(variant.emulateBios, Checked(main, IDC_EMULATE_BIOS));
-        EXPECT_EQ(!variant.emulateBios, Enabled(main, IDC_BIOS_LIST));
-        EXPECT_EQ(variant.interpreter, Checked(main, IDC_INTERPRETER));
-        EXPECT_EQ(!variant.interpreter, Checked(main, IDC_COMPILER));
-        EXPECT_EQ(variant.verbose, Checked(main, IDC_VERBOSE));
-        EXPECT_EQ(variant.disasm, Checked(main, IDC_DISASM));
-        EXPECT_EQ(variant.debugger, Checked(main, IDC_DEBUGGER));
-        EXPECT_EQ(variant.sectorCache, Checked(main, IDC_SECTOR_CACHE));
-        EXPECT_EQ(variant.serial, Checked(main, IDC_USE_SERIAL));
-        EXPECT_EQ(variant.country, ComboSelectedText(main, IDC_COUNTRY));
+        EXPECT_EQ(variant.switches, Switches(main));
+        EXPECT_EQ(!Checked(main, IDC_EMULATE_BIOS), Enabled(main, IDC_BIOS_LIST));
         Click(main, IDC_SAVE);
         EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main));
         EXPECT_EQ(0u, cfg.Exit());
@@ -565,15 +479,9 @@ TEST(Program, PluginSettingsIntoAnUnwritableIni)
             /* The plugin writes its setting during Configure; it is told
                nothing, the user is told once, after the plugin's call. */
             ClickLater(main, IDC_CD_CONFIGURE);
-            HWND box = WaitForDialog("System Error", cfg.processId());
-            EXPECT_TRUE(box != NULL) << "no message";
-            if (box) {
-                std::string text;
-                EXPECT_EQ(main, GetWindow(box, GW_OWNER));
-                EXPECT_TRUE(Answer("System Error", IDOK, &text, cfg.processId()));
-                EXPECT_NE(std::string::npos, text.find("could not be written")) << text;
-                EXPECT_NE(std::string::npos, text.find(dir / "KOVA.INI")) << text;
-            }
+            std::string text = TakeBox("System Error", main, cfg.processId());
+            EXPECT_NE(std::string::npos, text.find("could not be written")) << text;
+            EXPECT_NE(std::string::npos, text.find(dir / "KOVA.INI")) << text;
             ExpectNoDialogAppears(cfg, main, "the message");
             EXPECT_EQ(0u, cfg.Exit());
         }
@@ -600,18 +508,17 @@ TEST(Program, NoPluginFolder)
         ASSERT_TRUE(RemoveDirectoryA((dir / "PLUGIN").c_str()));
         if (row.fileNamedPlugin)
             dir.AddFile("PLUGIN", "not a folder");
-        for (const FamilyControls &family : kFamilyControls)
+        for (const FamilyControls &family : kFamilies)
             dir.AddFile(family.installName, std::string("installed before as ") + family.installName);
 
         Configurator cfg(dir.path);
         HWND main = MainOf(cfg);
         ASSERT_TRUE(main != NULL);
-        for (const FamilyControls &family : kFamilyControls) {
+        for (const FamilyControls &family : kFamilies) {
             SCOPED_TRACE(family.installName);
             EXPECT_EQ(Lines(), ComboItems(main, family.list));
-            EXPECT_FALSE(Enabled(main, family.list));
-            EXPECT_FALSE(Enabled(main, family.about));
-            EXPECT_FALSE(Enabled(main, family.configure));
+            for (int id : { family.list, family.about, family.configure })
+                EXPECT_FALSE(Enabled(main, id)) << id;
             /* The buttons' commands, as if they came through: nothing. */
             for (int id : { family.about, family.configure })
                 PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -622,7 +529,7 @@ TEST(Program, NoPluginFolder)
         EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main)) << "Save reports nothing";
         EXPECT_EQ(0u, cfg.Exit());
         EXPECT_EQ("on", IniValue(dir / "KOVA.INI", "KOVA", "EmulateBios")) << "Save wrote KOVA.INI";
-        for (const FamilyControls &family : kFamilyControls)
+        for (const FamilyControls &family : kFamilies)
             EXPECT_EQ(std::string("installed before as ") + family.installName,
                       ReadFileText(dir / family.installName));
     }
@@ -645,19 +552,19 @@ TEST(Program, NoBiosOrMemcardFolders)
         EXPECT_EQ(Lines(), ComboItems(main, id)) << id;
         EXPECT_FALSE(Enabled(main, id)) << id;
     }
-    /* Nothing to run but the emulated BIOS. */
-    EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+    /* Nothing to run but the emulated BIOS: the click changes nothing. */
+    EXPECT_EQ("Compiler, Emulate BIOS; America", Switches(main));
     Click(main, IDC_EMULATE_BIOS);
-    EXPECT_TRUE(Checked(main, IDC_EMULATE_BIOS));
+    EXPECT_EQ("Compiler, Emulate BIOS; America", Switches(main));
     EXPECT_FALSE(Enabled(main, IDC_BIOS_LIST));
     Click(main, IDC_SAVE);
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main));
     EXPECT_EQ(0u, cfg.Exit());
-    const std::string ini = dir / "KOVA.INI";
-    EXPECT_EQ("on", IniValue(ini, "KOVA", "EmulateBios"));
-    EXPECT_EQ("gone.bin", IniValue(ini, "KOVA", "RomName")) << "not written with BIOS emulation on";
-    EXPECT_EQ("", IniValue(ini, "KOVA", "MemCard1"));
-    EXPECT_EQ("", IniValue(ini, "KOVA", "MemCard2"));
+    /* RomName is not written with BIOS emulation on. */
+    EXPECT_EQ("[KOVA]\r\nEmulateBios=on\r\nRomName=gone.bin\r\nMemCard1=\r\nMemCard2=\r\n"
+              "Debugger=off\r\nVerbose=off\r\nDisasm=off\r\nCDUseCache=off\r\nUseSerial=off\r\n"
+              "CpuMode=Compiler\r\nCDCountry=0\r\n",
+              dir.Ini());
     EXPECT_TRUE(ReadFileBytes(CdIdle()) == ReadFileBytes(dir / KOVA_INSTALL_NAME_CD));
 }
 
@@ -670,7 +577,7 @@ TEST(Program, NothingButTheConfigurator)
     Configurator cfg(dir);
     HWND main = MainOf(cfg);
     ASSERT_TRUE(main != NULL);
-    for (const FamilyControls &family : kFamilyControls)
+    for (const FamilyControls &family : kFamilies)
         for (int id : { family.list, family.about, family.configure })
             EXPECT_FALSE(Enabled(main, id)) << id;
     for (int id : { IDC_BIOS_LIST, IDC_MEMCARD1, IDC_MEMCARD2 })
@@ -678,16 +585,13 @@ TEST(Program, NothingButTheConfigurator)
     Click(main, IDC_SAVE);
     EXPECT_EQ(Lines(), OtherDialogs(cfg.processId(), main));
     EXPECT_EQ(kFirstSave, ReadFileText(dir + "KOVA.INI"));
-    EXPECT_EQ(Lines({ "KOVA.INI", "KOVACFG.EXE" }), Sorted(SearchOrder(dir + "*", true))) << "nothing installed, no folder made";
+    Lines files = SearchOrder(dir + "*", true);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(Lines({ "KOVA.INI", "KOVACFG.EXE" }), files) << "nothing installed, no folder made";
 
     SetItemText(main, IDC_COMMAND_LINE, "demo.exe");
     ClickLater(main, IDC_RUN);
-    std::string text;
-    HWND box = WaitForDialog("System Error", cfg.processId());
-    ASSERT_TRUE(box != NULL);
-    EXPECT_EQ(main, GetWindow(box, GW_OWNER));
-    EXPECT_TRUE(Answer("System Error", IDOK, &text, cfg.processId()));
-    EXPECT_EQ("Cannot run KOVA.EXE", text);
+    EXPECT_EQ("Cannot run KOVA.EXE", TakeBox("System Error", main, cfg.processId()));
     EXPECT_TRUE(IsWindowEnabled(main));
     EXPECT_EQ("demo.exe", ItemText(main, IDC_COMMAND_LINE));
     EXPECT_EQ(0u, cfg.Exit());

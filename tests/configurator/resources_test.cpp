@@ -1,21 +1,13 @@
 /* The dialog templates and pictures as they are compiled into the program:
    sizes, fonts, styles, control ids, positions and tab stops. */
-#include <string.h>
-
 #include "cfg_test.h"
 
 namespace {
 
-/* A template of this module's resources (the test links the .rc). */
-DialogTemplate LoadTemplate(int id)
-{
-    return ReadDialogTemplate(GetModuleHandleA(NULL), id);
-}
-
 enum Kind {
     GROUP_BOX, LABEL, RADIO_FIRST, RADIO, CHECK, AUTO_CHECK, PUSH, DEFAULT_PUSH, ICON_PUSH,
     CENTERED_ICON_PUSH, LIST_SORTED, LIST_UNSORTED, EDIT_LINE, EDIT_READONLY_LINE, EDIT_STATUS,
-    EDIT_READONLY_MULTI, PICTURE
+    EDIT_READONLY_MULTI, PICTURE, CENTERED_PICTURE
 };
 
 /* Each kind's class and the style bits it must have (style) under mask;
@@ -27,29 +19,28 @@ const struct Look {
 } kLooks[] = {
     /* GROUP_BOX */ { "BUTTON", BS_TYPEMASK, BS_GROUPBOX, false },
     /* LABEL */ { "STATIC", SS_TYPEMASK, SS_LEFT, false },
-    /* RADIO_FIRST: starts the radio group */
+    /* RADIO_FIRST, which starts the radio group, and RADIO */
     { "BUTTON", BS_TYPEMASK | WS_GROUP, BS_AUTORADIOBUTTON | WS_GROUP, false },
-    /* RADIO */ { "BUTTON", BS_TYPEMASK | WS_GROUP, BS_AUTORADIOBUTTON, false },
+    { "BUTTON", BS_TYPEMASK | WS_GROUP, BS_AUTORADIOBUTTON, false },
     /* CHECK */ { "BUTTON", BS_TYPEMASK, BS_CHECKBOX, true },
     /* AUTO_CHECK */ { "BUTTON", BS_TYPEMASK, BS_AUTOCHECKBOX, true },
     /* PUSH */ { "BUTTON", BS_TYPEMASK, BS_PUSHBUTTON, true },
     /* DEFAULT_PUSH */ { "BUTTON", BS_TYPEMASK, BS_DEFPUSHBUTTON, true },
-    /* ICON_PUSH: decorative, no tab stop */
+    /* ICON_PUSH (decorative, no tab stop) and CENTERED_ICON_PUSH */
     { "BUTTON", BS_TYPEMASK | BS_ICON, BS_PUSHBUTTON | BS_ICON, false },
-    /* CENTERED_ICON_PUSH */
     { "BUTTON", BS_TYPEMASK | BS_ICON | BS_CENTER, BS_PUSHBUTTON | BS_ICON | BS_CENTER, false },
     /* LIST_SORTED */ { "COMBOBOX", 3 | CBS_SORT, CBS_DROPDOWNLIST | CBS_SORT, true },
     /* LIST_UNSORTED */ { "COMBOBOX", 3 | CBS_SORT, CBS_DROPDOWNLIST, true },
-    /* EDIT_LINE */
+    /* EDIT_LINE, EDIT_READONLY_LINE, EDIT_STATUS, EDIT_READONLY_MULTI */
     { "EDIT", ES_MULTILINE | WS_BORDER | ES_AUTOHSCROLL, WS_BORDER | ES_AUTOHSCROLL, true },
-    /* EDIT_READONLY_LINE */ { "EDIT", ES_MULTILINE | ES_READONLY, ES_READONLY, true },
-    /* EDIT_STATUS */
-    { "EDIT", ES_MULTILINE | ES_READONLY | WS_DISABLED | WS_BORDER, ES_READONLY | WS_DISABLED | WS_BORDER,
-      false },
-    /* EDIT_READONLY_MULTI */
+    { "EDIT", ES_MULTILINE | ES_READONLY, ES_READONLY, true },
+    { "EDIT", ES_MULTILINE | ES_READONLY | WS_DISABLED | WS_BORDER,
+      ES_READONLY | WS_DISABLED | WS_BORDER, false },
     { "EDIT", ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER,
       ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER, true },
-    /* PICTURE */ { "STATIC", SS_TYPEMASK, SS_BITMAP, false },
+    /* PICTURE, CENTERED_PICTURE */
+    { "STATIC", SS_TYPEMASK | SS_CENTERIMAGE, SS_BITMAP, false },
+    { "STATIC", SS_TYPEMASK | SS_CENTERIMAGE, SS_BITMAP | SS_CENTERIMAGE, false },
 };
 
 struct Row {
@@ -74,75 +65,7 @@ void CheckRows(const DialogTemplate &t, const std::vector<Row> &rows)
 
 } // namespace
 
-TEST(Resources, MainDialogTemplate)
-{
-    DialogTemplate t = LoadTemplate(IDD_MAIN);
-    ASSERT_TRUE(t.found);
-    EXPECT_EQ(320, t.cx);
-    EXPECT_EQ(261, t.cy);
-    EXPECT_EQ(kMainCaption, t.caption);
-    EXPECT_EQ(8, t.pointSize);
-    EXPECT_EQ("MS Sans Serif", t.font);
-    EXPECT_TRUE(t.style & WS_POPUP);
-    EXPECT_EQ(static_cast<DWORD>(WS_CAPTION), t.style & WS_CAPTION);
-    EXPECT_TRUE(t.style & WS_VISIBLE);
-    EXPECT_TRUE(t.style & DS_MODALFRAME);
-    EXPECT_FALSE(t.style & WS_SYSMENU) << "only Exit may end it";
-
-    CheckRows(t, {
-        { -1, GROUP_BOX, "HW Setting", 8, 5, 144, 108 },
-        { -1, LABEL, "CPU Mode", 20, 17, 36, 8 },
-        { 1000, RADIO_FIRST, "Compiler", 28, 27, 43, 10 },
-        { 1001, RADIO, "Interpreter", 28, 36, 48, 10 },
-        { 1002, CHECK, "Emulate BIOS", 20, 49, 60, 10 },
-        { 1003, LIST_SORTED, "", 28, 61, 112, 43 },
-        { 1004, AUTO_CHECK, "Verbose", 20, 79, 42, 10 },
-        { 1005, AUTO_CHECK, "Show PSX code", 20, 88, 68, 10 },
-        { 1006, AUTO_CHECK, "Run debugger", 20, 97, 61, 10 },
-        { -1, GROUP_BOX, "Graphics", 160, 5, 152, 44 },
-        { 1007, LIST_UNSORTED, "", 180, 17, 112, 55 },
-        { 1008, PUSH, "About", 180, 33, 48, 12 },
-        { 1009, PUSH, "Configure", 244, 33, 48, 12 },
-        { -1, GROUP_BOX, "Sound", 160, 53, 152, 44 },
-        { 1010, LIST_UNSORTED, "", 180, 65, 112, 51 },
-        { 1011, PUSH, "About", 180, 81, 48, 12 },
-        { 1012, PUSH, "Configure", 244, 81, 48, 12 },
-        { -1, GROUP_BOX, "Input devices", 160, 101, 152, 76 },
-        { -1, LABEL, "Pad1", 168, 116, 20, 8 },
-        { -1, LABEL, "Pad2", 168, 147, 20, 8 },
-        { 1013, LIST_UNSORTED, "", 192, 113, 112, 47 },
-        { 1014, PUSH, "About", 192, 129, 48, 12 },
-        { 1015, PUSH, "Configure", 256, 129, 48, 12 },
-        { 1016, LIST_UNSORTED, "", 192, 145, 112, 47 },
-        { 1017, PUSH, "About", 192, 161, 48, 12 },
-        { 1018, PUSH, "Configure", 256, 161, 48, 12 },
-        { -1, GROUP_BOX, "Memory cards", 8, 117, 144, 44 },
-        { -1, LABEL, "Card1", 16, 130, 20, 8 },
-        { -1, LABEL, "Card2", 16, 144, 20, 8 },
-        { 1020, LIST_SORTED, "", 40, 128, 104, 50 },
-        { 1021, LIST_SORTED, "", 40, 142, 104, 48 },
-        { -1, GROUP_BOX, "Serial port", 8, 165, 144, 43 },
-        { 1029, AUTO_CHECK, "Enable serial mapper", 16, 176, 81, 10 },
-        { 1024, LIST_SORTED, "", 24, 188, 120, 54 },
-        { -1, GROUP_BOX, "CD-ROM", 160, 181, 152, 75 },
-        { 1033, AUTO_CHECK, "Enable Sector Cache", 168, 192, 83, 10 },
-        { -1, LABEL, "Country", 168, 208, 25, 8 },
-        { 1030, LIST_UNSORTED, "", 196, 206, 108, 49 },
-        { -1, LABEL, "Driver", 168, 224, 20, 8 },
-        { 1034, LIST_UNSORTED, "", 196, 222, 108, 47 },
-        { 1036, PUSH, "About", 196, 239, 48, 12 },
-        { 1037, PUSH, "Configure", 256, 239, 48, 12 },
-        { -1, GROUP_BOX, "Command Line", 8, 211, 144, 29 },
-        { 1019, EDIT_LINE, "", 18, 221, 108, 12 },
-        { 1104, CENTERED_ICON_PUSH, "", 130, 221, 16, 12 },
-        { 1101, PUSH, "Save", 8, 244, 32, 12 },
-        { 1100, PUSH, "Exit", 44, 244, 32, 12 },
-        { 1102, PUSH, "About", 80, 244, 32, 12 },
-        { 1103, DEFAULT_PUSH, "Run", 116, 244, 32, 12 },
-    });
-}
-
-TEST(Resources, SplashAboutAndPluginAboutTemplates)
+TEST(Resources, DialogTemplates)
 {
     struct DialogRow {
         int id;
@@ -151,17 +74,72 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
         std::vector<Row> rows;
         DWORD styleWanted;
         DWORD styleRefused;
+        int picture;  /* the bitmap the first control shows, or 0 */
     };
     const DialogRow dialogs[] = {
+        /* Without a system menu: only Exit may end it. */
+        { IDD_MAIN, 320, 261, kMainCaption,
+          {
+            { -1, GROUP_BOX, "HW Setting", 8, 5, 144, 108 },
+            { -1, LABEL, "CPU Mode", 20, 17, 36, 8 },
+            { 1000, RADIO_FIRST, "Compiler", 28, 27, 43, 10 },
+            { 1001, RADIO, "Interpreter", 28, 36, 48, 10 },
+            { 1002, CHECK, "Emulate BIOS", 20, 49, 60, 10 },
+            { 1003, LIST_SORTED, "", 28, 61, 112, 43 },
+            { 1004, AUTO_CHECK, "Verbose", 20, 79, 42, 10 },
+            { 1005, AUTO_CHECK, "Show PSX code", 20, 88, 68, 10 },
+            { 1006, AUTO_CHECK, "Run debugger", 20, 97, 61, 10 },
+            { -1, GROUP_BOX, "Graphics", 160, 5, 152, 44 },
+            { 1007, LIST_UNSORTED, "", 180, 17, 112, 55 },
+            { 1008, PUSH, "About", 180, 33, 48, 12 },
+            { 1009, PUSH, "Configure", 244, 33, 48, 12 },
+            { -1, GROUP_BOX, "Sound", 160, 53, 152, 44 },
+            { 1010, LIST_UNSORTED, "", 180, 65, 112, 51 },
+            { 1011, PUSH, "About", 180, 81, 48, 12 },
+            { 1012, PUSH, "Configure", 244, 81, 48, 12 },
+            { -1, GROUP_BOX, "Input devices", 160, 101, 152, 76 },
+            { -1, LABEL, "Pad1", 168, 116, 20, 8 },
+            { -1, LABEL, "Pad2", 168, 147, 20, 8 },
+            { 1013, LIST_UNSORTED, "", 192, 113, 112, 47 },
+            { 1014, PUSH, "About", 192, 129, 48, 12 },
+            { 1015, PUSH, "Configure", 256, 129, 48, 12 },
+            { 1016, LIST_UNSORTED, "", 192, 145, 112, 47 },
+            { 1017, PUSH, "About", 192, 161, 48, 12 },
+            { 1018, PUSH, "Configure", 256, 161, 48, 12 },
+            { -1, GROUP_BOX, "Memory cards", 8, 117, 144, 44 },
+            { -1, LABEL, "Card1", 16, 130, 20, 8 },
+            { -1, LABEL, "Card2", 16, 144, 20, 8 },
+            { 1020, LIST_SORTED, "", 40, 128, 104, 50 },
+            { 1021, LIST_SORTED, "", 40, 142, 104, 48 },
+            { -1, GROUP_BOX, "Serial port", 8, 165, 144, 43 },
+            { 1029, AUTO_CHECK, "Enable serial mapper", 16, 176, 81, 10 },
+            { 1024, LIST_SORTED, "", 24, 188, 120, 54 },
+            { -1, GROUP_BOX, "CD-ROM", 160, 181, 152, 75 },
+            { 1033, AUTO_CHECK, "Enable Sector Cache", 168, 192, 83, 10 },
+            { -1, LABEL, "Country", 168, 208, 25, 8 },
+            { 1030, LIST_UNSORTED, "", 196, 206, 108, 49 },
+            { -1, LABEL, "Driver", 168, 224, 20, 8 },
+            { 1034, LIST_UNSORTED, "", 196, 222, 108, 47 },
+            { 1036, PUSH, "About", 196, 239, 48, 12 },
+            { 1037, PUSH, "Configure", 256, 239, 48, 12 },
+            { -1, GROUP_BOX, "Command Line", 8, 211, 144, 29 },
+            { 1019, EDIT_LINE, "", 18, 221, 108, 12 },
+            { 1104, CENTERED_ICON_PUSH, "", 130, 221, 16, 12 },
+            { 1101, PUSH, "Save", 8, 244, 32, 12 },
+            { 1100, PUSH, "Exit", 44, 244, 32, 12 },
+            { 1102, PUSH, "About", 80, 244, 32, 12 },
+            { 1103, DEFAULT_PUSH, "Run", 116, 244, 32, 12 },
+          },
+          WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME, WS_SYSMENU, 0 },
         { IDD_SPLASH, 261, 146, "",
           { { -1, PICTURE, "", 0, 0, 0, 0 },
             { IDC_SPLASH_STATUS, EDIT_STATUS, "", 0, 134, 260, 12 } },
-          DS_MODALFRAME | DS_CENTER | WS_POPUP, WS_CAPTION },
+          DS_MODALFRAME | DS_CENTER | WS_POPUP, WS_CAPTION, IDB_SPLASH },
         { IDD_ABOUT, 152, 150, "",
-          { { -1, PICTURE, "", 9, 8, 132, 67 },
+          { { -1, CENTERED_PICTURE, "", 9, 8, 132, 67 },
             { IDC_ABOUT_TEXT, EDIT_READONLY_MULTI, "", 9, 80, 133, 44 },
             { IDOK, DEFAULT_PUSH, "OK", 52, 132, 48, 12 } },
-          DS_MODALFRAME | WS_POPUP, WS_CAPTION },
+          DS_MODALFRAME | WS_POPUP, WS_CAPTION, IDB_ABOUT },
         { IDD_PLUGIN_ABOUT, 180, 145, "About plugin",
           { { -1, GROUP_BOX, "", 6, 3, 168, 118 },
             { IDC_PLUGIN_ICON, ICON_PUSH, "", 14, 14, 20, 20 },
@@ -171,11 +149,12 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
             { IDC_PLUGIN_AUTHOR, EDIT_READONLY_LINE, "", 66, 30, 100, 12 },
             { IDC_PLUGIN_DESCRIPTION, EDIT_READONLY_MULTI, "", 14, 48, 152, 66 },
             { IDOK, DEFAULT_PUSH, "OK", 66, 127, 48, 12 } },
-          DS_MODALFRAME | WS_POPUP | WS_CAPTION, 0 },
+          DS_MODALFRAME | WS_POPUP | WS_CAPTION, 0, 0 },
     };
     for (const DialogRow &d : dialogs) {
         SCOPED_TRACE(testing::Message() << "dialog " << d.id);
-        DialogTemplate t = LoadTemplate(d.id);
+        /* This module's own resources: the test links the .rc. */
+        DialogTemplate t = ReadDialogTemplate(GetModuleHandleA(NULL), d.id);
         ASSERT_TRUE(t.found);
         EXPECT_EQ(d.cx, t.cx);
         EXPECT_EQ(d.cy, t.cy);
@@ -185,16 +164,11 @@ TEST(Resources, SplashAboutAndPluginAboutTemplates)
         EXPECT_EQ(d.styleWanted, t.style & d.styleWanted);
         EXPECT_EQ(0u, t.style & d.styleRefused);
         CheckRows(t, d.rows);
+        if (d.picture) {
+            ASSERT_FALSE(t.items.empty());
+            EXPECT_EQ(d.picture, t.items[0].textResource);
+        }
     }
-
-    /* The pictures' resource numbers. */
-    DialogTemplate splash = LoadTemplate(IDD_SPLASH);
-    ASSERT_FALSE(splash.items.empty());
-    EXPECT_EQ(IDB_SPLASH, splash.items[0].textResource);
-    DialogTemplate about = LoadTemplate(IDD_ABOUT);
-    ASSERT_FALSE(about.items.empty());
-    EXPECT_EQ(IDB_ABOUT, about.items[0].textResource);
-    EXPECT_TRUE(about.items[0].style & SS_CENTERIMAGE);
 }
 
 namespace {

@@ -1,38 +1,11 @@
 /* The splash in this process: its status texts in order, and what it does
    when its timer cannot be created. */
-#include <string.h>
+#include <algorithm>
 
 #include "cfg_test.h"
 #include "dialogs.h"
 
 namespace {
-
-/* The splash has no caption: it is this process's untitled dialog. */
-HWND WaitForSplash()
-{
-    return WaitForDialog("", GetCurrentProcessId(), 5000);
-}
-
-/* Watches the status line until the main dialog appears; the distinct
-   non-empty texts in the order they were shown. */
-std::vector<std::string> WatchStatus(HWND splash, HWND *main)
-{
-    std::vector<std::string> seen;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 10000) {
-        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
-        /* A window going away answers nothing. */
-        if (text == "<no answer>")
-            text.clear();
-        if (!text.empty() && (seen.empty() || seen.back() != text))
-            seen.push_back(text);
-        *main = WaitForDialog(kMainCaption, GetCurrentProcessId(), 0);
-        if (*main)
-            break;
-        Sleep(5);
-    }
-    return seen;
-}
 
 int timerFailures;  /* how many more times the splash's timer is refused */
 int splashTimerCalls;
@@ -40,8 +13,7 @@ ImportHook *setTimerHook;
 
 UINT_PTR WINAPI RefusingSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc)
 {
-    typedef UINT_PTR(WINAPI * SetTimerFn)(HWND, UINT_PTR, UINT, TIMERPROC);
-    SetTimerFn original = reinterpret_cast<SetTimerFn>(setTimerHook->original());
+    auto original = reinterpret_cast<decltype(&SetTimer)>(setTimerHook->original());
     if (window != NULL && id == 1 && ms == 200) {
         splashTimerCalls++;
         if (timerFailures > 0) {
@@ -54,74 +26,59 @@ UINT_PTR WINAPI RefusingSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC pr
 
 } // namespace
 
-TEST(Splash, ShowsLoadingThenSearchingBeforeTheMainDialog)
+TEST(Splash, ShowsItsStepsAndWithoutATimerRetriesOrLoadsAtOnce)
 {
-    ProgramDir dir("splash");
-    dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=on\r\n");
-    std::vector<std::string> seen;
-    RunInProcess(dir.path, [&](HWND) {
-        HWND splash = WaitForSplash();
-        ASSERT_TRUE(splash != NULL);
-        HWND main = NULL;
-        seen = WatchStatus(splash, &main);
-        ASSERT_TRUE(main != NULL);
-        EXPECT_FALSE(IsWindow(splash)) << "the splash is gone";
-        EXPECT_TRUE(Checked(main, IDC_DEBUGGER)) << "settings were loaded";
-        EXPECT_EQ(std::vector<std::string>({ "CDIdle 1.0" }), ComboItems(main, IDC_CD_LIST));
-    }, true);
-    EXPECT_EQ(std::vector<std::string>({ "Loading INI settings...", "Searching for plugins..." }), seen);
-    EXPECT_EQ(3, splashStep);
-}
-
-TEST(Splash, WithoutATimerRetryTriesAgainAndCancelLoadsAtOnce)
-{
-    ProgramDir dir("no timer");
-    dir.AddPlugin(CdIdle(), "cdidle.dll");
-    dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=on\r\n");
+    struct Row {
+        const char *what;
+        int refusals;              /* of the splash's timer */
+        std::vector<int> answers;  /* to "Too many clocks or timers!", in turn */
+        bool shown;                /* the splash shows its two steps */
+        std::string plugin;        /* in PLUGIN\, a different one in each row: the scan ran */
+        int list;                  /* where it is listed, as */
+        const char *line;
+    };
+    const Row rows[] = {
+        { "a timer at once", 0, {}, true, CdIdle(), IDC_CD_LIST, "CDIdle 1.0" },
+        { "refused once, a retry succeeds and goes on as usual", 1, { IDRETRY }, true, PadIdle(),
+          IDC_JOY0_LIST, "PadIdle 1.0" },
+        { "refused on every try: Cancel loads at once", 100, { IDRETRY, IDRETRY, IDCANCEL }, false,
+          Fake("twofaced"), IDC_CD_LIST, "TwoFaced 1.0" },
+    };
     ImportHook hook(GetModuleHandleA(NULL), "user32.dll", "SetTimer",
                     reinterpret_cast<void *>(RefusingSetTimer));
     ASSERT_TRUE(hook.installed());
     setTimerHook = &hook;
-    timerFailures = 100;
-    splashTimerCalls = 0;
-    std::vector<std::string> texts;
-    RunInProcess(dir.path, [&](HWND) {
-        for (int answer : { IDRETRY, IDRETRY, IDCANCEL }) {
-            std::string text;
-            EXPECT_TRUE(Answer("SystemError", answer, &text));
-            texts.push_back(text);
-        }
-        HWND main = WaitForDialog(kMainCaption, GetCurrentProcessId());
-        ASSERT_TRUE(main != NULL);
-        EXPECT_TRUE(Checked(main, IDC_DEBUGGER));
-        EXPECT_EQ(std::vector<std::string>({ "CDIdle 1.0" }), ComboItems(main, IDC_CD_LIST));
-    }, true);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir dir("splash");
+        dir.AddPlugin(row.plugin, "plugin.dll");
+        dir.AddFile("KOVA.INI", "[KOVA]\r\nDebugger=on\r\n");
+        timerFailures = row.refusals;
+        splashTimerCalls = 0;
+        Lines texts, seen;
+        RunInProcess(dir.path, [&](HWND) {
+            for (int answer : row.answers) {
+                std::string text;
+                EXPECT_TRUE(Answer("SystemError", answer, &text));
+                texts.push_back(text);
+            }
+            HWND main = NULL;
+            if (row.shown)
+                seen = WatchSplash(GetCurrentProcessId(), &main);
+            else
+                main = WaitForDialog(kMainCaption, GetCurrentProcessId());
+            ASSERT_TRUE(main != NULL);
+            EXPECT_TRUE(Checked(main, IDC_DEBUGGER)) << "settings were loaded";
+            for (const FamilyControls &family : kFamilies)
+                EXPECT_EQ(family.list == row.list ? Lines({ row.line }) : Lines(),
+                          ComboItems(main, family.list)) << family.installName;
+        }, true);
+        const Lines steps = { "Loading INI settings...", "Searching for plugins..." };
+        EXPECT_EQ(row.shown ? steps : Lines(), seen);
+        EXPECT_EQ(Lines(row.answers.size(), "Too many clocks or timers!"), texts);
+        const auto retries = std::count(row.answers.begin(), row.answers.end(), IDRETRY);
+        EXPECT_EQ(1 + retries, splashTimerCalls) << "one try, then one per retry";
+        EXPECT_EQ(3, splashStep);
+    }
     setTimerHook = NULL;
-    EXPECT_EQ(3, splashTimerCalls) << "one try and two retries";
-    EXPECT_EQ(std::vector<std::string>(3, "Too many clocks or timers!"), texts);
-}
-
-TEST(Splash, RetryThatSucceedsGoesOnAsUsual)
-{
-    ProgramDir dir("timer later");
-    dir.AddPlugin(PadIdle(), "padidle.dll");
-    ImportHook hook(GetModuleHandleA(NULL), "user32.dll", "SetTimer",
-                    reinterpret_cast<void *>(RefusingSetTimer));
-    ASSERT_TRUE(hook.installed());
-    setTimerHook = &hook;
-    timerFailures = 1;
-    splashTimerCalls = 0;
-    RunInProcess(dir.path, [&](HWND) {
-        EXPECT_TRUE(Answer("SystemError", IDRETRY));
-        HWND splash = WaitForSplash();
-        HWND main = NULL;
-        std::vector<std::string> seen = WatchStatus(splash, &main);
-        ASSERT_TRUE(main != NULL);
-        EXPECT_EQ(std::vector<std::string>({ "Loading INI settings...", "Searching for plugins..." }),
-                  seen);
-        EXPECT_EQ(std::vector<std::string>({ "PadIdle 1.0" }), ComboItems(main, IDC_JOY0_LIST));
-    }, true);
-    setTimerHook = NULL;
-    EXPECT_EQ(2, splashTimerCalls);
 }

@@ -78,18 +78,14 @@ TEST(TextRules, TextsFilledToTheEndAreCutAtTheirLastByte)
     FormatPluginLine(line, sizeof line, &info);
     EXPECT_EQ(std::string(64, 'z') + " 1.0", line);
 
+    /* Only the last byte of each text changes. */
+    PluginInfo want = info;
+    want.author[sizeof want.author - 1] = want.name[sizeof want.name - 1] = '\0';
+    want.description[sizeof want.description - 1] = '\0';
     TerminatePluginTexts(&info);
-    const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&info);
-    for (size_t i = 0; i < sizeof info; i++) {
-        bool terminator = i == 67 || i == 131 || i == 1155;
-        if (i == 1 || i == 2)
-            continue;
-        EXPECT_EQ(terminator ? 0 : 'z', bytes[i]) << "byte " << i;
-    }
+    EXPECT_EQ("", DiffPluginInfo(want, info));
     FormatPluginLine(line, sizeof line, &info);
     EXPECT_EQ(std::string(63, 'z') + " 1.0", line);
-    EXPECT_EQ(63u, strlen(info.author));
-    EXPECT_EQ(1023u, strlen(info.description));
 }
 
 TEST(TextRules, AboutTextIsThreeLinesWithAnEmptyOneAfterTheFirst)
