@@ -99,6 +99,11 @@ int32_t KOVA_CALL GPU_Open(HostServices *host)
        in: refused before anything changes, as the other plugins do. */
     if (!host || !host->readSetting)
         return -1;
+    /* In a folder whose name the ANSI code page cannot hold, the ANSI name
+       is a look-alike (a Greek Omega in it becomes an O, say): a path built
+       on it names another folder, or none. */
+    if (!ModuleNameIsExact(host->hostInstance))
+        return -1;
     FillBaseDirectory(host->hostInstance);
 
     char path[MAX_PATH];

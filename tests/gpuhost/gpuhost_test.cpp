@@ -117,7 +117,7 @@ TEST(GpuHostOpen, ClearsFlagBit0AndLeavesTheRestOfTheRecord)
 
 TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
 {
-    enum Prepare { NOTHING, FOLDER, BYTES };
+    enum Prepare { NOTHING, FOLDER, BYTES, LOSSY_EMULATOR };
     struct Row {
         std::string what;
         const char *name;  /* null: no PluginName at all */
@@ -136,6 +136,9 @@ TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
         { "folder", "sub.dll", FOLDER, true, {} },
         { "path too long", tooLong.c_str(), NOTHING, false, {} },
         { "PluginName of 1023 characters", longest.c_str(), NOTHING, false, {} },
+        /* its ANSI name is a look-alike that names another folder */
+        { "the emulator in a folder that ANSI cannot name", "pse_soft.dll", LOSSY_EMULATOR, false,
+          {} },
     };
     /* libraries that do not load, named by PluginName */
     for (BrokenLibrary &broken : BrokenLibraries(KOVA_EXPORT_NAMES(PSE_GPU_FUNCTIONS)))
@@ -150,6 +153,16 @@ TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
         }
         if (row.prepare == FOLDER)
             rig.dir.dir.MakeDir((std::string("PLUGIN\\PSEMU\\") + row.name).c_str());
+        HMODULE lossyEmulator = NULL;
+        if (row.prepare == LOSSY_EMULATOR) {
+            std::wstring lossy = Widen(rig.dir.dir.path()) + L"\u03A9mega\\";
+            ASSERT_TRUE(CreateDirectoryW(lossy.c_str(), NULL));
+            ASSERT_TRUE(CopyFileW(Widen(rig.dir.dir / "KOVAHOST.DLL").c_str(),
+                                  (lossy + L"KOVAHOST.DLL").c_str(), FALSE));
+            lossyEmulator = LoadLibraryW((lossy + L"KOVAHOST.DLL").c_str());
+            ASSERT_TRUE(lossyEmulator != NULL);
+            rig.host.record.hostInstance = lossyEmulator;
+        }
         rig.dir.AddHosted("pse_soft");  /* present, but not chosen */
         rig.host.record.flags = 0xFFFFFFFFu;
         HostServices before = rig.host.record;
@@ -163,6 +176,10 @@ TEST(GpuHostOpen, FailsWithNothingCalledAndNothingChanged)
         }
         rig.gpu.GPU_Close();  /* not open: nothing to close */
         EXPECT_EQ(Lines(), rig.log.Lines());
+        if (lossyEmulator) {
+            rig.host.record.hostInstance = rig.emulator.handle();
+            FreeLibrary(lossyEmulator);
+        }
         /* The next open, with a good choice, works as if nothing had been. */
         rig.Choose("pse_soft");
         EXPECT_EQ(0, rig.gpu.GPU_Open(&rig.host.record));
