@@ -62,6 +62,17 @@ const CrashRow kCrashRows[] = {
       1002, "as above" },
 };
 
+/* Rows that rely on what the user-mode emulator lacks (EmulatedCpu). */
+const char *const kNeedRealCpu[] = { "AboutOverflowsTheStackTwice", "AboutRaisesAnX87Exception" };
+
+bool NeedsRealCpu(const CrashRow &row)
+{
+    for (const char *name : kNeedRealCpu)
+        if (!strcmp(name, row.name))
+            return true;
+    return false;
+}
+
 void PrintTo(const CrashRow &row, std::ostream *os)
 {
     *os << row.name;
@@ -112,6 +123,8 @@ class Crash : public testing::TestWithParam<CrashRow> {};
 TEST_P(Crash, EndsThatCallOnly)
 {
     const CrashRow &row = GetParam();
+    if (NeedsRealCpu(row) && EmulatedCpu())
+        GTEST_SKIP() << "the user-mode emulator raises no x87 exceptions and keeps no stack guard page";
     SCOPED_TRACE(std::string("library: ") + row.library + "\n  expected: " + row.outcome);
     ProgramDir dir(row.name);
     dir.AddPrograms();

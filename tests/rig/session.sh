@@ -17,6 +17,12 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts while a prefix is created.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
+# Where the kernel runs no 32-bit programs, scripts/setup.sh registered the
+# user-mode emulator for them; tests that depend on the real processor's
+# exceptions ask for this (EmulatedCpu in tests/support).
+if [ -e /proc/sys/fs/binfmt_misc/kova-i386 ] && ! grep -qx disabled /proc/sys/fs/binfmt_misc/kova-i386; then
+    export KOVA_EMULATED_CPU=1
+fi
 
 kova_prefix_stamp() {
     cat "$KOVA_RIG_DIR"/session.sh "$KOVA_RIG_DIR"/prefix.d/* 2>/dev/null | md5sum | cut -d' ' -f1

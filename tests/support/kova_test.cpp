@@ -30,6 +30,17 @@ bool IsShipped(const char *fileName)
     return false;
 }
 
+bool EmulatedCpu()
+{
+    char value[8] = "";
+    return GetEnvironmentVariableA("KOVA_EMULATED_CPU", value, sizeof value) && !strcmp(value, "1");
+}
+
+const char *NullWriteCode()
+{
+    return EmulatedCpu() ? "c000001d" : "c0000005";
+}
+
 std::string TestBinPath(const char *fileName)
 {
     return std::string(KOVA_TEST_BIN_DIR) + fileName;

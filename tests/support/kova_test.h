@@ -24,6 +24,14 @@
 std::string ShippedPath(const char *fileName);
 /* Whether the build ships the file (any case). */
 bool IsShipped(const char *fileName);
+/* Whether the 32-bit processor is emulated: on a kernel without 32-bit
+   programs the rig runs Wine through the user-mode emulator and says so in
+   KOVA_EMULATED_CPU. The emulator raises no x87 exceptions, keeps no guard
+   page below a stack, and a write through null reaches Wine as an illegal
+   instruction. */
+bool EmulatedCpu();
+/* The exception code that a write through null is reported with here. */
+const char *NullWriteCode();
 /* A test program or a test-only library beside the test programs. */
 std::string TestBinPath(const char *fileName);
 /* A file of the source tree. */
