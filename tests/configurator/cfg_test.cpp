@@ -191,12 +191,18 @@ Lines WatchSplash(DWORD processId, HWND *main)
     EXPECT_TRUE(splash != NULL) << "no splash";
     Lines seen;
     *main = NULL;
-    for (DWORD start = GetTickCount(); !*main && GetTickCount() - start < 15000; Sleep(5)) {
-        std::string text = IsWindow(splash) ? ItemText(splash, IDC_SPLASH_STATUS) : "";
-        /* A window going away answers nothing. */
-        if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
-            seen.push_back(text);
-        *main = WaitForDialog(kMainCaption, processId, 0);
+    /* Only the status is asked while the splash is there: a status lasts
+       one tick, and a slow machine (an emulated processor) must not spend
+       the tick looking for the main dialog. */
+    for (DWORD start = GetTickCount(); !*main && GetTickCount() - start < 30000; Sleep(1)) {
+        if (IsWindow(splash)) {
+            std::string text = ItemText(splash, IDC_SPLASH_STATUS);
+            /* A window going away answers nothing. */
+            if (!text.empty() && text != "<no answer>" && (seen.empty() || seen.back() != text))
+                seen.push_back(text);
+        } else {
+            *main = WaitForDialog(kMainCaption, processId, 0);
+        }
     }
     EXPECT_TRUE(*main != NULL) << "no main dialog after the splash";
     EXPECT_FALSE(IsWindow(splash)) << "the splash is still there";
