@@ -26,6 +26,7 @@ HINSTANCE ModuleInstance;
 static HMODULE XInput;                /* null when closed or the machine has none */
 static XInputGetStateFn GetState;
 static PadJoySettings Settings;       /* read at open */
+static JoyWords Words;                /* Settings.map as the polls use it */
 static uint8_t *Report;               /* the emulator's buffer from the last init-header */
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
@@ -89,6 +90,7 @@ static int32_t Open(HostServices *host, const char *section)
 {
     Close();
     ReadPadJoySettings(host, section, &Settings);
+    JoyMapWords(Settings.map, &Words);
     XInput = LoadXInput(&GetState);
     return 0;
 }
@@ -110,7 +112,7 @@ static void Poll(void)
         XINPUT_STATE state;
         memset(&state, 0, sizeof state);
         if (GetState(static_cast<DWORD>(Settings.controller), &state) == ERROR_SUCCESS)
-            pressed = JoyPressedButtons(state.Gamepad, Settings.map);
+            pressed = JoyButtonsOf(JoyActiveControls(state.Gamepad), Words);
     }
     PadWriteButtons(Report, pressed);
 }

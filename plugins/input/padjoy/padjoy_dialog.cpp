@@ -107,7 +107,9 @@ static void ShowLive(HWND dialog)
     } else if (!ReadController(Edited.controller, &active)) {
         BufFormat(line, sizeof line, "Controller %d is not connected.", Edited.controller + 1);
     } else {
-        uint16_t pressed = JoyButtonsOf(active, Edited.map);
+        JoyWords words;
+        JoyMapWords(Edited.map, &words);
+        uint16_t pressed = JoyButtonsOf(active, words);
         char names[128];
         JoyFormatPressed(pressed, names, sizeof names);
         BufFormat(line, sizeof line, "Pressed now: %s", names);

@@ -9,47 +9,45 @@ static const char *const kButtonNames[JOY_BUTTON_COUNT] = {
     "L2", "R2", "L1", "R1", "Triangle", "Circle", "Cross", "Square",
 };
 
-/* How a control is read from XInput's state. */
-enum ControlKind { KIND_BUTTON, KIND_TRIGGER, KIND_STICK };
-enum StickAxis { AXIS_LX, AXIS_LY, AXIS_RX, AXIS_RY };
-
 struct ControlRow {
     const char *name;   /* in the settings */
     const char *label;  /* in the dialog */
-    uint8_t kind;
-    uint16_t button;    /* KIND_BUTTON: the XINPUT_GAMEPAD_ bit */
-    uint8_t which;      /* KIND_TRIGGER: 0 left, 1 right; KIND_STICK: the axis */
-    int8_t sign;        /* KIND_STICK: +1 up or right, -1 down or left */
 };
 
-/* One row per JoyControl, in its order; row 0 is JOY_NONE. XInput's
-   thumbstick Y grows upwards. */
+/* One row per JoyControl, in its order; row 0 is JOY_NONE. */
 static const ControlRow kControls[JOY_CONTROL_END] = {
-    { "-", "(none)", KIND_BUTTON, 0, 0, 0 },
-    { "A", "A", KIND_BUTTON, XINPUT_GAMEPAD_A, 0, 0 },
-    { "B", "B", KIND_BUTTON, XINPUT_GAMEPAD_B, 0, 0 },
-    { "X", "X", KIND_BUTTON, XINPUT_GAMEPAD_X, 0, 0 },
-    { "Y", "Y", KIND_BUTTON, XINPUT_GAMEPAD_Y, 0, 0 },
-    { "LB", "LB", KIND_BUTTON, XINPUT_GAMEPAD_LEFT_SHOULDER, 0, 0 },
-    { "RB", "RB", KIND_BUTTON, XINPUT_GAMEPAD_RIGHT_SHOULDER, 0, 0 },
-    { "LT", "LT", KIND_TRIGGER, 0, 0, 0 },
-    { "RT", "RT", KIND_TRIGGER, 0, 1, 0 },
-    { "BACK", "Back", KIND_BUTTON, XINPUT_GAMEPAD_BACK, 0, 0 },
-    { "START", "Start", KIND_BUTTON, XINPUT_GAMEPAD_START, 0, 0 },
-    { "LS", "Left stick click", KIND_BUTTON, XINPUT_GAMEPAD_LEFT_THUMB, 0, 0 },
-    { "RS", "Right stick click", KIND_BUTTON, XINPUT_GAMEPAD_RIGHT_THUMB, 0, 0 },
-    { "UP", "D-pad up", KIND_BUTTON, XINPUT_GAMEPAD_DPAD_UP, 0, 0 },
-    { "DOWN", "D-pad down", KIND_BUTTON, XINPUT_GAMEPAD_DPAD_DOWN, 0, 0 },
-    { "LEFT", "D-pad left", KIND_BUTTON, XINPUT_GAMEPAD_DPAD_LEFT, 0, 0 },
-    { "RIGHT", "D-pad right", KIND_BUTTON, XINPUT_GAMEPAD_DPAD_RIGHT, 0, 0 },
-    { "LSUP", "Left stick up", KIND_STICK, 0, AXIS_LY, 1 },
-    { "LSDOWN", "Left stick down", KIND_STICK, 0, AXIS_LY, -1 },
-    { "LSLEFT", "Left stick left", KIND_STICK, 0, AXIS_LX, -1 },
-    { "LSRIGHT", "Left stick right", KIND_STICK, 0, AXIS_LX, 1 },
-    { "RSUP", "Right stick up", KIND_STICK, 0, AXIS_RY, 1 },
-    { "RSDOWN", "Right stick down", KIND_STICK, 0, AXIS_RY, -1 },
-    { "RSLEFT", "Right stick left", KIND_STICK, 0, AXIS_RX, -1 },
-    { "RSRIGHT", "Right stick right", KIND_STICK, 0, AXIS_RX, 1 },
+    { "-", "(none)" },
+    { "A", "A" },
+    { "B", "B" },
+    { "X", "X" },
+    { "Y", "Y" },
+    { "LB", "LB" },
+    { "RB", "RB" },
+    { "LT", "LT" },
+    { "RT", "RT" },
+    { "BACK", "Back" },
+    { "START", "Start" },
+    { "LS", "Left stick click" },
+    { "RS", "Right stick click" },
+    { "UP", "D-pad up" },
+    { "DOWN", "D-pad down" },
+    { "LEFT", "D-pad left" },
+    { "RIGHT", "D-pad right" },
+    { "LSUP", "Left stick up" },
+    { "LSDOWN", "Left stick down" },
+    { "LSLEFT", "Left stick left" },
+    { "LSRIGHT", "Left stick right" },
+    { "RSUP", "Right stick up" },
+    { "RSDOWN", "Right stick down" },
+    { "RSLEFT", "Right stick left" },
+    { "RSRIGHT", "Right stick right" },
+};
+
+/* The control of each bit of XINPUT_GAMEPAD.wButtons (bits 10 and 11 are
+   none). */
+static const uint8_t kButtonControls[16] = {
+    JOY_UP, JOY_DOWN, JOY_LEFT, JOY_RIGHT, JOY_START, JOY_BACK, JOY_LS, JOY_RS,
+    JOY_LB, JOY_RB, JOY_NONE, JOY_NONE, JOY_A, JOY_B, JOY_X, JOY_Y,
 };
 
 const JoyMap kJoyDefaultMap = { {
@@ -97,49 +95,65 @@ uint16_t JoyButtonBit(int button)
     return static_cast<uint16_t>(1u << ((button + 8) % 16));
 }
 
-static bool ControlActive(const XINPUT_GAMEPAD &pad, const ControlRow &row)
-{
-    switch (row.kind) {
-    case KIND_BUTTON:
-        return (pad.wButtons & row.button) != 0;
-    case KIND_TRIGGER:
-        return (row.which ? pad.bRightTrigger : pad.bLeftTrigger) >= JOY_TRIGGER_PRESSED;
-    default: {
-        const SHORT axes[4] = { pad.sThumbLX, pad.sThumbLY, pad.sThumbRX, pad.sThumbRY };
-        int value = axes[row.which & 3];
-        /* The outer half of each side: 16384 and up, -16385 and down (the
-           negative side is one count longer). */
-        return row.sign > 0 ? value >= JOY_STICK_PRESSED : value < -JOY_STICK_PRESSED;
-    }
-    }
-}
+#define CONTROL_BIT(c) (1u << (c))
 
 uint32_t JoyActiveControls(const XINPUT_GAMEPAD &pad)
 {
+    /* Every poll comes here: only the buttons held are looked at. */
     uint32_t active = 0;
-    for (int c = JOY_NONE + 1; c < JOY_CONTROL_END; c++) {
-        if (ControlActive(pad, kControls[c]))
-            active |= 1u << c;
+    for (unsigned held = pad.wButtons; held; held &= held - 1)
+        active |= CONTROL_BIT(kButtonControls[__builtin_ctz(held)]);
+    if (pad.bLeftTrigger >= JOY_TRIGGER_PRESSED)
+        active |= CONTROL_BIT(JOY_LT);
+    if (pad.bRightTrigger >= JOY_TRIGGER_PRESSED)
+        active |= CONTROL_BIT(JOY_RT);
+    /* XInput's Y grows upwards. The outer half of each side: 16384 and up,
+       -16385 and down (the negative side is one count longer). */
+    if (pad.sThumbLY >= JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_LSUP);
+    if (pad.sThumbLY < -JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_LSDOWN);
+    if (pad.sThumbLX < -JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_LSLEFT);
+    if (pad.sThumbLX >= JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_LSRIGHT);
+    if (pad.sThumbRY >= JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_RSUP);
+    if (pad.sThumbRY < -JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_RSDOWN);
+    if (pad.sThumbRX < -JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_RSLEFT);
+    if (pad.sThumbRX >= JOY_STICK_PRESSED)
+        active |= CONTROL_BIT(JOY_RSRIGHT);
+    /* JOY_NONE stands for the two wButtons bits without a control. */
+    return active & ~CONTROL_BIT(JOY_NONE);
+}
+
+void JoyMapWords(const JoyMap &map, JoyWords *words)
+{
+    memset(words, 0, sizeof *words);
+    for (int b = 0; b < JOY_BUTTON_COUNT; b++) {
+        for (int slot = 0; slot < JOY_CONTROLS_PER_BUTTON; slot++) {
+            int control = map.controls[b][slot];
+            if (IsControl(control))
+                words->byControl[control] = static_cast<uint16_t>(words->byControl[control] | JoyButtonBit(b));
+        }
     }
-    return active;
+}
+
+uint16_t JoyButtonsOf(uint32_t active, const JoyWords &words)
+{
+    uint16_t pressed = 0;
+    for (; active; active &= active - 1)
+        pressed = static_cast<uint16_t>(pressed | words.byControl[__builtin_ctz(active)]);
+    return pressed;
 }
 
 uint16_t JoyPressedButtons(const XINPUT_GAMEPAD &pad, const JoyMap &map)
 {
-    return JoyButtonsOf(JoyActiveControls(pad), map);
-}
-
-uint16_t JoyButtonsOf(uint32_t active, const JoyMap &map)
-{
-    uint16_t pressed = 0;
-    for (int b = 0; b < JOY_BUTTON_COUNT; b++) {
-        for (int slot = 0; slot < JOY_CONTROLS_PER_BUTTON; slot++) {
-            int control = map.controls[b][slot];
-            if (IsControl(control) && (active & (1u << control)))
-                pressed = static_cast<uint16_t>(pressed | JoyButtonBit(b));
-        }
-    }
-    return pressed;
+    JoyWords words;
+    JoyMapWords(map, &words);
+    return JoyButtonsOf(JoyActiveControls(pad), words);
 }
 
 int JoyNewControl(uint32_t before, uint32_t now)

@@ -51,11 +51,19 @@ const char *JoyControlLabel(int control);
 
 /* The controls the state holds at this moment: bit c for control c. */
 uint32_t JoyActiveControls(const XINPUT_GAMEPAD &pad);
-/* The word of pressed pad buttons for PadWriteButtons (bits 0..7 report
-   byte 4, 8..15 byte 3). */
+
+/* The map as a poll uses it: per control, the word of pad buttons it
+   presses (bits 0..7 report byte 4, 8..15 byte 3, as PadWriteButtons takes
+   them). Made once when the map is read, so a poll costs a few
+   instructions per control held. */
+struct JoyWords {
+    uint16_t byControl[JOY_CONTROL_END];
+};
+void JoyMapWords(const JoyMap &map, JoyWords *words);
+/* The word of pressed pad buttons from controls already read. */
+uint16_t JoyButtonsOf(uint32_t active, const JoyWords &words);
+/* The same from a state and a map, in one go. */
 uint16_t JoyPressedButtons(const XINPUT_GAMEPAD &pad, const JoyMap &map);
-/* The same from controls already read (JoyActiveControls). */
-uint16_t JoyButtonsOf(uint32_t active, const JoyMap &map);
 /* The first control (in name order) active now that was not before;
    JOY_NONE when none. Lets "Set" take a press, not a control held down
    when the wait began. */
