@@ -51,9 +51,18 @@ static bool ReadController(int user, uint32_t *active)
     return true;
 }
 
+/* Sets a line only when it changes: the timer would make it flicker. */
+static void ShowLine(HWND dialog, int id, const char *text)
+{
+    char shown[160];
+    GetDlgItemTextA(dialog, id, shown, sizeof shown);
+    if (strcmp(shown, text) != 0)
+        SetDlgItemTextA(dialog, id, text);
+}
+
 static void ShowPrompt(HWND dialog, const char *text)
 {
-    SetDlgItemTextA(dialog, IDC_PROMPT, text);
+    ShowLine(dialog, IDC_PROMPT, text);
 }
 
 static void UpdateMarks(HWND dialog)
@@ -114,10 +123,7 @@ static void ShowLive(HWND dialog)
         JoyFormatPressed(pressed, names, sizeof names);
         BufFormat(line, sizeof line, "Pressed now: %s", names);
     }
-    char shown[160];
-    GetDlgItemTextA(dialog, IDC_LIVE, shown, sizeof shown);
-    if (strcmp(shown, line) != 0)
-        SetDlgItemTextA(dialog, IDC_LIVE, line);
+    ShowLine(dialog, IDC_LIVE, line);
 
     if (WaitButton < 0)
         return;

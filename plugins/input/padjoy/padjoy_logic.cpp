@@ -196,14 +196,21 @@ static bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+/* Narrows the text from *begin to *end to what lies between the blanks
+   around it. */
+static void TrimBlanks(const char **begin, const char **end)
+{
+    while (*begin < *end && IsBlank(**begin))
+        ++*begin;
+    while (*end > *begin && IsBlank((*end)[-1]))
+        --*end;
+}
+
 /* The control whose name is the text from begin to end (blanks around it
    ignored, any letter case); JOY_NONE when there is none. */
 static int ControlNamed(const char *begin, const char *end)
 {
-    while (begin < end && IsBlank(*begin))
-        begin++;
-    while (end > begin && IsBlank(end[-1]))
-        end--;
+    TrimBlanks(&begin, &end);
     char name[16];
     size_t length = static_cast<size_t>(end - begin);
     if (length == 0 || length >= sizeof name)
@@ -221,10 +228,7 @@ static int ControlNamed(const char *begin, const char *end)
 static bool ReadEntry(const char *begin, const char *end, uint8_t slots[JOY_CONTROLS_PER_BUTTON])
 {
     const char *b = begin, *e = end;
-    while (b < e && IsBlank(*b))
-        b++;
-    while (e > b && IsBlank(e[-1]))
-        e--;
+    TrimBlanks(&b, &e);
     if (e - b == 1 && *b == '-') {
         slots[0] = slots[1] = JOY_NONE;
         return true;
