@@ -2,7 +2,7 @@
 # folder that holds their KOVA.EXE.
 #
 #   KOVACFG.EXE                 the configurator
-#   PLUGIN\<plugin>.dll         the six plugins, under their deliverable names
+#   PLUGIN\<plugin>.dll         every plugin, under their deliverable names
 #   PLUGIN\PSEMU\               empty: hosted PSEmu Pro GPU plugins go here
 #   BIOS\, MEMCARDS\            empty
 #   README.TXT                  for users, CR LF line ends

@@ -8,7 +8,8 @@
 # not to be run while it runs (the GPU benchmark uses the tests' Wine
 # prefix).
 #
-# Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh and
+# Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh,
+# scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
 # their figures from the key=value lines they print.
@@ -84,6 +85,14 @@ for c in six-plugins 256-plugins; do
     row "configurator start-up to the main dialog, ${c%-plugins} plugins in PLUGIN\\" \
         "best $(get "startup.$c.best_ms") ms, median $(get "startup.$c.median_ms") ms" \
         "none (about 600 ms of it is the splash's three 200 ms ticks)" "-"
+done
+
+# ---- padjoy: one poll against XInputGetState alone ----
+run scripts/bench-padjoy.sh
+for c in scripted system; do
+    row "padjoy JOY0_Poll against XInputGetState alone, $(get "padjoy.$c.xinput"), connected: $(get "padjoy.$c.connected")" \
+        "$(get "padjoy.$c.ratio") x direct ($(get "padjoy.$c.direct_ns") ns direct, $(get "padjoy.$c.padjoy_ns") ns through padjoy)" \
+        "none: the cost of the map and the report" "-"
 done
 
 # ---- the report ----

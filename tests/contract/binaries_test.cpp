@@ -26,6 +26,8 @@ static const BinaryRow kBinaries[] = {
     { "padkeys.dll", true, kJoy0, dimof(kJoy0) },
     { "padidle.dll", true, kJoy0, dimof(kJoy0) },
     { "mousepad.dll", true, kJoy1, dimof(kJoy1) },
+    { "padjoy1.dll", true, kJoy0, dimof(kJoy0) },
+    { "padjoy2.dll", true, kJoy1, dimof(kJoy1) },
     { "KOVACFG.exe", false, NULL, 0 },
 };
 

@@ -59,6 +59,8 @@ struct PluginRow {
 static const PluginRow kPlugins[] = {
     { "gpuhost.dll", "GPU", -1 },  { "cddirect.dll", "CD", -1 }, { "mousepad.dll", "JOY1", -1 },
     { "cdidle.dll", "CD", 0 },     { "padkeys.dll", "JOY0", 0 }, { "padidle.dll", "JOY0", 0 },
+    /* Without a record: the default map, and XInput if there is one. */
+    { "padjoy1.dll", "JOY0", 0 },  { "padjoy2.dll", "JOY1", 0 },
 };
 
 /* A row's plugin, freshly loaded, with its open and close entry points. */

@@ -11,7 +11,12 @@ struct InfoRow {
     uint8_t type;
     const char *name;
     const char *description;
+    const char *author = "Tovrin";
 };
+
+static const char kPadJoyDescription[] =
+    "A digital pad on a game controller (XInput). Configure chooses the controller and which of its "
+    "controls presses each button.";
 
 static const InfoRow kRows[] = {
     { "gpuhost.dll", "GPU_About", PLUGIN_GPU, "GPUHost",
@@ -31,6 +36,8 @@ static const InfoRow kRows[] = {
     { "mousepad.dll", "JOY1_About", PLUGIN_JOY1, "MousePad",
       "DirectInput Mouse Driver\r\n\r\nThis plugin emulates the input device SCPH-1030.\r\n"
       "Requires DirectX 3.0" },
+    { "padjoy1.dll", "JOY0_About", PLUGIN_JOY0, "PadJoy1", kPadJoyDescription, "KOVA" },
+    { "padjoy2.dll", "JOY1_About", PLUGIN_JOY1, "PadJoy2", kPadJoyDescription, "KOVA" },
 };
 
 
@@ -49,7 +56,7 @@ TEST_P(PluginInfoTest, AboutCopiesTheWholeRecord)
     PluginInfo got;
     memset(&got, 0xCC, sizeof got); /* a byte the plugin leaves out shows */
     about(&got);
-    PluginInfo want = MakePluginInfo(row.type, 1, 0, "Tovrin", row.name, row.description);
+    PluginInfo want = MakePluginInfo(row.type, 1, 0, row.author, row.name, row.description);
     EXPECT_EQ("", DiffPluginInfo(want, got));
     EXPECT_STREQ(row.description, got.description);
 }

@@ -1,11 +1,13 @@
-/* The report arithmetic of the keyboard pad and the mouse, without a
-   device: a made-up keyboard answers the key-state questions, made-up
-   DirectInput states stand for the mouse. */
+/* The report arithmetic of the keyboard pad, the mouse and the game
+   controller, without a device: a made-up keyboard answers the key-state
+   questions, made-up DirectInput and XInput states stand for the mouse and
+   the controller. */
 #include <string.h>
 
 #include "kova_test.h"
 #include "mousepad_logic.h"
 #include "pad_report.h"
+#include "padjoy_logic.h"
 #include "padkeys_logic.h"
 
 namespace {
@@ -167,4 +169,164 @@ TEST(MouseReport, StateGivesButtonsAndMotionInBytesFourToSix)
     memset(report, 0xCC, sizeof report);
     MouseWriteNeutral(report);
     EXPECT_EQ("cc cc cc cc ff 00 00 cc", Bytes(report, sizeof report));
+}
+
+/* ---- the game controller ---- */
+
+namespace {
+
+/* A controller state; what a row leaves out is at rest. */
+struct JoyState {
+    WORD buttons;
+    BYTE lt, rt;
+    SHORT lx, ly, rx, ry;
+    JoyState(WORD b = 0, BYTE l = 0, BYTE r = 0, SHORT x = 0, SHORT y = 0, SHORT x2 = 0, SHORT y2 = 0)
+        : buttons(b), lt(l), rt(r), lx(x), ly(y), rx(x2), ry(y2)
+    {
+    }
+};
+
+/* Bytes 3 and 4 after one poll of the state through the map. */
+std::string JoyBytes(const JoyState &s, const JoyMap &map)
+{
+    XINPUT_GAMEPAD pad = { s.buttons, s.lt, s.rt, s.lx, s.ly, s.rx, s.ry };
+    uint8_t report[5] = {};
+    PadWriteButtons(report, JoyPressedButtons(pad, map));
+    return Bytes(report + 3, 2);
+}
+
+std::string MapText(const JoyMap &map)
+{
+    char text[KOVA_SETTING_SIZE];
+    EXPECT_TRUE(JoyWriteMap(map, text, sizeof text));
+    return text;
+}
+
+const char kDefaultMap[] =
+    "BACK,LS,RS,START,UP/LSUP,RIGHT/LSRIGHT,DOWN/LSDOWN,LEFT/LSLEFT,LT,RT,LB,RB,Y,B,A,X";
+
+} // namespace
+
+TEST(PadJoyReport, ControlsPressTheirButtonsPastTheThresholds)
+{
+    struct Row {
+        const char *what;
+        JoyState state;
+        const char *bytes; /* 3 and 4 */
+    };
+    const Row rows[] = {
+        { "nothing", {}, "ff ff" },
+        { "Back: Select", { XINPUT_GAMEPAD_BACK }, "fe ff" },
+        { "left stick click: L3", { XINPUT_GAMEPAD_LEFT_THUMB }, "fd ff" },
+        { "right stick click: R3", { XINPUT_GAMEPAD_RIGHT_THUMB }, "fb ff" },
+        { "Start", { XINPUT_GAMEPAD_START }, "f7 ff" },
+        { "D-pad up", { XINPUT_GAMEPAD_DPAD_UP }, "ef ff" },
+        { "D-pad right", { XINPUT_GAMEPAD_DPAD_RIGHT }, "df ff" },
+        { "D-pad down", { XINPUT_GAMEPAD_DPAD_DOWN }, "bf ff" },
+        { "D-pad left", { XINPUT_GAMEPAD_DPAD_LEFT }, "7f ff" },
+        { "left trigger 255: L2", { 0, 255 }, "ff fe" },
+        { "right trigger 255: R2", { 0, 0, 255 }, "ff fd" },
+        { "LB: L1", { XINPUT_GAMEPAD_LEFT_SHOULDER }, "ff fb" },
+        { "RB: R1", { XINPUT_GAMEPAD_RIGHT_SHOULDER }, "ff f7" },
+        { "Y: Triangle", { XINPUT_GAMEPAD_Y }, "ff ef" },
+        { "B: Circle", { XINPUT_GAMEPAD_B }, "ff df" },
+        { "A: Cross", { XINPUT_GAMEPAD_A }, "ff bf" },
+        { "X: Square", { XINPUT_GAMEPAD_X }, "ff 7f" },
+        { "triggers at half-way (127): not yet", { 0, 127, 127 }, "ff ff" },
+        { "triggers just past it (128)", { 0, 128, 128 }, "ff fc" },
+        { "left stick up 16383: not yet", { 0, 0, 0, 0, 16383 }, "ff ff" },
+        { "left stick up 16384: Up", { 0, 0, 0, 0, 16384 }, "ef ff" },
+        { "left stick right 32767: Right", { 0, 0, 0, 32767 }, "df ff" },
+        { "left stick down -16384: not yet", { 0, 0, 0, 0, -16384 }, "ff ff" },
+        { "left stick down -16385: Down", { 0, 0, 0, 0, -16385 }, "bf ff" },
+        { "left stick left -32768: Left", { 0, 0, 0, -32768 }, "7f ff" },
+        { "right stick all the way: nothing by default", { 0, 0, 0, 0, 0, 32767, -32768 }, "ff ff" },
+        { "D-pad up and the stick up: one Up", { XINPUT_GAMEPAD_DPAD_UP, 0, 0, 0, 30000 }, "ef ff" },
+        { "stick up-left, A and both triggers", { XINPUT_GAMEPAD_A, 200, 200, -20000, 20000 }, "6f bc" },
+        { "everything", { 0xF3FF, 255, 255, 32767, 32767, 32767, 32767 }, "00 00" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.bytes, JoyBytes(row.state, kJoyDefaultMap));
+    }
+}
+
+TEST(PadJoyReport, TheMapSettingIsReadEntryByEntry)
+{
+    struct Row {
+        const char *value;
+        const char *read;  /* the map as it is written back */
+        JoyState state;
+        const char *bytes;
+    };
+    const Row rows[] = {
+        { "", kDefaultMap, {}, "ff ff" },
+        { kDefaultMap, kDefaultMap, { XINPUT_GAMEPAD_A }, "ff bf" },
+        { "A/B,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-", "A/B,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-", { XINPUT_GAMEPAD_B }, "fe ff" },
+        { "a / rsup , lt", "A/RSUP,LT,RS,START,UP/LSUP,RIGHT/LSRIGHT,DOWN/LSDOWN,LEFT/LSLEFT,LT,RT,LB,RB,Y,B,A,X",
+          { 0, 255, 0, 0, 0, 0, 20000 }, "fc fe" },
+        { "A/A", "A,LS,RS,START,UP/LSUP,RIGHT/LSRIGHT,DOWN/LSDOWN,LEFT/LSLEFT,LT,RT,LB,RB,Y,B,A,X",
+          { XINPUT_GAMEPAD_A }, "fe bf" },
+        { "NOPE,,A/B/X,A/,/A,-/A,BACKK", kDefaultMap, { XINPUT_GAMEPAD_A }, "ff bf" },
+        { "-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,A,A,A", "-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-",
+          { XINPUT_GAMEPAD_A }, "ff ff" },
+        { "X,X,X,X,X,X,X,X,X,X,X,X,X,X,X,X", "X,X,X,X,X,X,X,X,X,X,X,X,X,X,X,X", { XINPUT_GAMEPAD_X }, "00 00" },
+        { ",,,,,,,,,,,,,,,RSRIGHT/rsleft", "BACK,LS,RS,START,UP/LSUP,RIGHT/LSRIGHT,DOWN/LSDOWN,LEFT/LSLEFT,LT,RT,LB,RB,Y,B,A,RSRIGHT/RSLEFT",
+          { XINPUT_GAMEPAD_X, 0, 0, 0, 0, -20000 }, "ff 7f" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.value);
+        JoyMap map;
+        JoyReadMap(row.value, &map);
+        EXPECT_EQ(row.read, MapText(map));
+        EXPECT_EQ(row.bytes, JoyBytes(row.state, map));
+    }
+    char tiny[8] = "x";
+    EXPECT_FALSE(JoyWriteMap(kJoyDefaultMap, tiny, sizeof tiny)) << "does not fit";
+    EXPECT_EQ("", std::string(tiny));
+}
+
+TEST(PadJoyReport, ControllerSettingAndTheDialogsRules)
+{
+    const std::pair<const char *, int> controllers[] = {
+        { "", 0 }, { "0", 0 }, { "1", 1 }, { "3", 3 }, { " 2 ", 2 }, { "4", 0 }, { "-1", 0 },
+        { "12", 0 }, { "x", 0 }, { "2x", 0 },
+    };
+    for (const auto &row : controllers)
+        EXPECT_EQ(row.second, JoyReadController(row.first)) << "\"" << row.first << "\"";
+
+    /* "Set": the first new control; held ones do not count. */
+    EXPECT_EQ(JOY_NONE, JoyNewControl(0, 0));
+    EXPECT_EQ(JOY_A, JoyNewControl(0, (1u << JOY_A) | (1u << JOY_RSUP)));
+    EXPECT_EQ(JOY_RSUP, JoyNewControl(1u << JOY_A, (1u << JOY_A) | (1u << JOY_RSUP)));
+    EXPECT_EQ(JOY_NONE, JoyNewControl(1u << JOY_A, 1u << JOY_A));
+
+    /* Set on one button, in turn: first, second, the same again, a third
+       starts again; Clear. */
+    struct Step {
+        int control;  /* JOY_NONE: Clear */
+        const char *line;
+    };
+    const Step steps[] = {
+        { JOY_NONE, "Cross\t(none)" },       { JOY_RT, "Cross\tRT" },
+        { JOY_RSLEFT, "Cross\tRT or Right stick left" },
+        { JOY_RT, "Cross\tRT or Right stick left" }, { JOY_B, "Cross\tB" },
+    };
+    JoyMap map = kJoyDefaultMap;
+    for (const Step &step : steps) {
+        if (step.control == JOY_NONE)
+            JoyClearButton(&map, 14);
+        else
+            JoyAddControl(&map, 14, step.control);
+        char line[96];
+        JoyFormatButton(map, 14, line, sizeof line);
+        EXPECT_EQ(step.line, std::string(line));
+    }
+
+    char pressed[128];
+    JoyFormatPressed(0, pressed, sizeof pressed);
+    EXPECT_EQ("nothing", std::string(pressed));
+    JoyFormatPressed(0xFFFF, pressed, sizeof pressed);
+    EXPECT_EQ("Select, L3, R3, Start, Up, Right, Down, Left, L2, R2, L1, R1, Triangle, Circle, Cross, Square",
+              std::string(pressed));
 }

@@ -61,6 +61,8 @@ const Shipped kPlugins[] = {
     { "padkeys.dll", IDC_JOY0_LIST, "PadKeys 1.0", "Joy0Rend.dll" },
     { "padidle.dll", IDC_JOY0_LIST, "PadIdle 1.0", "Joy0Rend.dll" },
     { "mousepad.dll", IDC_JOY1_LIST, "MousePad 1.0", "Joy1Rend.dll" },
+    { "padjoy1.dll", IDC_JOY0_LIST, "PadJoy1 1.0", "Joy0Rend.dll" },
+    { "padjoy2.dll", IDC_JOY1_LIST, "PadJoy2 1.0", "Joy1Rend.dll" },
 };
 
 const Shipped *PluginByFile(const std::string &file)
@@ -108,6 +110,8 @@ TEST(ReleasePackage, HoldsExactlyTheProgramDirectoryAndNothingElse)
         "PLUGIN/gpuhost.dll",
         "PLUGIN/mousepad.dll",
         "PLUGIN/padidle.dll",
+        "PLUGIN/padjoy1.dll",
+        "PLUGIN/padjoy2.dll",
         "PLUGIN/padkeys.dll",
         "README.TXT",
     };
@@ -158,7 +162,7 @@ TEST(ReleasePackage, ReadmeIsATextForWindowsUsersThatNamesWhatTheyNeed)
 
     const char *const kNamed[] = {
         "KOVACFG.EXE", "gpuhost.dll", "cddirect.dll", "cdidle.dll", "padkeys.dll", "padidle.dll",
-        "mousepad.dll", "PLUGIN\\PSEMU\\", "KOVA.INI", "GpuRend.dll", "SpuRend.dll", "Joy0Rend.dll",
+        "mousepad.dll", "padjoy1.dll", "padjoy2.dll", "PLUGIN\\PSEMU\\", "KOVA.INI", "GpuRend.dll", "SpuRend.dll", "Joy0Rend.dll",
         "Joy1Rend.dll", "CDRend.dll", "Save", "Run", "KOVA.EXE", "BIOS\\", "MEMCARDS\\",
     };
     for (const char *name : kNamed)
@@ -241,6 +245,7 @@ TEST(ReleasePackage, UnpackedBesideKovaExeItListsSavesAndRunsTheSixPlugins)
     };
     selectListed(IDC_CD_LIST, "CDDirect 1.0");
     selectListed(IDC_JOY0_LIST, "PadKeys 1.0");
+    selectListed(IDC_JOY1_LIST, "MousePad 1.0");
     ClickLater(main, IDC_CD_CONFIGURE);
     HWND cd = WaitForDialog("IOControl Setup", cfg.processId());
     ASSERT_TRUE(cd != NULL);

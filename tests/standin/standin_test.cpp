@@ -165,6 +165,37 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
     }
 }
 
+TEST(StandIn, GameControllersOnBothPadPortsReportWhatTheyPress)
+{
+    /* The scripted XInput beside KOVA.EXE, which the loader takes before
+       the system's: controller 1 (user 0) holds A, controller 2 (user 1)
+       Start. Pad 2 reads controller 2 and presses Select with Start too. */
+    StandInDir p("standin-padjoy",
+                 "[PADJOY2]\r\nController=1\r\nMap=START\r\n");
+    p.Install(ShippedPath("padjoy1.dll"), "Joy0Rend.dll");
+    p.Install(ShippedPath("padjoy2.dll"), "Joy1Rend.dll");
+    p.Install(TestBinPath("xinput1_4.dll"), "xinput1_4.dll");
+    ASSERT_TRUE(SetEnvironmentVariableA("KOVA_FAKE_XINPUT", "0=1000,1=0010"));
+    DWORD exitCode = p.Run();
+    SetEnvironmentVariableA("KOVA_FAKE_XINPUT", NULL);
+    EXPECT_EQ(0u, exitCode);
+    Lines t = p.Transcript();
+    const Lines pads = {
+        "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0", "PAD2 Joy1Rend.dll: loaded", "PAD2 JOY1_Open -> 0",
+        "PAD1 JOY0_InitHeader -> 5", "PAD1 after init report 42 41 5a 00 00",
+        "PAD2 JOY1_InitHeader -> 5", "PAD2 after init report 42 41 5a 00 00",
+        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
+        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
+        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
+        "PAD2 JOY1_Close", "PAD1 JOY0_Close", "result: ok",
+    };
+    Lines seen;
+    for (const std::string &line : t)
+        if (line.compare(0, 3, "PAD") == 0 || line.compare(0, 7, "result:") == 0)
+            seen.push_back(line);
+    EXPECT_EQ(pads, seen);
+}
+
 TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
 {
     struct Row {

@@ -313,6 +313,7 @@ ImportHook::~ImportHook()
 
 static Lines LoadedPaths;
 static std::vector<UINT> LoadErrorModes;
+static Lines RefusedLoads;
 static HMODULE(WINAPI *RealLoadLibraryA)(LPCSTR);
 
 static HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
@@ -321,20 +322,28 @@ static HMODULE WINAPI RecordLoadLibraryA(LPCSTR path)
     SetErrorMode(mode);
     LoadedPaths.push_back(path ? path : "(null)");
     LoadErrorModes.push_back(mode);
+    for (const std::string &refused : RefusedLoads) {
+        if (path && Lower(path) == Lower(refused)) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return NULL;
+        }
+    }
     return RealLoadLibraryA(path);
 }
 
-LoadRecorder::LoadRecorder(HMODULE module)
+LoadRecorder::LoadRecorder(HMODULE module, const Lines &refused)
     : hook_(module, "kernel32.dll", "LoadLibraryA", reinterpret_cast<void *>(RecordLoadLibraryA))
 {
     LoadedPaths.clear();
     LoadErrorModes.clear();
+    RefusedLoads = refused;
     RealLoadLibraryA = reinterpret_cast<HMODULE(WINAPI *)(LPCSTR)>(hook_.original());
     EXPECT_TRUE(hook_.installed()) << "the module does not import LoadLibraryA";
 }
 
 LoadRecorder::~LoadRecorder()
 {
+    RefusedLoads.clear();
     LoadedPaths.clear();
     LoadErrorModes.clear();
 }

@@ -119,10 +119,11 @@ private:
 };
 
 /* Records the LoadLibraryA calls of one module and lets them through: the
-   paths in order, and the error mode in force at each. */
+   paths in order, and the error mode in force at each. The names refused
+   (any letter case) fail as on a machine without them. */
 class LoadRecorder {
 public:
-    explicit LoadRecorder(HMODULE module);
+    explicit LoadRecorder(HMODULE module, const Lines &refused = Lines());
     ~LoadRecorder();
     const Lines &paths() const;
     const std::vector<UINT> &errorModes() const;
@@ -179,6 +180,7 @@ DialogDriver::Step Press(int id);                  /* the button's click */
 DialogDriver::Step Key(UINT vk, int id = 0);       /* down and up, to control id or the focus */
 DialogDriver::Step Choose(int list, int position); /* selection, then the list's notification */
 DialogDriver::Step Wait(DWORD ms);
+DialogDriver::Step Shows(int id, const std::string &text); /* until the control shows the text */
 DialogDriver::Step Gone(const char *caption);      /* until no such window is left */
 /* A message box or dialog with this caption: what it showed, then its button. */
 struct SeenBox {

@@ -105,6 +105,11 @@ DialogDriver::Step Wait(DWORD ms)
     };
 }
 
+DialogDriver::Step Shows(int id, const std::string &text)
+{
+    return [id, text](HWND dialog) { return WindowText(GetDlgItem(dialog, id)) == text; };
+}
+
 DialogDriver::Step Gone(const char *caption)
 {
     std::string want = caption;

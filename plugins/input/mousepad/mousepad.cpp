@@ -7,6 +7,7 @@
 
 #include "kova_plugin.h"
 #include "mousepad_logic.h"
+#include "pad_entry.h"
 #include "pad_report.h"
 
 static const PluginInfo kInfo = {

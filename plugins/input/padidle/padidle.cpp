@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "kova_plugin.h"
+#include "pad_entry.h"
 #include "pad_report.h"
 
 static const PluginInfo kInfo = {
