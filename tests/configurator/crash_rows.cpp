@@ -145,9 +145,11 @@ void RunEndsInside(const CrashRow &row, Configurator &cfg, const ProgramDir &dir
         cfg.Kill();
     } else {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && !cfg.Ended(200);) {
+            /* The runtime's box has a caption of its own (the splash has
+               none); whatever it says, OK ends the process. */
             for (std::string caption : OtherDialogs(cfg.processId(), NULL)) {
                 caption = caption.substr(1, caption.size() - 2);
-                if (caption.find("Runtime Library") != std::string::npos)
+                if (!caption.empty() && caption != kMainCaption)
                     Answer(caption.c_str(), IDOK, NULL, cfg.processId());
             }
         }
