@@ -2,7 +2,9 @@
  * to its splash and to its main dialog on the screen, with the six plugins
  * in PLUGIN\ and with 256 (the six and 250 copies of them), several runs
  * each, taking turns. For scale, the plugin search alone (ScanPlugins) is
- * timed in this process over the same folders.
+ * timed in this process over the same folders, and so are the run marker's
+ * writes alone (KOVACFG.RUN opened, one mark per library, removed), which
+ * the search makes besides.
  *
  *   startup_bench.exe [runs, default 15]
  *
@@ -10,7 +12,8 @@
  * key=value lines, for <case> six-plugins and 256-plugins:
  *   startup.<case>.listed, .splash_best_ms, .splash_median_ms,
  *   .best_ms, .median_ms (to the main dialog)
- *   scan.<case>.best_ms, .median_ms */
+ *   scan.<case>.best_ms, .median_ms
+ *   marker.<case>.best_ms, .median_ms */
 #include <windows.h>
 #include <algorithm>
 #include <stdio.h>
@@ -23,6 +26,7 @@
 #include "catalogue.h"
 #include "configurator.h"
 #include "kova_str.h"
+#include "run_marker.h"
 #include "startup.h"
 #include "kova_test_paths.h"
 #include "resource.h"
@@ -180,7 +184,7 @@ struct Case {
     const char *name;
     int plugins;
     std::string dir;
-    std::vector<double> splash, main, scan;
+    std::vector<double> splash, main, scan, marker;
     int listed;
 };
 
@@ -200,8 +204,8 @@ int main(int argc, char **argv)
     RemoveTree(root);
     CreateDirectoryA(root.c_str(), NULL);
     Case cases[] = {
-        { "six-plugins", kPluginCount, root + "six\\", {}, {}, {}, 0 },
-        { "256-plugins", MAX_PLUGINS, root + "full\\", {}, {}, {}, 0 },
+        { "six-plugins", kPluginCount, root + "six\\", {}, {}, {}, {}, 0 },
+        { "256-plugins", MAX_PLUGINS, root + "full\\", {}, {}, {}, {}, 0 },
     };
     for (Case &c : cases)
         if (!MakeProgramDir(c.dir, c.plugins))
@@ -240,12 +244,20 @@ int main(int argc, char **argv)
             c.listed = 0;
             for (int f = 0; f < PLUGIN_TYPE_COUNT; f++)
                 c.listed += PluginCatalogue.families[f].count;
+            /* What the marker adds to the search: its writes alone. */
+            start = NowMs();
+            OpenRunMarker(NULL);
+            for (int i = 0; i < c.plugins; i++)
+                MarkRun(RUN_ABOUT, "c255mousepad.dll");
+            CloseRunMarker();
+            c.marker.push_back(NowMs() - start);
         }
 
     printf("# KOVACFG.EXE start-up, %d runs per case after one warm-up run, times in ms\n", runs);
     printf("startup.runs=%d\n", runs);
     for (Case &c : cases) {
-        Stats splash = Summarise(c.splash), main = Summarise(c.main), scan = Summarise(c.scan);
+        Stats splash = Summarise(c.splash), main = Summarise(c.main), scan = Summarise(c.scan),
+              marker = Summarise(c.marker);
         printf("startup.%s.listed=%d\n", c.name, c.listed);
         printf("startup.%s.splash_best_ms=%.1f\n", c.name, splash.best);
         printf("startup.%s.splash_median_ms=%.1f\n", c.name, splash.median);
@@ -253,6 +265,8 @@ int main(int argc, char **argv)
         printf("startup.%s.median_ms=%.1f\n", c.name, main.median);
         printf("scan.%s.best_ms=%.1f\n", c.name, scan.best);
         printf("scan.%s.median_ms=%.1f\n", c.name, scan.median);
+        printf("marker.%s.best_ms=%.2f\n", c.name, marker.best);
+        printf("marker.%s.median_ms=%.2f\n", c.name, marker.median);
     }
     DestroyWindow(window);
     RemoveTree(root);

@@ -13,6 +13,7 @@
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
+#include "run_marker.h"
 #include "settings.h"
 
 /* The main dialog's list, About and Configure button of each family. */
@@ -90,6 +91,11 @@ static void NoteFailedLibrary(const char *fileName)
     }
 }
 
+/* The library an earlier run ended in, by the marker it left: this scan
+   passes it over, and the main dialog names it once it is open. RUN_NONE
+   when there was none, or when it is no longer in PLUGIN\. */
+static RunMark EndedIn;
+
 struct AboutCall {
     const char *path;
     bool answered;
@@ -127,6 +133,7 @@ static bool CatalogueLibrary(PluginEntry *entry)
     /* Only the record is taken, so only the record starts as zeros. */
     memset(AboutScratch, 0, sizeof(PluginInfo));
     AboutCall call = { path, false };
+    MarkRun(RUN_ABOUT, entry->fileName);
     if (GuardedCall(LoadAndAsk, &call).failed) {
         NoteFailedLibrary(entry->fileName);
         return false;
@@ -162,23 +169,54 @@ void ScanPlugins()
     FailedLibraries[0] = '\0';
     FailedLibrariesCut = false;
 
+    /* Taken before anything is loaded. A folder the user may not write to
+       has no marker: the scan goes on without one, as it always did. */
+    OpenRunMarker(&EndedIn);
+    static bool endedInMet;
+    endedInMet = false;
     char pattern[MAX_PATH];
-    if (!ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll") || !MakeAboutScratch())
+    if (ProgramPath(pattern, sizeof pattern, kPluginFolder, "*.dll") && MakeAboutScratch()) {
+        ForEachFile(pattern, [](const char *name) {
+            /* Not loaded again before the user has read its name; the
+               start after this one asks it as any other. */
+            if (EndedIn.call != RUN_NONE && TextEqualsNoCase(name, EndedIn.fileName)) {
+                BufSet(EndedIn.fileName, name);
+                endedInMet = true;
+                return true;
+            }
+            /* A library that does not answer leaves its entry to the next. */
+            PluginEntry *entry = &PluginCatalogue.entries[PluginCatalogue.count];
+            if (!BufSet(entry->fileName, name) || !CatalogueLibrary(entry))
+                return true;
+            PluginCatalogue.count++;
+            PluginType type = entry->info.type;
+            if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
+                FamilyList *list = &PluginCatalogue.families[type - PLUGIN_TYPE_FIRST];
+                list->entries[list->count++] = entry;
+            }
+            return PluginCatalogue.count < MAX_PLUGINS;
+        });
+        FreeAboutScratch();
+    }
+    CloseRunMarker();
+    /* A library that is gone has nothing left to remove or replace. */
+    if (!endedInMet)
+        EndedIn.call = RUN_NONE;
+}
+
+void ReportEndedRun(HWND dialog)
+{
+    if (EndedIn.call == RUN_NONE)
         return;
-    ForEachFile(pattern, [](const char *name) {
-        /* A library that does not answer leaves its entry to the next. */
-        PluginEntry *entry = &PluginCatalogue.entries[PluginCatalogue.count];
-        if (!BufSet(entry->fileName, name) || !CatalogueLibrary(entry))
-            return true;
-        PluginCatalogue.count++;
-        PluginType type = entry->info.type;
-        if (type >= PLUGIN_TYPE_FIRST && type <= PLUGIN_TYPE_LAST) {
-            FamilyList *list = &PluginCatalogue.families[type - PLUGIN_TYPE_FIRST];
-            list->entries[list->count++] = entry;
-        }
-        return PluginCatalogue.count < MAX_PLUGINS;
-    });
-    FreeAboutScratch();
+    char message[MAX_PATH + 256];
+    BufFormat(message, sizeof message,
+              "The last start of the configurator ended while PLUGIN\\%s %s. It is not listed "
+              "now; remove it from PLUGIN\\ or replace it, and it will be asked again at the next "
+              "start.",
+              EndedIn.fileName,
+              EndedIn.call == RUN_CONFIGURE ? "was being configured" : "was asked who it is");
+    EndedIn.call = RUN_NONE;
+    MessageBoxA(dialog, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ReportFailedLibraries(HWND dialog)
@@ -265,7 +303,10 @@ void ConfigurePlugin(HWND dialog, int family)
     /* The record is the configurator's own: what a plugin scribbled into
        it must not reach the next plugin. */
     const HostServices host = Host;
+    OpenRunMarker(NULL);
+    MarkRun(RUN_CONFIGURE, entry->fileName);
     bool failed = GuardedCall(LoadAndConfigure, path).failed;
+    CloseRunMarker();
     Host = host;
     if (failed) {
         /* Not freed: see CatalogueLibrary. */

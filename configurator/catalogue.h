@@ -13,6 +13,10 @@ void ScanPlugins();
 /* The one message, owned by dialog, naming the libraries that failed
    during the scan; nothing when none did. Shown once. */
 void ReportFailedLibraries(HWND dialog);
+/* The one message, owned by dialog, naming the library that an earlier
+   run ended in (by the marker it left) and which the scan passed over;
+   nothing when there was none. Shown once. */
+void ReportEndedRun(HWND dialog);
 void FillFamilyCombos(HWND dialog);
 /* The family (0..4, in the contract's order) whose About button (or
    Configure button, with configure) has the id; -1 for any other id. */

@@ -197,6 +197,9 @@ static INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam,
         return FALSE;
     }
     case WM_REPORT_SCAN:
+        /* One box for each kind: what ended the last run, then what failed
+           in this one's scan. */
+        ReportEndedRun(dialog);
         ReportFailedLibraries(dialog);
         return TRUE;
     default:

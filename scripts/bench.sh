@@ -86,6 +86,14 @@ for c in six-plugins 256-plugins; do
         "best $(get "startup.$c.best_ms") ms, median $(get "startup.$c.median_ms") ms" \
         "none (about 600 ms of it is the splash's three 200 ms ticks)" "-"
 done
+for c in six-plugins 256-plugins; do
+    m=$(get "marker.$c.median_ms")
+    s=$(get "scan.$c.median_ms")
+    share=$(awk -v m="$m" -v s="$s" 'BEGIN { if (m == "?" || s == "?" || s == 0) print "?"; else printf "%.3f", m / s }')
+    row "configurator run marker's writes (KOVACFG.RUN), ${c%-plugins} plugins in PLUGIN\\" \
+        "$share x the plugin search (medians: $m ms of writes, $s ms search)" "at most 0.05 x the search" \
+        "$(at_most "$share" 0.05)"
+done
 
 # ---- padjoy: one poll against XInputGetState alone ----
 run scripts/bench-padjoy.sh

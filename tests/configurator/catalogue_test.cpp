@@ -93,6 +93,57 @@ TEST(Catalogue, HostileEntriesAreSkippedAndTheTypeByteDecidesTheList)
     EXPECT_EQ(9, PluginCatalogue.count);
 }
 
+/* What an earlier run left in KOVACFG.RUN beside KOVA.INI: the scan
+   passes over the library it names while that is still in PLUGIN\, and
+   the main dialog names it once; anything else is dropped. The marker is
+   gone afterwards, but for a folder of its name, where none can be
+   written, as in a folder the user may not write to. */
+TEST(Catalogue, AnEarlierRunsMarkerPassesItsLibraryOverOnce)
+{
+    struct Row {
+        const char *what;
+        const char *marker;      /* null: a folder of the marker's name */
+        const char *passedOver;  /* the library not listed, or null */
+        const char *named;       /* in the one box, or null: no box */
+    };
+    const Row rows[] = {
+        { "asked who it is", "about cdidle.dll\r\n", "cdidle.dll",
+          "PLUGIN\\cdidle.dll was asked who it is." },
+        { "configured, in other letters", "configure CDIDLE.DLL\r\n", "cdidle.dll",
+          "PLUGIN\\cdidle.dll was being configured." },
+        { "a library no longer there", "about gone.dll\r\n", NULL, NULL },
+        { "a path", "about ..\\PLUGIN\\cdidle.dll\r\n", NULL, NULL },
+        { "no mark", "\xff\xfe\r\n", NULL, NULL },
+        { "a folder", NULL, NULL, NULL },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir dir("marker");
+        dir.AddPlugin(CdIdle(), "cdidle.dll");
+        dir.AddPlugin(Fake("twofaced"), "twofaced.dll");
+        if (row.marker)
+            dir.AddFile("KOVACFG.RUN", row.marker);
+        else
+            dir.scratch.MakeDir("KOVACFG.RUN");
+        Lines cds;
+        for (const std::string &name : SearchOrder(dir / "PLUGIN\\*.dll"))
+            if (!row.passedOver || name != row.passedOver)
+                cds.push_back(name == "cdidle.dll" ? "CDIdle 1.0" : "TwoFaced 1.0");
+        RunInProcess(dir.path, [&](HWND main) {
+            if (row.named) {
+                std::string text = TakeBox(SYSTEM_ERROR_CAPTION, main);
+                EXPECT_NE(std::string::npos, text.find(row.named)) << text;
+            }
+            Sleep(300);
+            EXPECT_EQ(Lines(), OtherDialogs(GetCurrentProcessId(), main)) << "one box at most";
+            EXPECT_EQ(cds, ComboItems(main, IDC_CD_LIST));
+        });
+        DWORD left = GetFileAttributesA((dir / "KOVACFG.RUN").c_str());
+        EXPECT_EQ(row.marker ? INVALID_FILE_ATTRIBUTES : FILE_ATTRIBUTE_DIRECTORY,
+                  left == INVALID_FILE_ATTRIBUTES ? left : left & FILE_ATTRIBUTE_DIRECTORY);
+    }
+}
+
 TEST(Catalogue, AboutBoxShowsTheSelectedPlugin)
 {
     ProgramDir dir("about box");

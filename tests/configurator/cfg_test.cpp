@@ -347,6 +347,12 @@ DWORD Configurator::ExitCode(DWORD timeoutMs)
     return code;
 }
 
+void Configurator::Kill()
+{
+    if (process_ && TerminateProcess(process_, 1))
+        Ended(15000);
+}
+
 DWORD Configurator::Exit()
 {
     HWND main = Main();

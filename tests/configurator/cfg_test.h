@@ -137,6 +137,8 @@ public:
     bool Ended(DWORD timeoutMs);
     /* Waits for the process to end by itself; its exit code, or ~0. */
     DWORD ExitCode(DWORD timeoutMs = 15000);
+    /* Ends the process as a user ends one that hangs (Task Manager). */
+    void Kill();
 
 private:
     HANDLE process_;

@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "file_chooser.h"
 #include "launch.h"
+#include "run_marker.h"
 #include "settings.h"
 
 /* Each setting's values: what they become from either current value (an
@@ -86,6 +87,60 @@ TEST(TextRules, TextsFilledToTheEndAreCutAtTheirLastByte)
     EXPECT_EQ("", DiffPluginInfo(want, info));
     FormatPluginLine(line, sizeof line, &info);
     EXPECT_EQ(std::string(63, 'z') + " 1.0", line);
+}
+
+/* The run marker's one line; anything else in the file is no mark. */
+TEST(TextRules, RunMarkerIsOneLineNamingAPlainFileName)
+{
+    struct Row {
+        std::string bytes;
+        RunCall call;  /* RUN_NONE: not a mark */
+        const char *fileName;
+    };
+    const std::string longest(MAX_PATH - 1, 'n');
+    const Row rows[] = {
+        { "about cdidle.dll\r\n", RUN_ABOUT, "cdidle.dll" },
+        { "configure cdidle.dll\r\n", RUN_CONFIGURE, "cdidle.dll" },
+        { "about my plugin 2.dll\r\n", RUN_ABOUT, "my plugin 2.dll" },
+        { "about " + longest + "\r\n", RUN_ABOUT, longest.c_str() },
+        { "about n\xe9on.dll\r\n", RUN_ABOUT, "n\xe9on.dll" },
+        { "about " + longest + "n\r\n", RUN_NONE, "" },
+        { "", RUN_NONE, "" },
+        { "about cdidle.dll\n", RUN_NONE, "" },
+        { "about cdidle.dll\r\nabout padidle.dll\r\n", RUN_NONE, "" },
+        { std::string("about cd\0idle.dll\r\n", 19), RUN_NONE, "" },
+        { "About cdidle.dll\r\n", RUN_NONE, "" },
+        { "aboutcdidle.dll\r\n", RUN_NONE, "" },
+        { "about \r\n", RUN_NONE, "" },
+        { "about ..\\KOVA.INI\r\n", RUN_NONE, "" },
+        { "about sub/x.dll\r\n", RUN_NONE, "" },
+        { "about C:x.dll\r\n", RUN_NONE, "" },
+        { "about *.dll\r\n", RUN_NONE, "" },
+        { "about \"x.dll\"\r\n", RUN_NONE, "" },
+        { "about x\ty.dll\r\n", RUN_NONE, "" },
+        { "about ..\r\n", RUN_NONE, "" },
+        { "about x.dll.\r\n", RUN_NONE, "" },
+        { "about x.dll \r\n", RUN_NONE, "" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.bytes));
+        RunMark mark;
+        memset(&mark, 0xCC, sizeof mark);
+        EXPECT_EQ(row.call != RUN_NONE, ParseRunMark(row.bytes.data(), row.bytes.size(), &mark));
+        EXPECT_EQ(row.call, mark.call);
+        EXPECT_STREQ(row.fileName, mark.fileName);
+        /* Every mark read is one the configurator writes, byte for byte. */
+        if (row.call != RUN_NONE) {
+            char line[MAX_PATH + 16];
+            EXPECT_TRUE(FormatRunMark(line, sizeof line, row.call, row.fileName));
+            EXPECT_EQ(row.bytes, line);
+        }
+    }
+    char line[8];
+    EXPECT_FALSE(FormatRunMark(line, sizeof line, RUN_ABOUT, "cdidle.dll"));
+    EXPECT_STREQ("", line);
+    EXPECT_FALSE(FormatRunMark(line, sizeof line, RUN_NONE, "x"));
+    EXPECT_STREQ("", line);
 }
 
 TEST(TextRules, AboutTextIsThreeLinesWithAnEmptyOneAfterTheFirst)

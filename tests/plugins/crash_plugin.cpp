@@ -20,18 +20,22 @@
  *                      "cdidle.dll" where a host may keep the file name
  *   CRASH_CHDIR        makes C:\ the current directory and returns
  *   CRASH_BOX          shows a message box "Crash plugin" and returns
+ *   CRASH_EXIT         ends the process: ExitProcess(9)
+ *   CRASH_ABORT        ends the process through the runtime's abort()
+ *   CRASH_HANG         never returns (sleeps in a loop)
  * CD_Configure of the CRASH_CHDIR variant writes the current directory it
  * sees to KOVA.INI, "CRASH"/"Directory"; that of CRASH_UNMASK whether the
  * floating-point exceptions are masked when it is called, "CRASH"/
  * "Exceptions" ("masked" or "unmasked"). */
 #include <windows.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "kova_plugin.h"
 
 enum {
     CRASH_NULL_WRITE = 1, CRASH_DIVIDE, CRASH_ILLEGAL, CRASH_STACK, CRASH_X87, CRASH_UNMASK,
-    CRASH_OVERRUN, CRASH_CHDIR, CRASH_BOX
+    CRASH_OVERRUN, CRASH_CHDIR, CRASH_BOX, CRASH_EXIT, CRASH_ABORT, CRASH_HANG
 };
 
 static volatile int Zero = 0;
@@ -89,6 +93,16 @@ static int Recurse(int depth)
     case CRASH_BOX:
         MessageBoxA(NULL, "A plugin that asks something during the scan.", "Crash plugin",
                     MB_OK);
+        break;
+    case CRASH_EXIT:
+        ExitProcess(9);
+        break;
+    case CRASH_ABORT:
+        abort();
+        break;
+    case CRASH_HANG:
+        for (;;)
+            Sleep(1000);
         break;
     default:
         break;
