@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cd_disc.h"
 #include "kova_plugin.h"
-
-/* The plain minute, second, frame of a sector number >= 0. */
-void MsfFromSector(int32_t sector, uint8_t msf[3]);
 
 /* "" when image is what a read of the address must leave: the address in
    packed BCD (each byte modulo 256), the first `good` bytes of the sector's
