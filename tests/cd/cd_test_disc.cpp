@@ -44,3 +44,8 @@ std::string TestDiscImagePath()
     }
     return dir + "kova-disc\\kova.iso";
 }
+
+bool MakeIsoImage(const std::string &folder, const std::string &image)
+{
+    return RunUnix("genisoimage -quiet -o '" + UnixPath(image) + "' '" + UnixPath(folder) + "'") == 0;
+}

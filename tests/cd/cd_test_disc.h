@@ -21,6 +21,10 @@ std::string ImageDiff(const uint8_t *image, const uint8_t msf[3], const DeviceBy
 /* The whole sector image, to compare at once. */
 std::vector<uint8_t> ImageBytes(const uint8_t *image);
 
+/* An ISO 9660 image of a folder's files, made by genisoimage; true when
+   it was made. */
+bool MakeIsoImage(const std::string &folder, const std::string &image);
+
 /* The test prefix's drive E: is a CD-ROM drive whose raw device is this
    ISO 9660 image (tests/rig/prefix.d/20-cdrom.sh). */
 std::string TestDiscImagePath();

@@ -380,8 +380,7 @@ TEST(CdImageRead, SectorImagesAreWhatTheImageHolds)
         ScratchDir dir("cdimage-iso");
         dir.MakeDir("files");
         WriteFileText(dir / "files\\SYSTEM.CNF", "BOOT = cdrom:\\SLES_123.45;1\r\nTCB = 4\r\n");
-        ASSERT_EQ(0, RunUnix("genisoimage -quiet -o '" + UnixPath(dir / "DISC.ISO") + "' '" +
-                             UnixPath(dir / "files") + "'"));
+        ASSERT_TRUE(MakeIsoImage(dir / "files", dir / "DISC.ISO"));
         std::vector<uint8_t> iso = ReadFileBytes(dir / "DISC.ISO");
         ASSERT_GT(iso.size(), 17u * 2048);
         CdImage cd;
