@@ -59,6 +59,7 @@ struct PluginRow {
 static const PluginRow kPlugins[] = {
     { "gpuhost.dll", "GPU", -1 },  { "cddirect.dll", "CD", -1 }, { "mousepad.dll", "JOY1", -1 },
     { "cdidle.dll", "CD", 0 },     { "padkeys.dll", "JOY0", 0 }, { "padidle.dll", "JOY0", 0 },
+    { "cdimage.dll", "CD", -1 },
 };
 
 /* A row's plugin, freshly loaded, with its open and close entry points. */

@@ -11,6 +11,7 @@ struct InfoRow {
     uint8_t type;
     const char *name;
     const char *description;
+    const char *author = "Tovrin";
 };
 
 static const InfoRow kRows[] = {
@@ -31,6 +32,9 @@ static const InfoRow kRows[] = {
     { "mousepad.dll", "JOY1_About", PLUGIN_JOY1, "MousePad",
       "DirectInput Mouse Driver\r\n\r\nThis plugin emulates the input device SCPH-1030.\r\n"
       "Requires DirectX 3.0" },
+    { "cdimage.dll", "CD_About", PLUGIN_CD, "CDImage",
+      "Reads PlayStation discs from image files: CUE sheets with their BIN files, single BIN "
+      "images and ISO images.", "KOVA" },
 };
 
 
@@ -49,7 +53,7 @@ TEST_P(PluginInfoTest, AboutCopiesTheWholeRecord)
     PluginInfo got;
     memset(&got, 0xCC, sizeof got); /* a byte the plugin leaves out shows */
     about(&got);
-    PluginInfo want = MakePluginInfo(row.type, 1, 0, "Tovrin", row.name, row.description);
+    PluginInfo want = MakePluginInfo(row.type, 1, 0, row.author, row.name, row.description);
     EXPECT_EQ("", DiffPluginInfo(want, got));
     EXPECT_STREQ(row.description, got.description);
 }
