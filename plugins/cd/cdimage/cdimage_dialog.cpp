@@ -15,6 +15,7 @@
 
 #include "cd_iso9660.h"
 #include "cd_plugin.h"
+#include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
 
@@ -78,8 +79,16 @@ static void Browse(HWND dialog)
     ofn.nMaxFile = sizeof file;
     ofn.lpstrInitialDir = folder[0] ? folder : NULL;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameA(&ofn))
+    /* The file-open dialog's library (and the shell it brings along) is
+       loaded only here: the emulator, which never shows this dialog, does
+       not pay for it in its address space. */
+    HMODULE library = LoadLibraryA("comdlg32.dll");
+    typedef BOOL(WINAPI * OpenFn)(OPENFILENAMEA *);
+    OpenFn open = library ? GetProcAs<OpenFn>(library, "GetOpenFileNameA") : NULL;
+    if (open && open(&ofn))
         SetDlgItemTextA(dialog, IDC_IMAGE_PATH, file);  /* the edit's change refreshes */
+    if (library)
+        FreeLibrary(library);
 }
 
 static void FillDialog(HWND dialog)
