@@ -497,6 +497,9 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
         { "a 10 MB CUE", "BIG.CUE",
           [](const ScratchDir &d) { SizedFile(d / "BIG.CUE", 10 << 20, { 'R', 'E', 'M', ' ' }); },
           { "BIG.CUE: 10485760 bytes are too many for a CUE sheet" } },
+        { "a 5 GB image: sizes past 32 bits", "HUGE.ISO",
+          [](const ScratchDir &d) { SizedFile(d / "HUGE.ISO", 5LL << 30); },
+          { "HUGE.ISO: the disc is longer than 99:59:74" } },
         { "garbage named .cue", "JUNK.CUE",
           [](const ScratchDir &d) {
               std::vector<uint8_t> junk = GarbageBytes(5000, 7);
