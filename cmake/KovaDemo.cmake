@@ -17,6 +17,16 @@ endforeach()
 # Hosted GPU plugins that the demo offers in PLUGIN\PSEMU\ (test builds).
 get_property(_psemu GLOBAL PROPERTY KOVA_DEMO_PSEMU_FILES)
 
+# The demo's disc image for cdimage (tools/demo/make-disc.sh), made with
+# everything: the stand-in's tests read it too. It goes to DISCS\.
+set(KOVA_DEMO_DISC_DIR ${CMAKE_BINARY_DIR}/disc)
+add_custom_command(OUTPUT ${KOVA_DEMO_DISC_DIR}/KOVADEMO.CUE
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tools/demo/make-disc.sh ${KOVA_DEMO_DISC_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/demo/make-disc.sh
+    COMMENT "Making the demo's disc image in ${KOVA_DEMO_DISC_DIR}"
+    VERBATIM)
+add_custom_target(demo_disc ALL DEPENDS ${KOVA_DEMO_DISC_DIR}/KOVADEMO.CUE)
+
 set(KOVA_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)
 add_custom_target(demo
     COMMAND ${CMAKE_COMMAND}
@@ -26,7 +36,8 @@ add_custom_target(demo
         "-DPLUGINS=${_plugin_files}"
         "-DPSEMU=${_psemu}"
         -DINI_TEMPLATE=${CMAKE_SOURCE_DIR}/tools/demo/KOVA.INI
+        -DDISC_DIR=${KOVA_DEMO_DISC_DIR}
         -P ${CMAKE_SOURCE_DIR}/cmake/assemble-demo.cmake
-    DEPENDS kova_standin ${_shipped}
+    DEPENDS kova_standin demo_disc ${_shipped}
     COMMENT "Assembling the demo program directory in ${KOVA_DEMO_DIR}"
     VERBATIM)

@@ -15,6 +15,8 @@ foreach(p IN LISTS PSEMU)
     file(COPY_FILE ${p} ${DEMO_DIR}/PLUGIN/PSEMU/${n})
 endforeach()
 file(COPY_FILE ${INI_TEMPLATE} ${DEMO_DIR}/KOVA.INI)
+# A PlayStation disc for cdimage, which KOVA.INI names.
+file(COPY ${DISC_DIR}/ DESTINATION ${DEMO_DIR}/DISCS)
 # Installed as the emulator finds them, as a Save of the configurator would.
 if(EXISTS ${DEMO_DIR}/PLUGIN/cdidle.dll)
     file(COPY_FILE ${DEMO_DIR}/PLUGIN/cdidle.dll ${DEMO_DIR}/CDRend.dll)

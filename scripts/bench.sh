@@ -8,7 +8,7 @@
 # not to be run while it runs (the GPU benchmark uses the tests' Wine
 # prefix).
 #
-# Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh,
+# Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh, scripts/bench-cdimage.sh,
 # scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
@@ -78,6 +78,22 @@ row "cddirect CD_Read, $disc" \
     "best $(get cd.read_best_ms) ms ($(get cd.read_best_mb_s) MB/s), median $(get cd.read_median_ms) ms" "(see the ratio)" "-"
 seeks=$(get cd.seeks_per_run)
 row "cddirect seeks per sequential run" "$seeks" "1 (none after the first)" "$([ "$seeks" = 1 ] && echo yes || echo no)"
+
+# ---- cdimage: CD_Read against ReadFile of the same bytes ----
+run scripts/bench-cdimage.sh "$RUNS"
+seq=$(get cdimage.sequential_rate_ratio)
+row "cdimage $(get cdimage.sequential_mb) MB of raw sectors in order, CD_Read rate / ReadFile rate" \
+    "$seq median of $(get cdimage.runs) runs, $(get cdimage.sequential_rate_ratio_best) best against best ($(get cdimage.sequential_cd_read_mb_s) and $(get cdimage.sequential_readfile_mb_s) MB/s)" \
+    "at least 0.95" "$(at_least "$seq" 0.95)"
+rnd=$(get cdimage.random_time_ratio)
+row "cdimage 10,000 sectors in a random order, CD_Read time / ReadFile time" \
+    "$rnd median, $(get cdimage.random_time_ratio_best) best against best ($(get cdimage.random_cd_read_ms) and $(get cdimage.random_readfile_ms) ms)" \
+    "at most 1.1" "$(at_most "$rnd" 1.1)"
+row "cdimage CD_Open of a 99-track CUE sheet (99 BIN files)" \
+    "median $(get cdimage.open_99_tracks_ms) ms, best $(get cdimage.open_99_tracks_best_ms) ms" "none" "-"
+row "cdimage address space with a 700 MB image open and read" \
+    "$(get cdimage.address_space_kb) KB more than before CD_Open ($(get cdimage.address_space_with_library_kb) KB with loading the library)" \
+    "a few MB at most" "$(at_most "$(get cdimage.address_space_with_library_kb)" 4096)"
 
 # ---- configurator start-up ----
 run scripts/bench-startup.sh

@@ -2,14 +2,6 @@
 
 #include "kova_test.h"
 
-void MsfFromSector(int32_t sector, uint8_t msf[3])
-{
-    int32_t frames = sector + 150;
-    msf[0] = static_cast<uint8_t>(frames / (60 * 75));
-    msf[1] = static_cast<uint8_t>(frames / 75 % 60);
-    msf[2] = static_cast<uint8_t>(frames % 75);
-}
-
 std::string ImageDiff(const uint8_t *image, const uint8_t msf[3], const DeviceBytes &device,
                       int good)
 {
@@ -51,4 +43,9 @@ std::string TestDiscImagePath()
         dir = std::string(KOVA_BUILD_DIR) + "wineprefix\\";
     }
     return dir + "kova-disc\\kova.iso";
+}
+
+bool MakeIsoImage(const std::string &folder, const std::string &image)
+{
+    return RunUnix("genisoimage -quiet -o '" + UnixPath(image) + "' '" + UnixPath(folder) + "'") == 0;
 }

@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cd_disc.h"
 #include "kova_plugin.h"
-
-/* The plain minute, second, frame of a sector number >= 0. */
-void MsfFromSector(int32_t sector, uint8_t msf[3]);
 
 /* "" when image is what a read of the address must leave: the address in
    packed BCD (each byte modulo 256), the first `good` bytes of the sector's
@@ -22,6 +20,10 @@ std::string ImageDiff(const uint8_t *image, const uint8_t msf[3], const DeviceBy
                       int good = 2048);
 /* The whole sector image, to compare at once. */
 std::vector<uint8_t> ImageBytes(const uint8_t *image);
+
+/* An ISO 9660 image of a folder's files, made by genisoimage; true when
+   it was made. */
+bool MakeIsoImage(const std::string &folder, const std::string &image);
 
 /* The test prefix's drive E: is a CD-ROM drive whose raw device is this
    ISO 9660 image (tests/rig/prefix.d/20-cdrom.sh). */

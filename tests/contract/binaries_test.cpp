@@ -23,6 +23,7 @@ static const BinaryRow kBinaries[] = {
     { "gpuhost.dll", true, kGpu, dimof(kGpu) },
     { "cddirect.dll", true, kCd, dimof(kCd) },
     { "cdidle.dll", true, kCd, dimof(kCd) },
+    { "cdimage.dll", true, kCd, dimof(kCd) },
     { "padkeys.dll", true, kJoy0, dimof(kJoy0) },
     { "padidle.dll", true, kJoy0, dimof(kJoy0) },
     { "mousepad.dll", true, kJoy1, dimof(kJoy1) },

@@ -61,6 +61,7 @@ static const PluginRow kPlugins[] = {
     { "cdidle.dll", "CD", 0 },     { "padkeys.dll", "JOY0", 0 }, { "padidle.dll", "JOY0", 0 },
     /* Without a record: the default map, and XInput if there is one. */
     { "padjoy1.dll", "JOY0", 0 },  { "padjoy2.dll", "JOY1", 0 },
+    { "cdimage.dll", "CD", -1 },
 };
 
 /* A row's plugin, freshly loaded, with its open and close entry points. */

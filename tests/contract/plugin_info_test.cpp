@@ -38,6 +38,9 @@ static const InfoRow kRows[] = {
       "Requires DirectX 3.0" },
     { "padjoy1.dll", "JOY0_About", PLUGIN_JOY0, "PadJoy1", kPadJoyDescription, "KOVA" },
     { "padjoy2.dll", "JOY1_About", PLUGIN_JOY1, "PadJoy2", kPadJoyDescription, "KOVA" },
+    { "cdimage.dll", "CD_About", PLUGIN_CD, "CDImage",
+      "Reads PlayStation discs from image files: CUE sheets with their BIN files, single BIN "
+      "images and ISO images.", "KOVA" },
 };
 
 

@@ -16,6 +16,7 @@ static const VersionRow kRows[] = {
     { "cddirect.dll", "KOVA CD-ROM plugin: reads discs from a real CD-ROM drive", VFT_DLL, 101 },
     { "cdidle.dll", "KOVA CD-ROM plugin: a drive without a disc, for programs that need none",
       VFT_DLL, 0 },
+    { "cdimage.dll", "KOVA CD-ROM plugin: reads discs from image files", VFT_DLL, 101 },
     { "padkeys.dll", "KOVA pad 1 plugin: a digital pad on the keyboard", VFT_DLL, 0 },
     { "padidle.dll", "KOVA pad 1 plugin: a digital pad on which nothing is pressed", VFT_DLL, 0 },
     { "mousepad.dll", "KOVA pad 2 plugin: the PlayStation mouse, driven by the host's mouse",

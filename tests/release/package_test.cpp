@@ -58,6 +58,7 @@ const Shipped kPlugins[] = {
     { "gpuhost.dll", IDC_GPU_LIST, "GPUHost 1.0", "GpuRend.dll" },
     { "cddirect.dll", IDC_CD_LIST, "CDDirect 1.0", "CDRend.dll" },
     { "cdidle.dll", IDC_CD_LIST, "CDIdle 1.0", "CDRend.dll" },
+    { "cdimage.dll", IDC_CD_LIST, "CDImage 1.0", "CDRend.dll" },
     { "padkeys.dll", IDC_JOY0_LIST, "PadKeys 1.0", "Joy0Rend.dll" },
     { "padidle.dll", IDC_JOY0_LIST, "PadIdle 1.0", "Joy0Rend.dll" },
     { "mousepad.dll", IDC_JOY1_LIST, "MousePad 1.0", "Joy1Rend.dll" },
@@ -107,6 +108,7 @@ TEST(ReleasePackage, HoldsExactlyTheProgramDirectoryAndNothingElse)
         "PLUGIN/PSEMU/",
         "PLUGIN/cddirect.dll",
         "PLUGIN/cdidle.dll",
+        "PLUGIN/cdimage.dll",
         "PLUGIN/gpuhost.dll",
         "PLUGIN/mousepad.dll",
         "PLUGIN/padidle.dll",
@@ -164,6 +166,7 @@ TEST(ReleasePackage, ReadmeIsATextForWindowsUsersThatNamesWhatTheyNeed)
         "KOVACFG.EXE", "gpuhost.dll", "cddirect.dll", "cdidle.dll", "padkeys.dll", "padidle.dll",
         "mousepad.dll", "padjoy1.dll", "padjoy2.dll", "PLUGIN\\PSEMU\\", "KOVA.INI", "GpuRend.dll", "SpuRend.dll", "Joy0Rend.dll",
         "Joy1Rend.dll", "CDRend.dll", "Save", "Run", "KOVA.EXE", "BIOS\\", "MEMCARDS\\",
+        "cdimage.dll",
     };
     for (const char *name : kNamed)
         EXPECT_NE(std::string::npos, text.find(name)) << "README.TXT does not name " << name;

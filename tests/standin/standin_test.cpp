@@ -66,6 +66,28 @@ TEST(StandIn, InstalledPluginsGiveTheFullTranscript)
             "CD CD_Play -> 0", "CD CD_Stop -> 0",
             "CD CD_Close",
             "result: ok" } },
+        /* The demo's disc, made by the build: a CUE sheet, a Mode 2 data
+           track with SYSTEM.CNF, an audio track behind a pregap. */
+        { "cdimage reads the demo's disc",
+          "[CDIMAGE]\r\nImageFile=" KOVA_BUILD_DIR "disc\\KOVADEMO.CUE\r\n", "",
+          { "cdimage.dll", "CDRend.dll" }, "argc 1",
+          { "settings [KOVA] empty",
+            "SPU SpuRend.dll: not installed", "GPU GpuRend.dll: not installed",
+            "CD CDRend.dll: loaded", "CD CD_Open -> 0",
+            "PAD1 Joy0Rend.dll: not installed", "PAD2 Joy1Rend.dll: not installed",
+            "CD CD_GetTN -> 0 first 1 last 2", "CD CD_GetTD 1 -> 0 start 00:02:00",
+            "CD CD_GetTD 2 -> 0 start 00:06:26", "CD CD_GetTD lead-out -> 0 start 00:08:26",
+            /* Raw sectors: their own headers, mode 2, Form 1 subheaders. */
+            "CD CD_Read 00:02:00 -> header 00 02 00 02 data 00 00 00 00 00 00 00 00 |........|",
+            "CD CD_Wait -> 0",
+            "CD CD_Read 00:02:16 -> header 00 02 16 02 data 01 43 44 30 30 31 01 00 |.CD001..|",
+            "CD CD_Wait -> 0",
+            "CD CD_Read 00:02:17 -> header 00 02 17 02 data ff 43 44 30 30 31 01 00 |.CD001..|",
+            "CD CD_Wait -> 0",
+            "CD SYSTEM.CNF BOOT = cdrom:\\HELLO.EXE;1",
+            "CD CD_Play -> 0", "CD CD_Stop -> 0",
+            "CD CD_Close",
+            "result: ok" } },
         { "keyboard pad and mouse pad", NULL, "",
           { "padkeys.dll", "Joy0Rend.dll", "mousepad.dll", "Joy1Rend.dll" }, "argc 1",
           { "settings KOVA.INI missing",
@@ -208,7 +230,8 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
         { "-1", 1, { "CD_Open -> -1", "CD_Close" } },
         { "0", 0, { "CD_Open -> 0", "CD_GetTN", "CD_GetTD 1", "CD_GetTD 2", "CD_GetTD 170",
                     "CD_Read 0:2:0", "CD_Wait", "CD_Read 0:2:16", "CD_Wait", "CD_Read 0:2:17",
-                    "CD_Wait", "CD_Play", "CD_Stop", "CD_GetSeek", "CD_Close" } },
+                    "CD_Wait", "CD_Read 0:2:16", "CD_Wait", "CD_Play", "CD_Stop", "CD_GetSeek",
+                    "CD_Close" } },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.openResult);

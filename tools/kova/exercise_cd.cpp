@@ -1,6 +1,9 @@
-/* The stand-in's CD run: track table, track starts, a few sector reads. */
+/* The stand-in's CD run: track table, track starts, a few sector reads,
+   and the BOOT line of a PlayStation disc's SYSTEM.CNF. */
 #include <string.h>
 
+#include "cd_disc.h"
+#include "cd_iso9660.h"
 #include "kova_str.h"
 #include "standin.h"
 
@@ -83,6 +86,32 @@ static void ShowTrackStart(InstalledPlugin *plugin, CdGetTDFn getTD, int32_t tra
         Fail("CD CD_GetTD %s -> %ld but wrote the buffer", label, static_cast<long>(r));
 }
 
+/* The user data of a sector as CD_Read gives it, for the ISO 9660 reader:
+   only from a read that CD_Wait calls good. */
+struct CdSectors {
+    InstalledPlugin *plugin;
+    CdReadFn read;
+    CdWaitFn wait;
+};
+
+static bool ReadUserData(void *context, int32_t sector, uint8_t data[2048])
+{
+    CdSectors *cd = static_cast<CdSectors *>(context);
+    if (sector < 0 || sector > CD_LAST_FRAME - CD_LEAD_IN_FRAMES)
+        return false;
+    uint8_t msf[3];
+    MsfFromSector(sector, msf);
+    const uint8_t *image = NULL;
+    int32_t waited = -1;
+    if (!Call(cd->plugin, "CD_Read", [&] {
+            image = cd->read(msf);
+            if (image)
+                memcpy(data, image + CD_SECTOR_DATA_OFFSET, CD_SECTOR_DATA_SIZE);
+        }))
+        return false;
+    return image && Call(cd->plugin, "CD_Wait", [&] { waited = cd->wait(); }) && waited == 0;
+}
+
 void ExerciseCd(InstalledPlugin *plugin)
 {
     if (!plugin->opened)
@@ -124,6 +153,11 @@ void ExerciseCd(InstalledPlugin *plugin)
     ShowRead(plugin, read, wait, 0, 2, 0);
     ShowRead(plugin, read, wait, 0, 2, 16);  /* sector 16: the volume descriptor of a data disc */
     ShowRead(plugin, read, wait, 0, 2, 17);
+    /* What boots a PlayStation disc; a disc without it gives no line. */
+    CdSectors sectors = { plugin, read, wait };
+    char boot[256];
+    if (ReadBootLine(ReadUserData, &sectors, boot, sizeof boot))
+        Say("CD SYSTEM.CNF %s", boot);
     int32_t played = 0, stopped = 0;
     if (Call(plugin, "CD_Play", [&] { played = play(); }))
         Say("CD CD_Play -> %ld", static_cast<long>(played));

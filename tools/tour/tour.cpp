@@ -2,8 +2,9 @@
  * job when there is no display to show it on. It starts KOVACFG.EXE in a
  * program directory, works its dialogs as a user would and takes a
  * screenshot of each (ImageMagick's import on the X display Wine draws on):
- * splash, main dialog, a plugin's about box, Save, the file chooser, Run
- * and the emulator's window while it draws.
+ * splash, main dialog, a plugin's about box, the disc image dialog of
+ * cdimage, Save, the file chooser, Run and the emulator's window while it
+ * draws.
  *
  *   KOVATOUR.EXE <program directory> <Unix directory for the pictures>
  *
@@ -234,6 +235,33 @@ static void TourPluginAbout(HWND main)
     PostMessageA(about, WM_COMMAND, IDOK, 0);
 }
 
+/* CDImage chosen in the CD-ROM list, its dialog opened: it shows the
+   demo's disc, which KOVA.INI names; OK keeps it. Save then installs
+   cdimage, and the run reads the disc through it. */
+static void TourCdImage(HWND main)
+{
+    HWND list = GetDlgItem(main, IDC_CD_LIST);
+    LRESULT index = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(L"CDImage 1.0"));
+    if (index == CB_ERR) {
+        Fail("CDImage is not in the CD-ROM list");
+        return;
+    }
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_CD_LIST, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    ClickLater(main, IDC_CD_CONFIGURE);
+    HWND dialog = WaitForDialog("CD Image");
+    if (!dialog) {
+        Fail("the CD Image dialog did not open");
+        return;
+    }
+    Step("CDImage chosen; its dialog shows the demo's disc");
+    Screenshot(dialog, "7-cd-image.png");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+}
+
 /* True once the stand-in's transcript has a line that starts so. */
 static bool TranscriptHas(const char *start)
 {
@@ -324,6 +352,7 @@ int main(int argc, char **argv)
     Screenshot(main, "2-main-dialog.png");
 
     TourPluginAbout(main);
+    TourCdImage(main);
     Click(main, IDC_SAVE);
     Step("Save: KOVA.INI written, plugins installed");
     TourChooser(main);

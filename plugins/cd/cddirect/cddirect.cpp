@@ -9,6 +9,7 @@
 
 #include <string.h>
 
+#include "cd_plugin.h"
 #include "cddirect_logic.h"
 
 static const PluginInfo kInfo = {

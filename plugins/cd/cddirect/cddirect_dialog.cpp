@@ -5,6 +5,7 @@
  * host's writeSetting, Cancel and Esc store nothing. The stored letter is
  * not read back: the list always opens on the first drive. */
 #include "cddirect.h"
+#include "cd_plugin.h"
 #include "cddirect_logic.h"
 #include "resource.h"
 

@@ -1,6 +1,6 @@
-/* Disc arithmetic of cddirect, without any device: absolute disc times,
- * sector numbers and byte offsets, the BCD of sector headers and of the
- * drive's table of contents, the device path and the drive scan. */
+/* Disc arithmetic of cddirect, without any device: byte offsets of
+ * sectors on the device, the drive's table of contents, the device path
+ * and the drive scan. Disc times and BCD are the CD plugins' (cd_disc.h). */
 #ifndef CDDIRECT_LOGIC_H
 #define CDDIRECT_LOGIC_H
 
@@ -9,27 +9,14 @@
 #include <ntddcdrm.h>
 #include <stdint.h>
 
-/* 75 frames to the second, 60 seconds to the minute; 00:02:00 is sector 0
-   (the first two seconds of a disc are lead-in, not data). */
-#define CD_FRAMES_PER_SECOND 75
-#define CD_SECONDS_PER_MINUTE 60
-#define CD_LEAD_IN_FRAMES 150
+#include "cd_disc.h"
+
 /* Cooked data sectors: the device's byte offset of sector n is n x 2048. */
 #define CD_COOKED_SECTOR_SIZE 2048
 
-/* Sector number of a disc address given as plain minute, second, frame.
-   Any three bytes give a number; before 00:02:00 it is negative. */
-int32_t SectorFromMsf(const uint8_t msf[3]);
 /* Byte offset of a sector on the device; 64 bits, so that whatever three
    bytes the emulator passes never wrap into another sector. */
 int64_t SectorOffset(int32_t sector);
-
-/* Packed BCD: tens in the high nibble, units in the low one. */
-uint8_t BcdFromNumber(uint8_t value);
-uint8_t NumberFromBcd(uint8_t bcd);
-
-/* Writes bytes 0, 1, 2 of a sector image: the address in packed BCD. */
-void WriteHeaderAddress(uint8_t *image, const uint8_t msf[3]);
 
 /* Finds the first filled entry whose TrackNumber is track and writes its
    start, decoded from BCD, into msf. False when no entry carries it. The

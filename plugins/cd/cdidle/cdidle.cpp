@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "kova_plugin.h"
+#include "cd_plugin.h"
 
 static const PluginInfo kInfo = {
     PLUGIN_CD, 0, 1, 0,

@@ -1,0 +1,163 @@
+/* The "CD Image" dialog of cdimage.dll, shown for real by CD_Configure on a
+ * freshly loaded library and driven from a timer inside its modal loop:
+ * what it shows of the stored image and the recent ones, the summary of
+ * what is on the disc, the system's file-open dialog behind "Browse...",
+ * and what OK, Cancel and Esc store through the host's writeSetting. */
+#include "cd/cdimage/resource.h"
+#include "cd_test_disc.h"
+#include "kova_test.h"
+
+namespace {
+
+const char kCaption[] = "CD Image";
+
+struct Seen {
+    std::string path, summary;
+    Lines recent;
+    HWND owner = NULL;
+    Lines filters;  /* the file-open dialog's file types */
+};
+
+DialogDriver::Step Read(Seen *seen)
+{
+    return Check([seen](HWND dialog) {
+        seen->path = WindowText(GetDlgItem(dialog, IDC_IMAGE_PATH));
+        seen->summary = WindowText(GetDlgItem(dialog, IDC_SUMMARY));
+        seen->recent = ListItems(dialog, IDC_RECENT);
+        seen->owner = GetWindow(dialog, GW_OWNER);
+    });
+}
+
+/* In the file-open dialog: the file types it offers, then the file name
+   typed and its OK button clicked. */
+DialogDriver::Step OpenFile(std::string file, Seen *seen)
+{
+    return [file, seen](HWND) {
+        HWND open = FindWindowA("#32770", "Open");
+        if (!OwnThread(open) || !IsWindowVisible(open))
+            return false;
+        seen->filters = ComboItems(open, 0x470 /* cmb1, the file types */);
+        SetDlgItemTextA(open, 0x47C /* cmb13, the file name */, file.c_str());
+        PostMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
+        return true;
+    };
+}
+
+/* A click on an entry of the recent list. */
+DialogDriver::Step Pick(int index)
+{
+    return [index](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_RECENT);
+        SendMessageA(list, LB_SETCURSEL, index, 0);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_RECENT, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        return true;
+    };
+}
+
+typedef std::vector<DialogDriver::Step> Steps;
+
+} // namespace
+
+TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
+{
+    /* A program directory (the folder of the host's module) holding a
+       PlayStation disc as an ISO, and a CUE sheet outside it whose file
+       is missing. */
+    ScratchDir dir("cdimage-dialog");
+    std::string program = dir.MakeDir("KOVA");
+    dir.MakeDir("KOVA\\DISCS");
+    dir.MakeDir("files");
+    ASSERT_TRUE(WriteFileText(dir / "files\\SYSTEM.CNF", "BOOT = cdrom:\\SLUS_012.34;1\r\nTCB = 4\r\n"));
+    ASSERT_TRUE(MakeIsoImage(dir / "files", program + "DISCS\\GAME.ISO"));
+    ASSERT_TRUE(WriteFileText(dir / "LOST.CUE", "FILE \"LOST.BIN\" BINARY\n  TRACK 01 MODE2/2352\n"
+                                                "    INDEX 01 00:00:00\n"));
+    ASSERT_TRUE(CopyFileTo(ShippedPath("cdidle.dll"), program + "HOST.DLL"));
+    Library hostModule(program + "HOST.DLL");
+    ASSERT_TRUE(hostModule.loaded());
+
+    int64_t sectors = static_cast<int64_t>(ReadFileBytes(program + "DISCS\\GAME.ISO").size() / 2048);
+    uint8_t length[3];
+    MsfFromSector(static_cast<int32_t>(sectors) - 150, length);
+    char lengthLine[64];
+    BufFormat(lengthLine, sizeof lengthLine, "%02u:%02u:%02u (%ld sectors)", length[0], length[1],
+              length[2], static_cast<long>(sectors));
+    const std::string iso = std::string("ISO image GAME.ISO (2048-byte sectors)\r\n") +
+                            "Track 01  MODE1/2048  start 00:02:00  length " +
+                            std::string(lengthLine, 8) + "\r\nLength " + lengthLine +
+                            "\r\nBoot program: cdrom:\\SLUS_012.34;1\r\nRegion: America\r\n";
+    const std::string lost = "CUE sheet LOST.CUE, 1 file:\r\n    LOST.BIN\r\n"
+                             "LOST.CUE line 1: file \"LOST.BIN\" is missing\r\n";
+    const std::string lostCue = dir / "LOST.CUE", gameIso = program + "DISCS\\GAME.ISO";
+
+    struct Row {
+        const char *what;
+        const char *stored;          /* "ImageFile" before; recent: Recent1, Recent2 */
+        Lines recent;
+        std::function<Steps(Seen *)> steps;  /* after the first look */
+        std::string summary;         /* at the first look */
+        std::string later;           /* at the last look, if any */
+        HostCalls writes;
+    };
+    auto cancel = [](Seen *) { return Steps{ Press(IDCANCEL) }; };
+    auto write = [](const char *key, const std::string &value) {
+        return HostCall{ "write", "CDIMAGE", key, value };
+    };
+    const Row rows[] = {
+        { "the stored image (relative), Cancel", "DISCS\\GAME.ISO", { "DISCS\\GAME.ISO", lostCue },
+          cancel, iso, "", {} },
+        { "Esc", "DISCS\\GAME.ISO", {}, [](Seen *) { return Steps{ Key(VK_ESCAPE) }; }, iso, "", {} },
+        { "a missing file is a line of the summary", lostCue.c_str(), {}, cancel, lost, "", {} },
+        { "nothing stored; Browse to the CUE sheet, OK", "", { "DISCS\\GAME.ISO" },
+          [&lostCue](Seen *s) {
+              return Steps{ Press(IDC_BROWSE), OpenFile(lostCue, s), Read(s), Press(IDOK) };
+          },
+          "No image chosen.", lost,
+          { write("ImageFile", lostCue), write("Recent1", lostCue), write("Recent2", "DISCS\\GAME.ISO") } },
+        { "Browse into the program directory: stored relative", lostCue.c_str(), { lostCue },
+          [&gameIso](Seen *s) {
+              return Steps{ Press(IDC_BROWSE), OpenFile(gameIso, s), Read(s), Press(IDOK) };
+          },
+          lost, iso,
+          { write("ImageFile", "DISCS\\GAME.ISO"), write("Recent1", "DISCS\\GAME.ISO"),
+            write("Recent2", lostCue) } },
+        { "a recent image picked, OK: first in the list, no repeats", lostCue.c_str(),
+          { lostCue, "DISCS\\GAME.ISO" },
+          [](Seen *s) { return Steps{ Pick(1), Read(s), Press(IDOK) }; }, lost, iso,
+          { write("ImageFile", "DISCS\\GAME.ISO"), write("Recent1", "DISCS\\GAME.ISO"),
+            write("Recent2", lostCue) } },
+        { "a recent image picked, Cancel", lostCue.c_str(), { lostCue, "DISCS\\GAME.ISO" },
+          [](Seen *s) { return Steps{ Pick(1), Read(s), Press(IDCANCEL) }; }, lost, iso, {} },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        CdExports cd(ShippedPath("cdimage.dll"));
+        ASSERT_TRUE(cd.CD_Configure);
+        TestWindow owner;
+        RecordingHost host;
+        host.record.mainWindow = owner.handle();
+        host.record.hostInstance = hostModule.handle();
+        host.Answer("CDIMAGE", "ImageFile", row.stored);
+        for (size_t i = 0; i < row.recent.size(); i++)
+            host.Answer("CDIMAGE", ("Recent" + std::to_string(i + 1)).c_str(), row.recent[i]);
+        Seen first, last;
+        Steps steps = { Read(&first) };
+        Steps more = row.steps(&last);
+        steps.insert(steps.end(), more.begin(), more.end());
+        DialogDriver driver(kCaption, steps);
+        EXPECT_EQ(0, cd.CD_Configure(&host.record));
+        EXPECT_TRUE(driver.finished()) << "dialog steps done: " << driver.stepsDone();
+
+        EXPECT_EQ(owner.handle(), first.owner);
+        EXPECT_EQ(row.stored, first.path);
+        EXPECT_EQ(row.recent, first.recent);
+        EXPECT_EQ(row.summary, first.summary);
+        if (!row.later.empty()) {
+            EXPECT_EQ(row.later, last.summary);
+        }
+        bool browsed = strstr(row.what, "Browse") != NULL;
+        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img)", "All files (*.*)" }) : Lines(),
+                  last.filters);
+        EXPECT_EQ(row.writes, host.Calls("write"));
+    }
+}
