@@ -99,6 +99,9 @@ TEST(SharedEntryPoints, OpenWithoutARecordOrWithOneOfZerosChangesNothing)
 TEST(SharedEntryPoints, CloseWithoutOpenAndTwiceIsHarmless)
 {
     TestWindow window;
+    /* cdimage opens only on an image: a blank ISO of 16 sectors. */
+    ScratchDir dir("close-twice");
+    ASSERT_TRUE(WriteFileBytes(dir / "blank.iso", std::vector<uint8_t>(16 * 2048).data(), 16 * 2048));
     /* gpuhost: GpuHostClose.WithoutOpenOrTwiceCallsNothing */
     for (const PluginRow &row : kPlugins) {
         if (!strcmp(row.prefix, "GPU"))
@@ -108,6 +111,7 @@ TEST(SharedEntryPoints, CloseWithoutOpenAndTwiceIsHarmless)
         ASSERT_TRUE(plugin.open && plugin.close);
         RecordingHost host;
         host.Answer("CDIOCTRL", "DriveLetter", "E");
+        host.Answer("CDIMAGE", "ImageFile", dir / "blank.iso");
         host.record.mainWindow = window.handle();
         host.record.hostInstance = GetModuleHandleA(NULL);
         plugin.close(); /* never opened */
