@@ -240,6 +240,20 @@ HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
     }
 }
 
+HWND WaitForOwned(const char *caption, HWND owner, DWORD timeoutMs)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(owner, &processId);
+    for (DWORD start = GetTickCount();; Sleep(10)) {
+        for (HWND dialog : Dialogs(processId))
+            if (GetWindow(dialog, GW_OWNER) == owner && WindowText(dialog) == caption &&
+                IsWindowVisible(dialog))
+                return dialog;
+        if (GetTickCount() - start > timeoutMs)
+            return NULL;
+    }
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs)
 {
     for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))

@@ -93,6 +93,9 @@ std::vector<uint8_t> SaveFileBytes(int blockCount, const std::string &name, cons
 /* Waits for a dialog (class #32770) with the caption, of the process
    (0: any). Null after timeoutMs. */
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
+/* Waits for a dialog or message box with the caption owned by owner (one
+   that may share its owner's caption). Null after timeoutMs. */
+HWND WaitForOwned(const char *caption, HWND owner, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
 inline std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
