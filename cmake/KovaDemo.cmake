@@ -26,7 +26,9 @@ add_custom_target(demo
         "-DPLUGINS=${_plugin_files}"
         "-DPSEMU=${_psemu}"
         -DINI_TEMPLATE=${CMAKE_SOURCE_DIR}/tools/demo/KOVA.INI
+        -DMAKE_CARDS=$<TARGET_FILE:kova_make_cards>
+        -DWINE_PREFIX=${CMAKE_BINARY_DIR}/wine-demo
         -P ${CMAKE_SOURCE_DIR}/cmake/assemble-demo.cmake
-    DEPENDS kova_standin ${_shipped}
+    DEPENDS kova_standin kova_make_cards ${_shipped}
     COMMENT "Assembling the demo program directory in ${KOVA_DEMO_DIR}"
     VERBATIM)
