@@ -10,6 +10,8 @@
 #include <commdlg.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "card_image.h"
 #include "configurator.h"
 #include "dialogs.h"
@@ -192,8 +194,7 @@ static void FillSaves(HWND dialog, int side)
         const CardSave &save = s.listing.saves[i];
         uint32_t pixels[256];
         if (!SaveIconPixels(s.data, s.size, save, background, pixels))
-            for (uint32_t &p : pixels)
-                p = background;
+            std::fill(pixels, pixels + 256, background);
         HBITMAP bitmap = IconBitmap(pixels);
         int image = bitmap ? ImageList_Add(icons, bitmap, NULL) : -1;
         if (bitmap)
@@ -422,7 +423,9 @@ static void CopySave(HWND dialog, int from)
 {
     int first = SelectedSave(dialog, from);
     size_t size = 0;
-    if (!first || ExportSave(sides[from].data, sides[from].size, first, mcsBuffer, &size) != CARD_OK)
+    /* The save as it is on the disk now, not as it was when shown. */
+    if (!first || !StillAsShown(dialog, from) ||
+        ExportSave(sides[from].data, sides[from].size, first, mcsBuffer, &size) != CARD_OK)
         return;
     AddSave(dialog, !from, mcsBuffer, size, "Not copied");
 }
