@@ -81,6 +81,11 @@ enum WriteResult { WRITTEN, HELD_OPEN, NOT_WRITTEN, EXISTS };
 static WriteResult WriteWhole(const char *path, const uint8_t *data, size_t size, bool mustBeNew)
 {
     if (!mustBeNew) {
+        /* Windows refuses to replace a read-only file; the check makes it
+           so on every file system, also where the owner could anyway. */
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            return NOT_WRITTEN;
         HANDLE held = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         if (held == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();

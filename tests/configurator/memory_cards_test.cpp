@@ -251,6 +251,15 @@ TEST(MemoryCards, DeleteAndFormatAskFirstAndNeverWriteACardInUseOrChanged)
         EXPECT_EQ(a, Bytes(dir, "a.mcd"));
         EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 300)) << "one message only";
 
+        /* Read-only: one message naming it, the card as it was. */
+        ASSERT_TRUE(SetFileAttributesA(aPath.c_str(), FILE_ATTRIBUTE_READONLY));
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES);
+        EXPECT_EQ("The memory card " + aPath + " could not be written. It is as it was.",
+                  AnswerOwned(cards, "System Error"));
+        SetFileAttributesA(aPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(a, Bytes(dir, "a.mcd"));
+
         SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
         ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES);
         CardBytes expected = a;
