@@ -330,7 +330,7 @@ static void InitMemoryCards(HWND dialog)
         HWND list = GetDlgItem(dialog, Id(IDC_SAVES_LEFT, side));
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         /* Column widths in dialog units, as the rest of the layout. */
-        RECT widths = { 88, 48, 32, 28 };
+        RECT widths = { 84, 48, 32, 32 };
         MapDialogRect(dialog, &widths);
         AddColumn(list, 0, "Title", widths.left);
         AddColumn(list, 1, "Product", widths.top);
