@@ -211,9 +211,10 @@ TEST(MemoryCards, ANewUserMakesTwoCardsAndPicksOnePerSlot)
         EXPECT_EQ(Lines({ "first.mcd", "second.mcd" }), CardFiles(dir));
         EXPECT_TRUE(End(cards, IDCANCEL));
 
-        /* At once in the main dialog: one card per slot. */
-        EXPECT_TRUE(Enabled(main, IDC_MEMCARD1) && Enabled(main, IDC_MEMCARD2));
+        /* At once in the main dialog: one card per slot. (The list's
+           message waits for the main dialog to be back in its loop.) */
         EXPECT_EQ(Lines({ "first.mcd", "second.mcd" }), ComboItems(main, IDC_MEMCARD2));
+        EXPECT_TRUE(Enabled(main, IDC_MEMCARD1) && Enabled(main, IDC_MEMCARD2));
         EXPECT_EQ("first.mcd", ComboSelectedText(main, IDC_MEMCARD1));
         EXPECT_EQ("second.mcd", ComboSelectedText(main, IDC_MEMCARD2));
         Click(main, IDC_SAVE);
