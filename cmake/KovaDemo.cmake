@@ -37,7 +37,9 @@ add_custom_target(demo
         "-DPSEMU=${_psemu}"
         -DINI_TEMPLATE=${CMAKE_SOURCE_DIR}/tools/demo/KOVA.INI
         -DDISC_DIR=${KOVA_DEMO_DISC_DIR}
+        -DMAKE_CARDS=$<TARGET_FILE:kova_make_cards>
+        -DWINE_PREFIX=${CMAKE_BINARY_DIR}/wine-demo
         -P ${CMAKE_SOURCE_DIR}/cmake/assemble-demo.cmake
-    DEPENDS kova_standin demo_disc ${_shipped}
+    DEPENDS kova_standin demo_disc kova_make_cards ${_shipped}
     COMMENT "Assembling the demo program directory in ${KOVA_DEMO_DIR}"
     VERBATIM)

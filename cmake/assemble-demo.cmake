@@ -25,8 +25,16 @@ if(EXISTS ${DEMO_DIR}/PLUGIN/padidle.dll)
     file(COPY_FILE ${DEMO_DIR}/PLUGIN/padidle.dll ${DEMO_DIR}/Joy0Rend.dll)
 endif()
 # Something for the configurator's lists and file chooser to show: two
-# (blank) memory cards and a program to pick in DEMOS\.
-file(WRITE ${DEMO_DIR}/MEMCARDS/card1.mcd "")
-file(WRITE ${DEMO_DIR}/MEMCARDS/card2.mcd "")
+# memory cards with a few saves, made by MKCARDS.EXE (the configurator's
+# card code, run by Wine in the demo's prefix, without a display), and a
+# program to pick in DEMOS\.
+execute_process(
+    COMMAND env WINEARCH=win32 WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all
+        WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY= wine ${MAKE_CARDS}
+    WORKING_DIRECTORY ${DEMO_DIR}/MEMCARDS
+    RESULT_VARIABLE made)
+if(NOT made EQUAL 0 OR NOT EXISTS ${DEMO_DIR}/MEMCARDS/card2.mcd)
+    message(FATAL_ERROR "MKCARDS.EXE did not make the demo's memory cards (${made})")
+endif()
 file(MAKE_DIRECTORY ${DEMO_DIR}/DEMOS)
 file(WRITE ${DEMO_DIR}/DEMOS/HELLO.EXE "PS-X EXE")

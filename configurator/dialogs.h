@@ -28,6 +28,12 @@ void ShowProgramAbout(HWND owner);
 /* The record of the plugin selected in the family's list. */
 void ShowPluginAbout(HWND dialog, int family);
 
+/* ---- memory cards ---- */
+
+/* The "Memory Cards" dialog, opening on the slots' cards (bare names in
+   MEMCARDS\, "" for none). */
+void RunMemoryCards(HWND owner, const char *slot1, const char *slot2);
+
 /* ---- control helpers ---- */
 
 /* The text of a combo box's selected entry; "" without a selection. False

@@ -16,7 +16,10 @@
 /* Posted at initialisation: the scan's report, once the dialog is up. */
 enum { WM_REPORT_SCAN = WM_APP + 1 };
 
-static int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern)
+/* preselect: the entry selected when there are that many (the last one
+   when there are fewer). */
+static int FillFileCombo(HWND dialog, int listId, const char *folder, const char *pattern,
+                         int preselect = 0)
 {
     char path[MAX_PATH];
     int added = 0;
@@ -30,9 +33,42 @@ static int FillFileCombo(HWND dialog, int listId, const char *folder, const char
         EnableControl(dialog, listId, false);
         return 0;
     }
-    /* The list is sorted: this is the first name in order. */
-    SendDlgItemMessageA(dialog, listId, CB_SETCURSEL, 0, 0);
+    /* The list is sorted: entry 0 is the first name in order. */
+    SendDlgItemMessageA(dialog, listId, CB_SETCURSEL, preselect < added ? preselect : added - 1, 0);
     return 1;
+}
+
+/* Slot 2 starts on the second card, so that the two slots do not write
+   one file unless the user picks it so. */
+static void FillCardCombos(HWND dialog)
+{
+    FillFileCombo(dialog, IDC_MEMCARD1, "MEMCARDS\\", "*.mcd", 0);
+    FillFileCombo(dialog, IDC_MEMCARD2, "MEMCARDS\\", "*.mcd", 1);
+}
+
+/* The Memory Cards dialog may have made, or a program removed, cards:
+   MEMCARDS\ is listed afresh, and each slot keeps its card while it exists. */
+static void ManageMemoryCards(HWND dialog)
+{
+    static const int kSlots[2] = { IDC_MEMCARD1, IDC_MEMCARD2 };
+    char kept[2][MAX_PATH];
+    for (int i = 0; i < 2; i++)
+        if (!SelectedComboText(dialog, kSlots[i], kept[i], sizeof kept[i]))
+            kept[i][0] = '\0';
+    RunMemoryCards(dialog, kept[0], kept[1]);
+    for (int id : kSlots) {
+        SendDlgItemMessageA(dialog, id, CB_RESETCONTENT, 0, 0);
+        EnableControl(dialog, id, true);
+    }
+    FillCardCombos(dialog);
+    for (int i = 0; i < 2; i++) {
+        LRESULT index = kept[i][0] ? SendDlgItemMessageA(dialog, kSlots[i], CB_FINDSTRINGEXACT,
+                                                         static_cast<WPARAM>(-1),
+                                                         reinterpret_cast<LPARAM>(kept[i]))
+                                   : CB_ERR;
+        if (index != CB_ERR)
+            SendDlgItemMessageA(dialog, kSlots[i], CB_SETCURSEL, index, 0);
+    }
 }
 
 static void FillSerialPorts(HWND dialog)
@@ -92,8 +128,7 @@ static void InitMainDialog(HWND dialog)
         CheckControl(dialog, IDC_EMULATE_BIOS, 1);
         settings.emulateBios = 1;
     }
-    FillFileCombo(dialog, IDC_MEMCARD1, "MEMCARDS\\", "*.mcd");
-    FillFileCombo(dialog, IDC_MEMCARD2, "MEMCARDS\\", "*.mcd");
+    FillCardCombos(dialog);
 
     CheckControl(dialog, settings.cpuMode == 1 ? IDC_COMPILER : IDC_INTERPRETER, 1);
     CheckControl(dialog, IDC_VERBOSE, settings.verbose);
@@ -160,6 +195,9 @@ static void OnCommand(HWND dialog, int id)
         return;
     case IDC_CHOOSE_FILE:
         AppendChosenFileToCommandLine(dialog);
+        return;
+    case IDC_MEMORY_CARDS:
+        ManageMemoryCards(dialog);
         return;
     default:
         break;

@@ -75,4 +75,29 @@
 #define IDC_CHOOSER_DIRS   1045
 #define IDC_CHOOSER_FILES  1046
 
+/* Memory cards: the main dialog's button, the dialog (each side's
+   controls: the right side's id is the left side's + 1), New card */
+#define IDD_MEMORY_CARDS   106
+#define IDD_NEW_CARD       107
+#define IDC_MEMORY_CARDS   1105
+#define IDC_CARD_LEFT      1200
+#define IDC_CARD_RIGHT     1201
+#define IDC_SAVES_LEFT     1202
+#define IDC_SAVES_RIGHT    1203
+#define IDC_STATUS_LEFT    1204
+#define IDC_STATUS_RIGHT   1205
+#define IDC_DELETE_LEFT    1206
+#define IDC_DELETE_RIGHT   1207
+#define IDC_IMPORT_LEFT    1208
+#define IDC_IMPORT_RIGHT   1209
+#define IDC_EXPORT_LEFT    1210
+#define IDC_EXPORT_RIGHT   1211
+#define IDC_FORMAT_LEFT    1212
+#define IDC_FORMAT_RIGHT   1213
+#define IDC_COPY_TO_RIGHT  1214  /* copies the left side's save */
+#define IDC_COPY_TO_LEFT   1215
+#define IDC_NEW_CARD       1220
+#define IDC_SAME_CARD      1221
+#define IDC_NEW_CARD_NAME  1222
+
 #endif

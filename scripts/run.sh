@@ -15,8 +15,9 @@ if [ "${1:-}" = "--tour" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 kova_build
-cmake --build --preset mingw-i686 --target demo >/dev/null
+# The prefix first: assembling the demo runs a program of the build in it.
 kova_prefix wine-demo
+cmake --build --preset mingw-i686 --target demo >/dev/null
 # The demo appears to Windows programs as C:\KOVA, where a user would put
 # it, so that its paths (and the tour's pictures) show no build folder.
 ln -sfn "$ROOT/build/demo" "$WINEPREFIX/drive_c/KOVA"

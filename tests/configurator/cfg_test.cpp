@@ -1,6 +1,9 @@
 #include "cfg_test.h"
 
+#include <commctrl.h>
+
 #include <string.h>
+#include <algorithm>
 #include <thread>
 
 #include "catalogue.h"
@@ -104,6 +107,101 @@ SerialPorts::~SerialPorts()
     ReplaceSerialValues(saved_, NULL);
 }
 
+/* ---- memory cards ---- */
+
+void SealFrame(CardBytes &card, int frame)
+{
+    uint8_t *f = &card[frame * 128];
+    uint8_t sum = 0;
+    for (int i = 0; i < 127; i++)
+        sum ^= f[i];
+    f[127] = sum;
+}
+
+void SetEntry(CardBytes &card, int block, uint8_t state, uint32_t size, uint16_t next,
+              const std::string &name)
+{
+    uint8_t *f = &card[block * 128];
+    memset(f, 0, 128);
+    f[0] = state;
+    for (int i = 0; i < 4; i++)
+        f[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+    f[8] = static_cast<uint8_t>(next);
+    f[9] = static_cast<uint8_t>(next >> 8);
+    memcpy(f + 10, name.data(), std::min<size_t>(name.size(), 20));
+    SealFrame(card, block);
+}
+
+CardBytes BlankCard()
+{
+    CardBytes card(131072, 0);
+    card[0] = 'M';
+    card[1] = 'C';
+    SealFrame(card, 0);
+    for (int block = 1; block <= 15; block++)
+        SetEntry(card, block, 0xA0, 0, 0xFFFF);
+    for (int frame = 16; frame <= 35; frame++) {
+        memset(&card[frame * 128], 0xFF, 4);
+        card[frame * 128 + 8] = card[frame * 128 + 9] = 0xFF;
+        SealFrame(card, frame);
+    }
+    memcpy(&card[63 * 128], &card[0], 128);
+    return card;
+}
+
+std::vector<uint8_t> SaveBlockBytes(const std::string &title, int blockCount, int index, uint8_t seed)
+{
+    std::vector<uint8_t> block(8192);
+    for (size_t i = 0; i < block.size(); i++)
+        block[i] = static_cast<uint8_t>(seed + index * 31 + i * 7 + (i >> 8));
+    if (index == 0) {
+        memset(block.data(), 0, 128);
+        block[0] = 'S';
+        block[1] = 'C';
+        block[2] = 0x11;
+        block[3] = static_cast<uint8_t>(blockCount);
+        memcpy(&block[4], title.data(), std::min<size_t>(title.size(), 64));
+        /* Colour 0 transparent, then red, green, blue, white, and a ramp. */
+        static const uint16_t kPalette[16] = { 0x0000, 0x001F, 0x03E0, 0x7C00, 0x7FFF, 0x8000,
+                                               0x0421, 0x0842, 0x0C63, 0x1084, 0x14A5, 0x18C6,
+                                               0x1CE7, 0x2108, 0x2529, 0x294A };
+        for (int c = 0; c < 16; c++) {
+            block[96 + 2 * c] = static_cast<uint8_t>(kPalette[c]);
+            block[97 + 2 * c] = static_cast<uint8_t>(kPalette[c] >> 8);
+        }
+        /* Icon: each row one colour pair, from the seed. */
+        for (int i = 0; i < 128; i++)
+            block[128 + i] = static_cast<uint8_t>(((i / 8 + seed) & 15) | (((i / 8 + seed + 1) & 15) << 4));
+    }
+    return block;
+}
+
+void PutSave(CardBytes &card, const std::vector<int> &blocks, const std::string &name,
+             const std::string &title, uint8_t seed)
+{
+    int n = static_cast<int>(blocks.size());
+    for (int i = 0; i < n; i++) {
+        uint8_t state = i == 0 ? 0x51 : i == n - 1 ? 0x53 : 0x52;
+        uint16_t next = i == n - 1 ? 0xFFFF : static_cast<uint16_t>(blocks[i + 1] - 1);
+        SetEntry(card, blocks[i], state, i == 0 ? n * 8192u : 0, next, i == 0 ? name : "");
+        std::vector<uint8_t> bytes = SaveBlockBytes(title, n, i, seed);
+        memcpy(&card[blocks[i] * 8192], bytes.data(), bytes.size());
+    }
+}
+
+std::vector<uint8_t> SaveFileBytes(int blockCount, const std::string &name, const std::string &title,
+                                   uint8_t seed)
+{
+    CardBytes frame(128 * 2, 0);
+    SetEntry(frame, 1, 0x51, blockCount * 8192u, 0xFFFF, name);
+    std::vector<uint8_t> mcs(frame.begin() + 128, frame.end());
+    for (int i = 0; i < blockCount; i++) {
+        std::vector<uint8_t> bytes = SaveBlockBytes(title, blockCount, i, seed);
+        mcs.insert(mcs.end(), bytes.begin(), bytes.end());
+    }
+    return mcs;
+}
+
 /* ---- looking at dialogs ---- */
 
 /* The dialogs (class #32770) of a process (0: of any), or of a thread. */
@@ -142,6 +240,20 @@ HWND WaitForDialog(const char *caption, DWORD processId, DWORD timeoutMs)
     }
 }
 
+HWND WaitForOwned(const char *caption, HWND owner, DWORD timeoutMs)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(owner, &processId);
+    for (DWORD start = GetTickCount();; Sleep(10)) {
+        for (HWND dialog : Dialogs(processId))
+            if (GetWindow(dialog, GW_OWNER) == owner && WindowText(dialog) == caption &&
+                IsWindowVisible(dialog))
+                return dialog;
+        if (GetTickCount() - start > timeoutMs)
+            return NULL;
+    }
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs)
 {
     for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
@@ -164,6 +276,41 @@ std::vector<std::string> OtherDialogs(DWORD processId, HWND main)
         if (dialog != main && IsWindowVisible(dialog))
             captions.push_back("\"" + WindowText(dialog) + "\"");
     return captions;
+}
+
+Lines ListViewRows(HWND dialog, int id)
+{
+    HWND list = GetDlgItem(dialog, id);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    Lines lines;
+    for (int row = 0; row < rows; row++) {
+        std::string line;
+        for (int column = 0; column < columns; column++) {
+            wchar_t text[256] = L"";
+            LVITEMW item;
+            memset(&item, 0, sizeof item);
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 256;
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            char utf8[1024] = "";
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, NULL, NULL);
+            line += (column ? " | " : "") + std::string(utf8);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void SelectListViewRow(HWND dialog, int id, int row)
+{
+    LVITEMW item;
+    memset(&item, 0, sizeof item);
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(GetDlgItem(dialog, id), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase)

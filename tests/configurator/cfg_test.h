@@ -64,11 +64,38 @@ private:
     std::vector<std::pair<std::string, std::string>> saved_;
 };
 
+/* ---- memory cards, built byte by byte as the card format lays them out
+   (on their own, so that a fault of the product's code shows) ---- */
+
+typedef std::vector<uint8_t> CardBytes;
+/* A formatted card: "MC" header, 15 free directory frames, the broken
+   sector list, the header's copy in frame 63. */
+CardBytes BlankCard();
+/* Sets byte 127 of frame to the XOR of bytes 0-126. */
+void SealFrame(CardBytes &card, int frame);
+/* Writes directory frame `block` (1-15) whole and seals it. */
+void SetEntry(CardBytes &card, int block, uint8_t state, uint32_t size, uint16_t next,
+              const std::string &name = "");
+/* The bytes of block `index` of a save: the first with "SC", a one-frame
+   icon, the title (Shift-JIS), a palette and an icon; all others a pattern
+   of seed and index. */
+std::vector<uint8_t> SaveBlockBytes(const std::string &title, int blockCount, int index, uint8_t seed);
+/* Puts a save into the card's blocks in the order given: entries 0x51 (with
+   the size and name), 0x52, 0x53 linked, the blocks' bytes. */
+void PutSave(CardBytes &card, const std::vector<int> &blocks, const std::string &name,
+             const std::string &title, uint8_t seed);
+/* The .mcs file of such a save: a fresh directory frame, then its blocks. */
+std::vector<uint8_t> SaveFileBytes(int blockCount, const std::string &name, const std::string &title,
+                                   uint8_t seed);
+
 /* ---- looking at dialogs (works across threads and processes) ---- */
 
 /* Waits for a dialog (class #32770) with the caption, of the process
    (0: any). Null after timeoutMs. */
 HWND WaitForDialog(const char *caption, DWORD processId = 0, DWORD timeoutMs = 15000);
+/* Waits for a dialog or message box with the caption owned by owner (one
+   that may share its owner's caption). Null after timeoutMs. */
+HWND WaitForOwned(const char *caption, HWND owner, DWORD timeoutMs = 15000);
 /* Waits until the window is gone. */
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);
 inline std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
@@ -87,6 +114,10 @@ inline std::string BoxText(HWND box) { return ItemText(box, 0xFFFF); }
 /* The quoted captions of the process's visible dialogs other than main:
    message boxes and whatever else would wait for the user. */
 std::vector<std::string> OtherDialogs(DWORD processId, HWND main);
+/* The rows of a list view of this process, columns joined by " | ", in UTF-8. */
+Lines ListViewRows(HWND dialog, int id);
+/* Selects a row of a list view of this process, as a click does. */
+void SelectListViewRow(HWND dialog, int id, int row);
 /* Index of an entry in a list, -1 when it is not there. */
 int IndexOf(const std::vector<std::string> &items, const std::string &item, bool anyCase = false);
 /* The main dialog's checked boxes and radio buttons by their captions, in

@@ -157,12 +157,38 @@ TEST(MainDialog, ListsAreInNameOrderWithTheFirstPreselectedWhateverTheIniSays)
         EXPECT_EQ(Lines({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD1));
         EXPECT_EQ(Lines({ "card.mcd", "slot2.mcd" }), ComboItems(main, IDC_MEMCARD2));
         EXPECT_EQ(Lines({ "COM10", "COM2", "COM7" }), ComboItems(main, IDC_PORT_LIST));
+        /* Slot 2 starts on the second card: the slots share no file by default. */
         for (int id : { IDC_BIOS_LIST, IDC_MEMCARD1, IDC_MEMCARD2, IDC_PORT_LIST }) {
-            EXPECT_EQ(0, ComboSelection(main, id)) << id;
+            EXPECT_EQ(id == IDC_MEMCARD2 ? 1 : 0, ComboSelection(main, id)) << id;
             EXPECT_TRUE(Enabled(main, id)) << id;
         }
         EXPECT_EQ("Interpreter, Enable serial mapper, Enable Sector Cache; Japan", Switches(main));
     });
+}
+
+TEST(MainDialog, CardSlotsPreselectTheFirstAndTheSecondCardInNameOrder)
+{
+    struct Row {
+        Lines cards;
+        const char *slot1, *slot2;  /* "" for an empty, disabled list */
+    };
+    const Row rows[] = {
+        { {}, "", "" },
+        { { "only.mcd" }, "only.mcd", "only.mcd" },
+        { { "b.mcd", "A.mcd" }, "A.mcd", "b.mcd" },
+        { { "z.mcd", "m.mcd", "c.mcd" }, "c.mcd", "m.mcd" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.slot1);
+        ProgramDir dir("card slots");
+        for (const std::string &card : row.cards)
+            dir.AddFile("MEMCARDS\\" + card);
+        RunInProcess(dir.path, [&](HWND main) {
+            EXPECT_EQ(row.slot1, ComboSelectedText(main, IDC_MEMCARD1));
+            EXPECT_EQ(row.slot2, ComboSelectedText(main, IDC_MEMCARD2));
+            EXPECT_EQ(!row.cards.empty(), Enabled(main, IDC_MEMCARD2));
+        });
+    }
 }
 
 TEST(MainDialog, SaveWritesEveryNameWholeAndUpdatesAnExistingFileInPlace)

@@ -2,12 +2,14 @@
    sizes, fonts, styles, control ids, positions and tab stops. */
 #include "cfg_test.h"
 
+#include <commctrl.h>
+
 namespace {
 
 enum Kind {
     GROUP_BOX, LABEL, RADIO_FIRST, RADIO, CHECK, AUTO_CHECK, PUSH, DEFAULT_PUSH, ICON_PUSH,
     CENTERED_ICON_PUSH, LIST_SORTED, LIST_UNSORTED, EDIT_LINE, EDIT_READONLY_LINE, EDIT_STATUS,
-    EDIT_READONLY_MULTI, PICTURE, CENTERED_PICTURE
+    EDIT_READONLY_MULTI, PICTURE, CENTERED_PICTURE, SAVE_LIST
 };
 
 /* Each kind's class and the style bits it must have (style) under mask;
@@ -41,6 +43,10 @@ const struct Look {
     /* PICTURE, CENTERED_PICTURE */
     { "STATIC", SS_TYPEMASK | SS_CENTERIMAGE, SS_BITMAP, false },
     { "STATIC", SS_TYPEMASK | SS_CENTERIMAGE, SS_BITMAP | SS_CENTERIMAGE, false },
+    /* SAVE_LIST: one save selected at a time, still shown while the
+       focus is on a button */
+    { "SYSLISTVIEW32", LVS_TYPEMASK | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER,
+      LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER, true },
 };
 
 struct Row {
@@ -107,6 +113,7 @@ TEST(Resources, DialogTemplates)
             { 1017, PUSH, "About", 192, 161, 48, 12 },
             { 1018, PUSH, "Configure", 256, 161, 48, 12 },
             { -1, GROUP_BOX, "Memory cards", 8, 117, 144, 44 },
+            { IDC_MEMORY_CARDS, PUSH, "Cards...", 104, 114, 40, 11 },
             { -1, LABEL, "Card1", 16, 130, 20, 8 },
             { -1, LABEL, "Card2", 16, 144, 20, 8 },
             { 1020, LIST_SORTED, "", 40, 128, 104, 50 },
@@ -150,6 +157,33 @@ TEST(Resources, DialogTemplates)
             { IDC_PLUGIN_DESCRIPTION, EDIT_READONLY_MULTI, "", 14, 48, 152, 66 },
             { IDOK, DEFAULT_PUSH, "OK", 66, 127, 48, 12 } },
           DS_MODALFRAME | WS_POPUP | WS_CAPTION, 0, 0 },
+        { IDD_MEMORY_CARDS, 474, 232, "Memory Cards",
+          { { IDC_CARD_LEFT, LIST_SORTED, "", 7, 7, 210, 120 },
+            { IDC_SAVES_LEFT, SAVE_LIST, "", 7, 24, 210, 142 },
+            { IDC_STATUS_LEFT, LABEL, "", 7, 169, 210, 16 },
+            { IDC_DELETE_LEFT, PUSH, "Delete", 7, 188, 48, 14 },
+            { IDC_IMPORT_LEFT, PUSH, "Import...", 61, 188, 48, 14 },
+            { IDC_EXPORT_LEFT, PUSH, "Export...", 115, 188, 48, 14 },
+            { IDC_FORMAT_LEFT, PUSH, "Format", 169, 188, 48, 14 },
+            { IDC_COPY_TO_RIGHT, PUSH, "Copy >", 221, 70, 32, 14 },
+            { IDC_COPY_TO_LEFT, PUSH, "< Copy", 221, 90, 32, 14 },
+            { IDC_CARD_RIGHT, LIST_SORTED, "", 257, 7, 210, 120 },
+            { IDC_SAVES_RIGHT, SAVE_LIST, "", 257, 24, 210, 142 },
+            { IDC_STATUS_RIGHT, LABEL, "", 257, 169, 210, 16 },
+            { IDC_DELETE_RIGHT, PUSH, "Delete", 257, 188, 48, 14 },
+            { IDC_IMPORT_RIGHT, PUSH, "Import...", 311, 188, 48, 14 },
+            { IDC_EXPORT_RIGHT, PUSH, "Export...", 365, 188, 48, 14 },
+            { IDC_FORMAT_RIGHT, PUSH, "Format", 419, 188, 48, 14 },
+            { IDC_NEW_CARD, PUSH, "New card...", 7, 211, 56, 14 },
+            { IDC_SAME_CARD, LABEL, "", 70, 214, 330, 8 },
+            { IDCANCEL, DEFAULT_PUSH, "Close", 419, 211, 48, 14 } },
+          DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0 },
+        { IDD_NEW_CARD, 200, 62, "New card",
+          { { -1, LABEL, "Name of the new card in MEMCARDS\\ (.mcd is added):", 7, 7, 186, 8 },
+            { IDC_NEW_CARD_NAME, EDIT_LINE, "", 7, 19, 186, 12 },
+            { IDOK, DEFAULT_PUSH, "OK", 91, 41, 48, 14 },
+            { IDCANCEL, PUSH, "Cancel", 145, 41, 48, 14 } },
+          DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0 },
     };
     for (const DialogRow &d : dialogs) {
         SCOPED_TRACE(testing::Message() << "dialog " << d.id);

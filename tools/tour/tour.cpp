@@ -4,7 +4,7 @@
  * screenshot of each (ImageMagick's import on the X display Wine draws on):
  * splash, main dialog, a plugin's about box, the disc image dialog of
  * cdimage, Save, the file chooser, Run and the emulator's window while it
- * draws.
+ * draws, and the memory cards.
  *
  *   KOVATOUR.EXE <program directory> <Unix directory for the pictures>
  *
@@ -262,6 +262,25 @@ static void TourCdImage(HWND main)
     Sleep(300);
 }
 
+/* "Cards...": the demo's two cards side by side, the first save chosen
+   (Home in the list, as a user would press it). */
+static void TourMemoryCards(HWND main)
+{
+    ClickLater(main, IDC_MEMORY_CARDS);
+    HWND cards = WaitForDialog("Memory Cards");
+    if (!cards) {
+        Fail("the Memory Cards dialog did not open");
+        return;
+    }
+    HWND list = GetDlgItem(cards, IDC_SAVES_LEFT);
+    PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+    PostMessageA(list, WM_KEYUP, VK_HOME, 0);
+    Step("memory cards: the demo's card1.mcd and card2.mcd");
+    Screenshot(cards, "8-memory-cards.png");
+    PostMessageA(cards, WM_COMMAND, IDCANCEL, 0);
+    Sleep(300);
+}
+
 /* True once the stand-in's transcript has a line that starts so. */
 static bool TranscriptHas(const char *start)
 {
@@ -359,6 +378,7 @@ int main(int argc, char **argv)
     Step("Run: KOVA.EXE runs, the configurator waits");
     TourEmulator(main);
     Step("KOVA.EXE has ended");
+    TourMemoryCards(main);
 
     PostMessageA(main, WM_COMMAND, IDC_EXIT, 0);
     if (WaitForSingleObject(process, 15000) != WAIT_OBJECT_0) {
