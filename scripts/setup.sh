@@ -107,7 +107,11 @@ wine_runs() {
     wine --version >/dev/null 2>&1
 }
 
-wine_runs && exit 0
+# Wine that starts without the emulator needs nothing more; once the
+# emulator is registered, what goes with it is kept installed as well.
+if wine_runs && [ ! -e "$BINFMT/kova-i386" ]; then
+    exit 0
+fi
 
 if [ -z "$codename" ]; then
     echo "setup: 32-bit programs do not run on this kernel, and the release has no name to find its backports by" >&2
@@ -123,7 +127,11 @@ if [ ! -e "$backports" ]; then
     printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
         "$uri" "$codename" | $SUDO tee "$backports" >/dev/null
 fi
-install_packages -t "$codename-backports" qemu-user
+# wine64 brings the 64-bit wineserver, which Wine's scripts then prefer: it
+# runs on the real processor, faster, and reads its clients' memory where
+# they have it (under the emulator the server's view of another process's
+# modules came back empty).
+install_packages -t "$codename-backports" qemu-user wine64
 
 if [ ! -e "$BINFMT/register" ]; then
     $SUDO mount -t binfmt_misc binfmt_misc "$BINFMT"

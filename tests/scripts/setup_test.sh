@@ -78,7 +78,7 @@ install="apt-get install -y -qq --no-install-recommends wine wine32:i386"
 retry="apt-get install -y -qq --no-install-recommends -t bookworm wine wine32:i386"
 
 # row: name | FAKE_UPDATE | FAKE_INSTALLS | missing | expected calls (";") | status |
-#      expected text [| FAKE_WINE | binfmt mounted (yes/no)]
+#      expected text [| FAKE_WINE | binfmt mounted (yes, no, or registered: the emulator's rule in)]
 row() {
     name=$1
     FAKE_DIR="$work/$name"
@@ -87,7 +87,8 @@ row() {
     printf '%s\n' $4 > "$FAKE_DIR/missing"
     printf 'Types: deb\nURIs: http://release.invalid/debian\nSuites: bookworm\n\nURIs: http://release.invalid/debian-security\n' \
         > "$FAKE_DIR/sources/debian.sources"
-    [ "${9:-yes}" = yes ] && : > "$FAKE_DIR/binfmt/register"
+    [ "${9:-yes}" != no ] && : > "$FAKE_DIR/binfmt/register"
+    [ "${9:-yes}" = registered ] && : > "$FAKE_DIR/binfmt/kova-i386"
     FAKE_DIR=$FAKE_DIR FAKE_UPDATE=$2 FAKE_INSTALLS=$3 FAKE_WINE=${8:-runs} KOVA_OS_RELEASE="$work/os-release" \
         KOVA_APT_SOURCES="$FAKE_DIR/sources" KOVA_BINFMT="$FAKE_DIR/binfmt" \
         PATH="$work/bin:$PATH" sh "$top/scripts/setup.sh" > "$FAKE_DIR/out" 2>&1
@@ -120,13 +121,16 @@ row both-fail-named ok "fail fail" "wine32:i386" "$update;apt-get install -y -qq
 
 # A kernel without 32-bit programs: the emulator comes from the backports of
 # the release's own place and is registered for 32-bit x86 programs.
-emulator="apt-get update -qq;apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user"
-row no-32-bit ok "ok" "qemu-user" "$emulator" 0 "adding bookworm-backports for its user-mode emulator" no32
-row binfmt-unmounted ok "ok" "qemu-user" "$emulator;mount -t binfmt_misc binfmt_misc $work/binfmt-unmounted/binfmt" 0 \
+emulator="apt-get update -qq;apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user wine64"
+row no-32-bit ok "ok" "qemu-user wine64" "$emulator" 0 "adding bookworm-backports for its user-mode emulator" no32
+row binfmt-unmounted ok "ok" "qemu-user wine64" "$emulator;mount -t binfmt_misc binfmt_misc $work/binfmt-unmounted/binfmt" 0 \
     "setup: installing qemu-user" no32 no
+row emulator-registered-earlier ok "ok" "wine64" \
+    "apt-get update -qq;apt-get install -y -qq --no-install-recommends -t bookworm-backports wine64" 0 \
+    "setup: installing wine64" runs registered
 row emulator-not-enough ok "ok" "" "" 1 "not even through /usr/bin/qemu-i386" never
-row emulator-uninstallable fail "fail" "qemu-user" "$emulator" 1 \
-    "apt-get install --no-install-recommends -t bookworm-backports qemu-user" no32
+row emulator-uninstallable fail "fail" "qemu-user wine64" "$emulator" 1 \
+    "apt-get install --no-install-recommends -t bookworm-backports qemu-user wine64" no32
 # What the emulator rows left for apt and for the kernel.
 expect_file() {
     if ! grep -qxF -- "$2" "$1"; then
