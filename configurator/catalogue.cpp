@@ -345,24 +345,7 @@ static bool CopyLibrary(const char *source, const char *target)
     /* The new copy is written beside the target first and only then put in
        its place, so a failed read or write never leaves a truncated or
        missing plugin where the emulator looks for it. */
-    char directory[MAX_PATH];
-    char temporary[MAX_PATH];
-    ok = ok && BufSet(directory, target);
-    if (ok)
-        CutAfterLastBackslash(directory);
-    ok = ok && GetTempFileNameA(directory, SAVE_TEMPORARY_PREFIX, 0, temporary) != 0;
-    if (ok) {
-        HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, NULL);
-        DWORD written = 0;
-        ok = out != INVALID_HANDLE_VALUE &&
-             (size == 0 || (WriteFile(out, buffer, size, &written, NULL) && written == size));
-        if (out != INVALID_HANDLE_VALUE && !CloseHandle(out))
-            ok = false;
-        ok = ok && MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!ok)
-            DeleteFileA(temporary);
-    }
+    ok = ok && WriteWholeFile(target, buffer, size, MOVEFILE_REPLACE_EXISTING);
     free(buffer);
     return ok;
 }

@@ -97,25 +97,10 @@ static WriteResult WriteWhole(const char *path, const uint8_t *data, size_t size
     } else if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
         return EXISTS;
     }
-    char folder[MAX_PATH], temporary[MAX_PATH];
-    if (!BufSet(folder, path))
-        return NOT_WRITTEN;
-    CutAfterLastBackslash(folder);
-    if (!GetTempFileNameA(folder, SAVE_TEMPORARY_PREFIX, 0, temporary))
-        return NOT_WRITTEN;
-    HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             NULL);
-    DWORD written = 0;
-    bool ok = out != INVALID_HANDLE_VALUE &&
-              WriteFile(out, data, static_cast<DWORD>(size), &written, NULL) && written == size &&
-              FlushFileBuffers(out);
-    if (out != INVALID_HANDLE_VALUE && !CloseHandle(out))
-        ok = false;
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (mustBeNew ? 0 : MOVEFILE_REPLACE_EXISTING);
-    if (ok && MoveFileExA(temporary, path, flags))
+    if (WriteWholeFile(path, data, static_cast<unsigned long>(size),
+                       mustBeNew ? 0 : MOVEFILE_REPLACE_EXISTING))
         return WRITTEN;
     DWORD error = GetLastError();
-    DeleteFileA(temporary);
     if (mustBeNew && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
         return EXISTS;
     return NOT_WRITTEN;

@@ -9,6 +9,7 @@
 #include "configurator.h"
 #include "dialogs.h"
 #include "kova_files.h"
+#include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
 
@@ -507,4 +508,30 @@ void SaveSettings(HWND dialog)
                   failed);
         MessageBoxA(dialog, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
     }
+}
+
+bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsigned long moveFlags)
+{
+    char folder[MAX_PATH], temporary[MAX_PATH];
+    if (!BufSet(folder, path)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    CutAfterLastBackslash(folder);
+    if (!GetTempFileNameA(folder, SAVE_TEMPORARY_PREFIX, 0, temporary))
+        return false;
+    HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             NULL);
+    DWORD written = 0;
+    bool ok = out != INVALID_HANDLE_VALUE &&
+              (size == 0 || (WriteFile(out, data, size, &written, NULL) && written == size)) &&
+              FlushFileBuffers(out);
+    if (out != INVALID_HANDLE_VALUE && !CloseHandle(out))
+        ok = false;
+    if (ok && MoveFileExA(temporary, path, moveFlags | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DWORD error = GetLastError();
+    DeleteFileA(temporary);
+    SetLastError(error);
+    return false;
 }

@@ -43,4 +43,12 @@ unsigned long long ClustersFor(unsigned long long bytes, unsigned long long clus
 /* The prefix of Save's temporary files in the program directory. */
 #define SAVE_TEMPORARY_PREFIX "kov"
 
+/* Writes size bytes as the whole new content of path: into a temporary
+   file beside it, flushed, then moved into its place with moveFlags
+   (MOVEFILE_REPLACE_EXISTING to replace a file, 0 to make a new one only).
+   path is either as it was or the whole new content; on failure the
+   temporary file is gone and GetLastError says why. The plugins that Save
+   installs and the memory cards are all written so. */
+bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsigned long moveFlags);
+
 #endif
