@@ -9,6 +9,7 @@
 # prefix).
 #
 # Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh, scripts/bench-cdimage.sh,
+# scripts/bench-cdimage-ecm.sh,
 # scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
@@ -94,6 +95,16 @@ row "cdimage CD_Open of a 99-track CUE sheet (99 BIN files)" \
 row "cdimage address space with a 700 MB image open and read" \
     "$(get cdimage.address_space_kb) KB more than before CD_Open ($(get cdimage.address_space_with_library_kb) KB with loading the library)" \
     "a few MB at most" "$(at_most "$(get cdimage.address_space_with_library_kb)" 4096)"
+
+# ---- cdimage: an ECM image against its BIN; indexing a 700 MB ECM image ----
+run scripts/bench-cdimage-ecm.sh "$RUNS"
+row "cdimage $(get cdimage_ecm.mb) MB in order (Mode 2 Form 1 and 2), ECM image ($(get cdimage_ecm.ecm_mb) MB) against its BIN" \
+    "$(get cdimage_ecm.sequential_ecm_mb_s) MB/s against $(get cdimage_ecm.sequential_bin_mb_s) MB/s, medians of $(get cdimage_ecm.runs) runs" "none" "-"
+row "cdimage 10,000 sectors in a random order, ECM image against its BIN" \
+    "$(get cdimage_ecm.random_ecm_ms) ms against $(get cdimage_ecm.random_bin_ms) ms, medians" "none" "-"
+row "cdimage CD_Open of a $(get cdimage_ecm.big_image_mb) MB ECM image (indexing its records)" \
+    "median $(get cdimage_ecm.open_big_ms) ms, best $(get cdimage_ecm.open_big_best_ms) ms; $(get cdimage_ecm.address_space_kb) KB of address space while open" \
+    "none" "-"
 
 # ---- configurator start-up ----
 run scripts/bench-startup.sh
