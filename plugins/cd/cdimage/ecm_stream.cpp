@@ -114,6 +114,11 @@ bool EcmIndexStream(EcmIndex *index, const EcmSource *source, int64_t fileSize, 
             }
             index->records[index->count].start = size;
             index->records[index->count].stored = static_cast<uint32_t>(at);
+            /* The room doubling left over is given back. */
+            EcmRecord *fitted = static_cast<EcmRecord *>(
+                realloc(index->records, (index->count + 1) * sizeof(EcmRecord)));
+            if (fitted)
+                index->records = fitted;
             return true;
         }
         count++;
