@@ -86,8 +86,8 @@ kova_third_party_library(kova_flac FOLDER ${_flac}
         "PACKAGE_VERSION=\"${_flac_VERSION}\""
     PUBLIC_DEFINES FLAC__NO_DLL)
 
-# libzstd: decompression only, without assembly, threads, tracing or the
-# formats of its early versions.
+# libzstd: decompression only, without assembly, threads (ZSTD_MULTITHREAD
+# left undefined), tracing or the formats of its early versions.
 kova_third_party_source(_zstd libzstd)
 kova_third_party_library(kova_zstd FOLDER ${_zstd}/lib
     SOURCES common/entropy_common.c common/error_private.c common/fse_decompress.c
@@ -96,5 +96,5 @@ kova_third_party_library(kova_zstd FOLDER ${_zstd}/lib
         decompress/zstd_decompress_block.c
     INCLUDES common
     PUBLIC_INCLUDES .
-    DEFINES ZSTD_DISABLE_ASM ZSTD_LEGACY_SUPPORT=0 ZSTD_MULTITHREAD=0 ZSTD_TRACE=0 DEBUGLEVEL=0
+    DEFINES ZSTD_DISABLE_ASM ZSTD_LEGACY_SUPPORT=0 ZSTD_TRACE=0 DEBUGLEVEL=0
         XXH_NAMESPACE=ZSTD_)
