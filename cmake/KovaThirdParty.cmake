@@ -50,8 +50,9 @@ function(kova_third_party_library name)
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
     target_include_directories(${name} SYSTEM PUBLIC ${ARG_PUBLIC_INCLUDES})
-    # MinGW's own printf family, not its C99 one: no 20 KB formatter for the
-    # libraries' few messages.
+    # The C runtime's own printf family, not MinGW's C99 one: no 20 KB
+    # formatter for the libraries' few messages. No unwind tables: C code
+    # needs none, and in a PE file they keep functions past --gc-sections.
     target_compile_definitions(${name} PRIVATE __USE_MINGW_ANSI_STDIO=0 ${ARG_DEFINES}
         PUBLIC ${ARG_PUBLIC_DEFINES})
     target_compile_options(${name} PRIVATE -Os -ffunction-sections -fno-asynchronous-unwind-tables -w)
