@@ -114,11 +114,15 @@ bool EcmIndexStream(EcmIndex *index, const EcmSource *source, int64_t fileSize, 
             }
             index->records[index->count].start = size;
             index->records[index->count].stored = static_cast<uint32_t>(at);
-            /* The room doubling left over is given back. */
-            EcmRecord *fitted = static_cast<EcmRecord *>(
-                realloc(index->records, (index->count + 1) * sizeof(EcmRecord)));
-            if (fitted)
+            /* The room doubling left over is given back: a block of its own
+               (a shrinking realloc keeps the whole block's address space). */
+            size_t used = (index->count + 1) * sizeof(EcmRecord);
+            EcmRecord *fitted = static_cast<EcmRecord *>(malloc(used));
+            if (fitted) {
+                memcpy(fitted, index->records, used);
+                free(index->records);
                 index->records = fitted;
+            }
             return true;
         }
         count++;
