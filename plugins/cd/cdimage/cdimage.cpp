@@ -105,10 +105,11 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     value[0] = '\0';
     host->readSetting(CDIMAGE_SECTION, CDIMAGE_KEY_IMAGE, value);
     BufTerminate(value, sizeof value);
-    char programDir[CDIMAGE_PATH_SIZE], path[CDIMAGE_PATH_SIZE];
-    static wchar_t wide[DISC_PATH_SIZE];
+    char programDir[CDIMAGE_PATH_SIZE];
+    static wchar_t programDirWide[DISC_PATH_SIZE], stored[DISC_PATH_SIZE], wide[DISC_PATH_SIZE];
     HostProgramDirectory(host, programDir, sizeof programDir);
-    if (!FullImagePath(programDir, value, path, sizeof path) || !WidePath(path, wide, DISC_PATH_SIZE))
+    if (!WidePath(programDir, programDirWide, DISC_PATH_SIZE) || !WidePath(value, stored, DISC_PATH_SIZE) ||
+        !FullImagePath(programDirWide, stored, wide, DISC_PATH_SIZE))
         return -1;
     return DiscOpen(&Image, wide, 0) ? 0 : -1;
 }
