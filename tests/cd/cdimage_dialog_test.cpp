@@ -137,6 +137,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
     auto write = [](const char *key, const std::string &value) {
         return HostCall{ "write", "CDIMAGE", key, value };
     };
+    SeenBox renameBox;
     const Row rows[] = {
         { "the stored image (relative), Cancel", "DISCS\\GAME.ISO", { "DISCS\\GAME.ISO", lostCue },
           cancel, iso, "", {} },
@@ -165,6 +166,12 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
         { "a name the ANSI code page cannot write: shown as it is, stored by its short path", "", {},
           [&farCue](Seen *s) { return Steps{ Type(farCue), Read(s), Press(IDOK) }; },
           "No image chosen.", farSummary, { write("ImageFile", farShort), write("Recent1", farShort) } },
+        { "such a name with no short name (no such file): the box says so, OK stores nothing", "", {},
+          [&farFolder, &japanese, &renameBox](Seen *s) {
+              return Steps{ Type(farFolder + japanese + ".cue"), Read(s), Press(IDOK),
+                            AnswerBox("CD Image", &renameBox), Press(IDCANCEL) };
+          },
+          "No image chosen.", japanese + ".cue\r\n" + japanese + ".cue: the file is missing\r\n", {} },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -197,6 +204,11 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
                   last.filters);
         EXPECT_EQ(row.writes, host.Calls("write"));
     }
+    EXPECT_TRUE(renameBox.seen);
+    EXPECT_EQ("The path of this image cannot be stored: the system's code page cannot write some of its "
+              "characters, and it has no short name to stand for it.\n\nRename the file or its folders so "
+              "that their names use no such characters, and choose it again.",
+              renameBox.text);
     /* What the emulator then opens. */
     CdExports cd(ShippedPath("cdimage.dll"));
     RecordingHost host;

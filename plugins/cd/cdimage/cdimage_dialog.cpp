@@ -154,8 +154,8 @@ static bool StoredForm(HWND dialog, const wchar_t *typed, char *value, size_t va
                       : 0;
         if (n == 0 || n >= DISC_PATH_SIZE || !AnsiPath(shortPath, ansi, sizeof ansi)) {
             MessageBoxW(dialog,
-                        L"The path of this image cannot be stored: it holds characters that the "
-                        L"system's code page cannot write, and its volume gives it no short name.\n\n"
+                        L"The path of this image cannot be stored: the system's code page cannot "
+                        L"write some of its characters, and it has no short name to stand for it.\n\n"
                         L"Rename the file or its folders so that their names use no such "
                         L"characters, and choose it again.",
                         kCaption, MB_OK | MB_ICONEXCLAMATION);
