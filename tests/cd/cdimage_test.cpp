@@ -251,6 +251,9 @@ TEST(CdImageCue, SheetsGiveTheirTrackTablesAndFileOffsets)
           "FILE \"GAME.BIN\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n",
           { { "GAME.BIN", 10 * kRaw } }, { { 1, "MODE2/2352", "00:02:00", "GAME.BIN", 0 } }, "00:02:10", {},
           "\xD0\x94\xD0\xB8\xD1\x81\xD0\xBA " + japanese },
+        { "a name longer than any path", "FILE \"" + std::string(1100, 'n') + ".bin\" BINARY\n TRACK 01 AUDIO\n"
+          "  INDEX 01 00:00:00\n", {}, {}, "", { "BAD.CUE line 1: the file's path is too long", "BAD.CUE line 2: TRACK before any FILE",
+            "BAD.CUE line 3: INDEX before any TRACK of its file" } },
         { "a missing file's name as it is", "FILE \"" + japanese + ".bin\" BINARY\n TRACK 01 AUDIO\n"
           "  INDEX 01 00:00:00\n", {}, {}, "",
           { "BAD.CUE line 1: file \"" + japanese + ".bin\" is missing" } },
