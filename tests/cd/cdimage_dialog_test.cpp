@@ -2,9 +2,15 @@
  * freshly loaded library and driven from a timer inside its modal loop:
  * what it shows of the stored image and the recent ones, the summary of
  * what is on the disc, the system's file-open dialog behind "Browse...",
- * and what OK, Cancel and Esc store through the host's writeSetting. */
+ * and what OK, Cancel and Esc store through the host's writeSetting; and
+ * "Verify", the check of an ECM image's checksum, with its progress and
+ * its Cancel. */
+#include <windows.h>
+#include <commctrl.h>
+
 #include "cd/cdimage/resource.h"
 #include "cd_test_disc.h"
+#include "cd_test_writers.h"
 #include "kova_test.h"
 
 namespace {
@@ -200,7 +206,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
             EXPECT_EQ(row.later, last.summary);
         }
         bool browsed = strstr(row.what, "Browse") != NULL;
-        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img)", "All files (*.*)" }) : Lines(),
+        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd)", "All files (*.*)" }) : Lines(),
                   last.filters);
         EXPECT_EQ(row.writes, host.Calls("write"));
     }
@@ -215,4 +221,96 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
     host.Answer("CDIMAGE", "ImageFile", farShort);
     EXPECT_EQ(0, cd.CD_Open(&host.record)) << farShort;
     cd.CD_Close();
+}
+
+namespace {
+
+/* An ECM file of size bytes of zeros in one record, written sparse (the
+   record's bytes are never written): long enough to check that the check
+   can be stopped. Its checksum, the EDC of zeros, is zero. */
+void SparseEcm(const std::string &path, uint32_t size)
+{
+    std::vector<uint8_t> head = { 'E', 'C', 'M', 0 }, tail;
+    PutEcmRecordHeader(head, 0, size - 1);
+    PutEcmRecordHeader(tail, 0, 0xFFFFFFFFu);
+    tail.insert(tail.end(), 4, 0);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD put = 0;
+    WriteFile(file, head.data(), static_cast<DWORD>(head.size()), &put, NULL);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<int64_t>(head.size()) + size;
+    SetFilePointerEx(file, at, NULL, FILE_BEGIN);
+    WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &put, NULL);
+    CloseHandle(file);
+}
+
+/* In the progress dialog "Verifying": once its bar has moved, its Cancel. */
+DialogDriver::Step CancelOnceMoved(LRESULT *position)
+{
+    return [position](HWND) {
+        HWND progress = FindWindowA("#32770", "Verifying");
+        if (!OwnThread(progress))
+            return false;
+        *position = SendDlgItemMessageA(progress, IDC_VERIFY_PROGRESS, PBM_GETPOS, 0, 0);
+        if (*position <= 0)
+            return false;
+        PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        return true;
+    };
+}
+
+} // namespace
+
+TEST(CdImageDialog, VerifyChecksAnEcmImageOnlyWhenAsked)
+{
+    ScratchDir dir("cdimage-verify");
+    std::vector<uint8_t> bin = MadeSectors(MADE_FORM1, 40, 0, 3);
+    std::vector<uint8_t> ecm = WriteEcm(bin).bytes;
+    WriteFileBytes(dir / "GAME.BIN", bin.data(), bin.size());
+    WriteFileBytes(dir / "GAME.BIN.ECM", ecm.data(), ecm.size());
+    ecm[300] ^= 1;   /* a byte of the first sector's data */
+    WriteFileBytes(dir / "BAD.BIN.ECM", ecm.data(), ecm.size());
+    WriteFileText(dir / "GAME.CUE", "FILE \"KEPT.BIN\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
+    WriteFileBytes(dir / "KEPT.BIN.ecm", ecm.data(), ecm.size());
+    SparseEcm(dir / "LONG.ISO.ECM", 300u << 20);
+
+    struct Row {
+        const char *image;
+        bool verify;             /* the button enabled */
+        const char *said;        /* the box's text, "" for none */
+    } rows[] = {
+        { "GAME.BIN", false, "" },
+        { "GAME.BIN.ECM", true, "GAME.BIN.ECM: the image matches its checksum: it is whole." },
+        { "BAD.BIN.ECM", true, "BAD.BIN.ECM: the image does not match its checksum: it is damaged." },
+        { "GAME.CUE", true, "KEPT.BIN.ecm: the image does not match its checksum: it is damaged." },
+        { "LONG.ISO.ECM", true, "" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.image);
+        CdExports cd(ShippedPath("cdimage.dll"));
+        RecordingHost host;
+        host.Answer("CDIMAGE", "ImageFile", dir / row.image);
+        bool enabled = false;
+        SeenBox box;
+        LRESULT position = 0;
+        Steps steps = { Check([&enabled](HWND d) { enabled = IsWindowEnabled(GetDlgItem(d, IDC_VERIFY)) != 0; }) };
+        if (row.verify) {
+            steps.push_back(Press(IDC_VERIFY));
+            if (*row.said)
+                steps.push_back(AnswerBox("Verify", &box));
+            else
+                steps.insert(steps.end(), { CancelOnceMoved(&position), Gone("Verifying"), Wait(300) });
+        }
+        steps.insert(steps.end(), { Gone("Verify"), Press(IDCANCEL) });
+        DialogDriver driver(kCaption, steps);
+        EXPECT_EQ(0, cd.CD_Configure(&host.record));
+        EXPECT_TRUE(driver.finished()) << "dialog steps done: " << driver.stepsDone();
+        EXPECT_EQ(row.verify, enabled);
+        EXPECT_EQ(row.said, box.text);
+        if (row.verify && !*row.said) {
+            EXPECT_GT(position, 0) << "the bar moved before Cancel";
+            EXPECT_LT(position, 1000) << "and Cancel came before the end";
+        }
+    }
 }

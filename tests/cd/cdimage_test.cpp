@@ -6,6 +6,7 @@
 
 #include "cd_sector.h"
 #include "cd_test_disc.h"
+#include "cd_test_writers.h"
 #include "cdimage.h"
 #include "disc_cue.h"
 #include "kova_test.h"
@@ -557,6 +558,39 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
               WriteFileBytes(d / "JUNK.CUE", junk.data(), junk.size());
           },
           {} },
+        { "an ECM image cut in its records", "CUT.BIN.ECM",
+          [](const ScratchDir &d) {
+              std::vector<uint8_t> ecm = WriteEcm(MadeSectors(MADE_FORM1, 2, 0, 1)).bytes;
+              WriteFileBytes(d / "CUT.BIN.ECM", ecm.data(), ecm.size() - 1000);
+          },
+          { "CUT.BIN.ECM: the ECM record at byte 2091 runs past the end of the file" } },
+        { "a CUE sheet's BIN there only as a damaged NAME.ecm", "DAMAGED.CUE",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "DAMAGED.CUE", "FILE D.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+              WriteFileText(d / "D.BIN.ecm", std::string("ECM\0\x80", 5));
+          },
+          { "DAMAGED.CUE line 1: file \"D.BIN\": the ECM record at byte 4 is cut or damaged" } },
+        { "a NAME.ecm that is no ECM file", "NOT.CUE",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "NOT.CUE", "FILE N.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+              WriteFileText(d / "N.BIN.ecm", "not packed");
+          },
+          { "NOT.CUE line 1: file \"N.BIN\": no ECM file" } },
+        { "a CloneCD set without its .img", "LOST.CCD",
+          [](const ScratchDir &d) { WriteFileText(d / "LOST.CCD", CcdText({ { 1, 2, 0, 0 } }, 10)); },
+          { "LOST.img: the file is missing" } },
+        { "a CloneCD image shorter than its disc", "SHORT.CCD",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "SHORT.CCD", CcdText({ { 1, 2, 0, 0 } }, 10));
+              SizedFile(d / "SHORT.IMG", 5 * kRaw);
+          },
+          { "SHORT.img: the file holds 5 sectors, the disc 10" } },
+        { "a CloneCD control file of two sessions", "TWO.CCD",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "TWO.CCD", "[CloneCD]\nVersion=3\n[Disc]\nSessions=2\n");
+              SizedFile(d / "TWO.IMG", 5 * kRaw);
+          },
+          { "TWO.CCD line 4: a disc of 2 sessions; only single-session discs are read" } },
         { "a hundred tracks", "MANY.CUE",
           [](const ScratchDir &d) {
               std::string cue = "FILE A.BIN BINARY\n";
@@ -660,4 +694,88 @@ TEST(CdImageSummary, KindBootAndRegionComeBeforeTheTracksWhichAreCutWhenFull)
         EXPECT_EQ(want, lines);
     }
     DiscClose(&disc);
+}
+
+/* One disc in every form cdimage reads it in, each against the CUE sheet
+   and BIN it was made from: the BIN kept only as NAME.bin.ecm beside the
+   CUE sheet, that ECM file opened by itself (against the BIN by itself),
+   and CloneCD sets with and without their .sub, one with its .img kept as
+   NAME.img.ecm. Each gives the same track table and the same sectors. The
+   data track mixes Form 1 and Form 2 sectors, one whose EDC is zero and
+   one whose ECC no rebuilder makes, which ECM keeps as they are. */
+TEST(CdImageRead, EcmAndCloneCdGiveTheDiscTheirBinGives)
+{
+    ScratchDir dir("cdimage-forms");
+    std::vector<uint8_t> bin;
+    for (const std::vector<uint8_t> &part :
+         { MadeSectors(MADE_FORM1, 20, 0, 1), MadeSectors(MADE_FORM2, 8, 20, 2),
+           MadeSectors(MADE_FORM2_NO_EDC, 2, 28, 3), MadeSectors(MADE_FORM1_BAD_ECC, 1, 30, 4),
+           MadeSectors(MADE_FORM1, 9, 31, 5), MadeSectors(MADE_SILENCE, 5, 40, 0),
+           MadeSectors(MADE_AUDIO, 10, 45, 6) })
+        bin.insert(bin.end(), part.begin(), part.end());
+    const std::string cue = "FILE \"GAME.BIN\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+                            "  TRACK 02 AUDIO\n    INDEX 00 00:00:40\n    INDEX 01 00:00:45\n";
+    const std::string ccd = CcdText({ { 1, 2, 0, 0 }, { 2, 0, 45, 5 } }, 55);
+    std::vector<uint8_t> ecm = WriteEcm(bin).bytes, sub(55 * 96, 0x5A);
+    for (const char *folder : { "bin", "ecm", "ccd", "ccd-no-sub", "ccd-ecm" })
+        dir.MakeDir(folder);
+    WriteFileText(dir / "bin\\GAME.CUE", cue);
+    WriteFileBytes(dir / "bin\\GAME.BIN", bin.data(), bin.size());
+    WriteFileText(dir / "ecm\\GAME.CUE", cue);
+    WriteFileBytes(dir / "ecm\\GAME.BIN.ECM", ecm.data(), ecm.size());
+    for (const char *folder : { "ccd\\", "ccd-no-sub\\", "ccd-ecm\\" })
+        WriteFileText(dir / (std::string(folder) + "GAME.CCD").c_str(), ccd);
+    WriteFileBytes(dir / "ccd\\GAME.IMG", bin.data(), bin.size());
+    WriteFileBytes(dir / "ccd\\GAME.SUB", sub.data(), sub.size());
+    WriteFileBytes(dir / "ccd-no-sub\\GAME.IMG", bin.data(), bin.size());
+    WriteFileBytes(dir / "ccd-ecm\\GAME.IMG.ECM", ecm.data(), ecm.size());
+
+    struct Row {
+        const char *image, *reference;
+        const char *kind;
+    } rows[] = {
+        { "ecm\\GAME.CUE", "bin\\GAME.CUE", "CUE sheet GAME.CUE, 1 file:" },
+        { "ecm\\GAME.BIN.ECM", "bin\\GAME.BIN", "ECM of a raw BIN, 1 track: GAME.BIN.ECM" },
+        { "ccd\\GAME.CCD", "bin\\GAME.CUE", "CloneCD, 2 tracks: GAME.CCD" },
+        { "ccd-no-sub\\GAME.CCD", "bin\\GAME.CUE", "CloneCD, 2 tracks: GAME.CCD" },
+        { "ccd-ecm\\GAME.CCD", "bin\\GAME.CUE", "CloneCD, 2 tracks: GAME.CCD" },
+    };
+    /* What a disc gives the emulator: its track table, then every sector. */
+    auto disc = [](const std::string &path) {
+        std::vector<std::string> seen;
+        CdImage cd;
+        if (cd.Open(path) != 0)
+            return seen;
+        uint8_t tn[4] = {};
+        cd.CD_GetTN(tn);
+        seen.push_back("tracks " + Bytes(tn + 1, 2));
+        for (int t = 0; t <= tn[2] + 1; t++) {
+            uint8_t td[4] = {};
+            int32_t found = cd.CD_GetTD(td, t);
+            seen.push_back("track " + std::to_string(t) + ": " + std::to_string(found) + " " + Bytes(td + 1, 3));
+        }
+        for (int32_t n = 0; n < 56; n++) {
+            std::vector<uint8_t> image = Read(cd, n);
+            seen.push_back(Time(n) + " " + std::to_string(cd.CD_Wait()) + " " + Bytes(image.data(), image.size()));
+        }
+        cd.CD_Close();
+        return seen;
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.image);
+        std::vector<std::string> want = disc(dir / row.reference), got = disc(dir / row.image);
+        ASSERT_FALSE(want.empty()) << "the reference opens";
+        ASSERT_EQ(want.size(), got.size()) << "the image opens";
+        for (size_t i = 0; i < want.size(); i++)
+            ASSERT_EQ(want[i], got[i]);
+        static Disc shown;
+        ASSERT_TRUE(Open(&shown, dir / row.image));
+        EXPECT_STREQ(row.kind, shown.kind);
+        DiscClose(&shown);
+    }
+    /* The CUE sheet's file line says the file is kept as ECM. */
+    static Disc shown;
+    ASSERT_TRUE(Open(&shown, dir / "ecm\\GAME.CUE"));
+    EXPECT_STREQ("GAME.BIN (ECM)", shown.details[0]);
+    DiscClose(&shown);
 }

@@ -16,6 +16,8 @@
 
 #include "cd_iso9660.h"
 #include "cd_plugin.h"
+#include "cdimage_verify.h"
+#include "disc_file_ecm.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
@@ -57,6 +59,8 @@ static void RefreshSummary(HWND dialog)
     wchar_t typed[DISC_PATH_SIZE];
     static wchar_t path[DISC_PATH_SIZE];
     GetDlgItemTextW(dialog, IDC_IMAGE_PATH, typed, DISC_PATH_SIZE);
+    EcmFilesForget();
+    EnableWindow(GetDlgItem(dialog, IDC_VERIFY), FALSE);
     if (!FullImagePath(ProgramDirWide, typed, path, DISC_PATH_SIZE)) {
         SetDlgItemTextW(dialog, IDC_SUMMARY, L"No image chosen.");
         return;
@@ -72,6 +76,19 @@ static void RefreshSummary(HWND dialog)
     if (MultiByteToWideChar(CP_UTF8, 0, Summary, -1, SummaryWide, dimof(SummaryWide)) <= 0)
         SummaryWide[0] = L'\0';
     SetDlgItemTextW(dialog, IDC_SUMMARY, SummaryWide);
+    /* Verify is for the ECM files the disc was read from. */
+    EnableWindow(GetDlgItem(dialog, IDC_VERIFY), EcmFilesOpened() > 0);
+}
+
+/* Each ECM file of the disc shown, until the user cancels a check. */
+static void Verify(HWND dialog)
+{
+    static wchar_t files[ECM_FILES_KEPT][DISC_PATH_SIZE];
+    int count = EcmFilesOpened();
+    for (int i = 0; i < count; i++)
+        wcscpy(files[i], EcmFileOpened(i));
+    for (int i = 0; i < count && VerifyEcmImage(dialog, files[i]); i++) {
+    }
 }
 
 /* The system's file-open dialog, starting in the folder of the image shown
@@ -89,7 +106,7 @@ static void Browse(HWND dialog)
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img)\0*.cue;*.bin;*.iso;*.img\0"
+    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd)\0*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd\0"
                       L"All files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
@@ -207,6 +224,10 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
         }
         if (wParam == MAKEWPARAM(IDC_BROWSE, BN_CLICKED)) {
             Browse(dialog);
+            return TRUE;
+        }
+        if (wParam == MAKEWPARAM(IDC_VERIFY, BN_CLICKED)) {
+            Verify(dialog);
             return TRUE;
         }
         if (wParam == MAKEWPARAM(IDC_RECENT, LBN_SELCHANGE)) {

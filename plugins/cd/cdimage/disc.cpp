@@ -132,8 +132,12 @@ bool DiscOpenFile(Disc *disc, DiscFile *file, const wchar_t *path, int line)
             DiscProblem(disc, disc->path, line, "\"%s\" is a folder", name);
         else if (status == DISC_FILE_MISSING)
             DiscProblem(disc, disc->path, line, "file \"%s\" is missing", name);
+        else if (status == DISC_FILE_DAMAGED)
+            DiscProblem(disc, disc->path, line, "file \"%s\": %s", name, DiscFileProblem());
         else
             DiscProblem(disc, disc->path, line, "file \"%s\" cannot be opened", name);
+    } else if (status == DISC_FILE_DAMAGED) {
+        DiscProblem(disc, path, 0, "%s", DiscFileProblem());
     } else {
         DiscProblem(disc, path, 0,
                     status == DISC_FILE_FOLDER    ? "the path names a folder"

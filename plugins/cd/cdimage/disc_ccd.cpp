@@ -3,8 +3,10 @@
 #include "disc_ccd.h"
 
 #include <stdarg.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "disc_file.h"
 #include "kova_str.h"
 
 /* ---- the control file ---- */
@@ -267,3 +269,120 @@ void ParseCcd(CcdSheet *sheet, const char *text, size_t length)
     if (sheet->problemCount == 0)
         LayOutCcd(sheet, &state);
 }
+
+/* ---- the reader ---- */
+
+struct CcdImage {
+    DiscFile image;
+};
+
+/* Text read of a control file, kept only while it is read. */
+static char CcdTextBuffer[CCD_MAX_SIZE];
+
+static bool RecogniseCcd(const wchar_t *path, const uint8_t *head, size_t got)
+{
+    static const char kMark[] = "[CloneCD]";
+    if (got >= sizeof kMark - 1 && memcmp(head, kMark, sizeof kMark - 1) == 0)
+        return true;
+    return DiscExtensionIs(path, ".ccd");
+}
+
+/* The .img beside the control file: its name with the last extension
+   replaced (or added). */
+static bool ImagePathOf(const wchar_t *ccd, wchar_t *out, size_t outSize)
+{
+    size_t length = wcslen(ccd);
+    const wchar_t *name = DiscPathName(ccd);
+    const wchar_t *dot = wcsrchr(name, L'.');
+    size_t keep = dot ? static_cast<size_t>(dot - ccd) : length;
+    if (keep + 5 > outSize)
+        return false;
+    wmemcpy(out, ccd, keep);
+    wmemcpy(out + keep, L".img", 5);
+    return true;
+}
+
+static bool OpenCcd(Disc *disc, int)
+{
+    DiscFile control;
+    if (!DiscOpenFile(disc, &control, disc->path, 0))
+        return false;
+    int64_t size = DiscFileSize(&control);
+    uint32_t got = size <= CCD_MAX_SIZE ? DiscFileRead(&control, 0, CcdTextBuffer, static_cast<uint32_t>(size)) : 0;
+    DiscFileClose(&control);
+    if (size > CCD_MAX_SIZE) {
+        DiscProblem(disc, disc->path, 0, "too large for a CloneCD control file");
+        return false;
+    }
+    if (got != size) {
+        DiscProblem(disc, disc->path, 0, "the file cannot be read");
+        return false;
+    }
+    static CcdSheet sheet;
+    ParseCcd(&sheet, CcdTextBuffer, got);
+    for (int i = 0; i < sheet.problemCount && i < DISC_MAX_PROBLEMS; i++)
+        DiscProblem(disc, disc->path, sheet.problemLines[i], "%s", sheet.problems[i]);
+    disc->problemCount += sheet.problemCount > DISC_MAX_PROBLEMS ? sheet.problemCount - DISC_MAX_PROBLEMS : 0;
+    if (sheet.problemCount)
+        return false;
+    wchar_t imagePath[DISC_PATH_SIZE];
+    if (!ImagePathOf(disc->path, imagePath, DISC_PATH_SIZE)) {
+        DiscProblem(disc, disc->path, 0, "the path is too long");
+        return false;
+    }
+    CcdImage *state = static_cast<CcdImage *>(calloc(1, sizeof(CcdImage)));
+    if (!state) {
+        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+        return false;
+    }
+    if (!DiscOpenFile(disc, &state->image, imagePath, 0)) {
+        free(state);
+        return false;
+    }
+    int64_t sectors = DiscFileSize(&state->image) / CD_RAW_SECTOR_SIZE;
+    int32_t leadOut = sheet.leadOut >= 0 ? sheet.leadOut : static_cast<int32_t>(sectors);
+    if (DiscFileSize(&state->image) % CD_RAW_SECTOR_SIZE != 0)
+        DiscProblem(disc, imagePath, 0, "%lld bytes are no whole number of 2352-byte sectors",
+                    static_cast<long long>(DiscFileSize(&state->image)));
+    else if (sectors < leadOut)
+        DiscProblem(disc, imagePath, 0, "the file holds %lld sectors, the disc %ld",
+                    static_cast<long long>(sectors), static_cast<long>(leadOut));
+    else if (leadOut <= sheet.tracks[sheet.trackCount - 1].start || leadOut + CD_LEAD_IN_FRAMES > CD_LAST_FRAME + 1)
+        DiscProblem(disc, imagePath, 0, "the file holds %lld sectors, no room for the last track",
+                    static_cast<long long>(sectors));
+    if (disc->problemCount) {
+        DiscFileClose(&state->image);
+        free(state);
+        return false;
+    }
+    memcpy(disc->tracks, sheet.tracks, sizeof(DiscTrack) * sheet.trackCount);
+    disc->trackCount = sheet.trackCount;
+    disc->leadOut = leadOut;
+    char name[DISC_TEXT_SIZE / 2];
+    DiscUtf8(DiscPathName(disc->path), name, sizeof name);
+    BufFormat(disc->kind, sizeof disc->kind, "CloneCD, %d track%s: %s", disc->trackCount,
+              disc->trackCount == 1 ? "" : "s", name);
+    DiscUtf8(DiscPathName(imagePath), name, sizeof name);
+    DiscDetail(disc, "%s", name);
+    disc->state = state;
+    return true;
+}
+
+static bool ReadCcd(Disc *disc, int32_t sector, uint8_t raw[CD_RAW_SECTOR_SIZE])
+{
+    CcdImage *state = static_cast<CcdImage *>(disc->state);
+    return DiscFileRead(&state->image, static_cast<int64_t>(sector) * CD_RAW_SECTOR_SIZE, raw,
+                        CD_RAW_SECTOR_SIZE) == CD_RAW_SECTOR_SIZE;
+}
+
+static void CloseCcd(Disc *disc)
+{
+    CcdImage *state = static_cast<CcdImage *>(disc->state);
+    if (!state)
+        return;
+    DiscFileClose(&state->image);
+    free(state);
+    disc->state = NULL;
+}
+
+extern const DiscFormat kDiscCcd = { "CloneCD control file", RecogniseCcd, OpenCcd, ReadCcd, CloseCcd };

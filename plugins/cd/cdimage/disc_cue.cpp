@@ -638,6 +638,8 @@ static bool OpenCue(Disc *disc, int)
         ParseCue(disc, cue, text, length);
         free(text);
     }
+    if (!disc->problemCount)
+        OpenFiles(disc, cue);
     char name[DISC_TEXT_SIZE / 2];
     DiscUtf8(DiscPathName(disc->path), name, sizeof name);
     BufFormat(disc->kind, sizeof disc->kind, "CUE sheet %s, %d file%s:", name, cue->fileCount,
@@ -645,10 +647,10 @@ static bool OpenCue(Disc *disc, int)
     for (int i = 0; i < cue->fileCount; i++) {
         char file[DISC_TEXT_SIZE - 16];
         DiscUtf8(DiscPathName(cue->files[i].path), file, sizeof file);
-        DiscDetail(disc, "%s%s", file, cue->files[i].wave ? " (WAVE)" : "");
+        /* A file kept as NAME.ecm (disc_file_ecm.h) says so. */
+        DiscDetail(disc, "%s%s", file,
+                   cue->files[i].wave ? " (WAVE)" : cue->files[i].file.unpacked ? " (ECM)" : "");
     }
-    if (!disc->problemCount)
-        OpenFiles(disc, cue);
     if (!disc->problemCount)
         LayOutTracks(disc, cue);
     if (disc->problemCount) {

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <string.h>
 
-int DiscFileOpen(DiscFile *file, const wchar_t *path)
+#include "disc.h"
+#include "disc_file_ecm.h"
+#include "ecm_stream.h"
+
+static int OpenStored(DiscFile *file, const wchar_t *path)
 {
     memset(file, 0, sizeof *file);
     file->position = -1;
@@ -28,12 +32,48 @@ int DiscFileOpen(DiscFile *file, const wchar_t *path)
     return DISC_FILE_OK;
 }
 
+int DiscFileOpen(DiscFile *file, const wchar_t *path)
+{
+    int status = OpenStored(file, path);
+    /* A file an image names may be there only as NAME.ecm beside it. */
+    static wchar_t packed[DISC_PATH_SIZE];
+    size_t length = wcslen(path);
+    bool stoodIn = false;
+    if (status == DISC_FILE_MISSING && length + 5 <= DISC_PATH_SIZE) {
+        wmemcpy(packed, path, length);
+        wmemcpy(packed + length, L".ecm", 5);
+        if (OpenStored(file, packed) != DISC_FILE_OK)
+            return DISC_FILE_MISSING;
+        status = DISC_FILE_OK;
+        path = packed;
+        stoodIn = true;
+    }
+    if (status != DISC_FILE_OK)
+        return status;
+    uint8_t magic[ECM_MAGIC_SIZE];
+    bool ecm = DiscFileReadStored(file, 0, magic, sizeof magic) == sizeof magic &&
+               EcmRecognise(magic, sizeof magic);
+    if (ecm || stoodIn) {
+        status = EcmFileOpen(file, path);
+        if (status != DISC_FILE_OK)
+            DiscFileClose(file);
+    }
+    return status;
+}
+
 int64_t DiscFileSize(const DiscFile *file)
 {
     return file->size;
 }
 
 uint32_t DiscFileRead(DiscFile *file, int64_t offset, void *dst, uint32_t size)
+{
+    if (file->unpacked)
+        return EcmFileRead(file, offset, dst, size);
+    return DiscFileReadStored(file, offset, dst, size);
+}
+
+uint32_t DiscFileReadStored(DiscFile *file, int64_t offset, void *dst, uint32_t size)
 {
     if (!file->handle || offset < 0)
         return 0;
@@ -57,6 +97,7 @@ uint32_t DiscFileRead(DiscFile *file, int64_t offset, void *dst, uint32_t size)
 
 void DiscFileClose(DiscFile *file)
 {
+    EcmFileClose(file);
     if (file->handle)
         CloseHandle(static_cast<HANDLE>(file->handle));
     file->handle = NULL;

@@ -15,6 +15,7 @@ enum DiscFileStatus {
     DISC_FILE_MISSING,     /* no such file or folder on the way */
     DISC_FILE_FOLDER,      /* the path names a folder */
     DISC_FILE_UNREADABLE,  /* there, but cannot be opened or sized */
+    DISC_FILE_DAMAGED,     /* kept packed, and the packing is broken */
 };
 
 struct DiscFile {
@@ -27,8 +28,12 @@ struct DiscFile {
 };
 
 /* Opens path into file (closed or zeroed before). DISC_FILE_OK with the
-   file open; any other status with nothing open. */
+   file open; any other status with nothing open. A file kept as an ECM
+   stream (disc_file_ecm.h) gives the image it holds; a path that names
+   nothing opens NAME.ecm when that is there. */
 int DiscFileOpen(DiscFile *file, const wchar_t *path);
+/* What is wrong with the file of the last open that gave DISC_FILE_DAMAGED. */
+const char *DiscFileProblem(void);
 int64_t DiscFileSize(const DiscFile *file);
 /* Reads up to size bytes from offset into dst: the bytes had, fewer than
    size at the end of the file or when the read fails. */

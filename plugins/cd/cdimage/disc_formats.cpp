@@ -8,11 +8,13 @@
 #include "kova_str.h"
 
 extern const DiscFormat kDiscCue;
+extern const DiscFormat kDiscCcd;
 extern const DiscFormat kDiscBin;
 extern const DiscFormat kDiscIso;
 
 static const DiscFormat *const kFormats[] = {
     &kDiscCue,   /* text: extension .cue, or a CUE sheet's first keyword */
+    &kDiscCcd,   /* CloneCD: extension .ccd, or its first section [CloneCD] */
     &kDiscBin,   /* a lone BIN: the sync pattern of a raw sector */
     &kDiscIso,   /* 2048-byte sectors: anything else */
 };

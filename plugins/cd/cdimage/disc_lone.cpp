@@ -50,7 +50,9 @@ static bool OpenLone(Disc *disc, bool raw)
                        : (got == sizeof head && head[15] == 1) ? TRACK_MODE1_2352 : TRACK_MODE2_2352;
     char name[DISC_TEXT_SIZE / 2];
     DiscUtf8(DiscPathName(disc->path), name, sizeof name);
-    if (raw)
+    if (state->file.unpacked)
+        BufFormat(disc->kind, sizeof disc->kind, "ECM of %s, 1 track: %s", raw ? "a raw BIN" : "an ISO image", name);
+    else if (raw)
         BufFormat(disc->kind, sizeof disc->kind, "BIN image %s (raw 2352-byte sectors)", name);
     else
         BufFormat(disc->kind, sizeof disc->kind, "ISO image %s (2048-byte sectors)", name);

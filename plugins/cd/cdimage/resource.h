@@ -8,6 +8,10 @@
 #define IDC_BROWSE 1001
 #define IDC_RECENT 1002
 #define IDC_SUMMARY 1003
+/* Verify, for an ECM image, and its progress dialog. */
+#define IDC_VERIFY 1010
+#define IDD_CDIMAGE_VERIFY 102
+#define IDC_VERIFY_PROGRESS 1011
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
