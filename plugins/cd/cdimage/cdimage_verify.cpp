@@ -19,7 +19,7 @@
 #define VERIFY_CAPTION "Verify"
 /* Image bytes checked in one step, and the time the steps of one timer
    tick may take before the dialog gets to its messages again. */
-#define VERIFY_STEP_SIZE (256 * 1024)
+#define VERIFY_STEP_SIZE ECM_SPAN_IMAGE
 #define VERIFY_TICK_MS 50
 #define VERIFY_TIMER 1
 

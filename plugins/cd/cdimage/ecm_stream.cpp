@@ -16,10 +16,11 @@ static const uint32_t kKeptUnit[4] = {1, 3 + 2048, 4 + 2048, 4 + CD_FORM2_DATA_S
 /* What indexing reads the record headers through: most records are a
    sector or less apart, so one window holds many headers. */
 static uint8_t Window[1 << 16];
-/* The kept bytes of one read, fetched at once when they fit (a decoded
-   stretch of Verify's size keeps fewer bytes than it decodes, plus the
-   record headers). */
-static uint8_t Span[(1 << 18) + (1 << 15)];
+/* The kept bytes of one read, fetched at once when they fit: a read of
+   ECM_SPAN_IMAGE bytes or less keeps fewer bytes than it decodes, plus
+   the record headers (a longer one, or one of many tiny records, is read
+   a piece at a time). */
+static uint8_t Span[ECM_SPAN_IMAGE + (1 << 13)];
 
 bool EcmRecognise(const uint8_t *head, size_t got)
 {

@@ -27,6 +27,10 @@
 #define ECM_MAX_IMAGE_SIZE (100u * 60u * 75u * 2352u)
 #define ECM_MAX_RECORDS (1u << 21)
 
+/* The longest read whose kept bytes EcmRead fetches with one read of the
+   file; Verify steps by it. */
+#define ECM_SPAN_IMAGE (1u << 16)
+
 /* The ECM file: read size bytes at offset into dst, true only when all of
    them were read. */
 struct EcmSource {
