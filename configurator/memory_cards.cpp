@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "card_format.h"
 #include "card_image.h"
 #include "configurator.h"
 #include "dialogs.h"
@@ -48,13 +49,12 @@ static bool CardPath(const char *name, char *dst, size_t dstSize)
     return ProgramPath(dst, dstSize, kCardFolder, name);
 }
 
-/* Reads at most CARD_SIZE bytes of the card; *size is its length, one more
-   than CARD_SIZE for anything longer. */
-static bool ReadCard(const char *name, uint8_t *data, size_t *size)
+/* A card or save file's bytes as they are now: at most CARD_FILE_MAX of
+   them, *size the file's length up to that. */
+static uint8_t fileBytes[CARD_FILE_MAX];
+
+static bool ReadBytes(const char *path, uint8_t *bytes, size_t *size)
 {
-    char path[MAX_PATH];
-    if (!CardPath(name, path, sizeof path))
-        return false;
     /* The emulator may have the card open: reading must not stop it. */
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, 0, NULL);
@@ -64,13 +64,24 @@ static bool ReadCard(const char *name, uint8_t *data, size_t *size)
     DWORD got = 0;
     bool ok = GetFileSizeEx(file, &length) != 0;
     if (ok) {
-        DWORD want = static_cast<DWORD>(length.QuadPart > CARD_SIZE ? CARD_SIZE : length.QuadPart);
-        memset(data, 0, CARD_SIZE);
-        ok = want == 0 || (ReadFile(file, data, want, &got, NULL) && got == want);
-        *size = length.QuadPart > CARD_SIZE ? static_cast<size_t>(CARD_SIZE) + 1 : want;
+        DWORD want = static_cast<DWORD>(length.QuadPart > CARD_FILE_MAX ? CARD_FILE_MAX : length.QuadPart);
+        ok = want == 0 || (ReadFile(file, bytes, want, &got, NULL) && got == want);
+        *size = want;
     }
     CloseHandle(file);
     return ok;
+}
+
+/* Reads the card in the file, in whichever format it is: data receives
+   CARD_SIZE bytes, *size the length ListCard takes. */
+static bool ReadCard(const char *name, uint8_t *data, size_t *size)
+{
+    char path[MAX_PATH];
+    size_t length = 0;
+    if (!CardPath(name, path, sizeof path) || !ReadBytes(path, fileBytes, &length))
+        return false;
+    const CardFileFormat *format = RecogniseCardFile(CARD_FILE_CARD, fileBytes, length);
+    return format->read(fileBytes, length, L"", data, size) == NULL;
 }
 
 enum WriteResult { WRITTEN, HELD_OPEN, NOT_WRITTEN, EXISTS };
@@ -351,8 +362,9 @@ static bool StillAsShown(HWND dialog, int side)
 static bool WriteCard(HWND dialog, int side, const uint8_t *card)
 {
     char path[MAX_PATH];
+    size_t size = kRawCard.write(card, CARD_SIZE, fileBytes);
     WriteResult result = CardPath(sides[side].name, path, sizeof path)
-                             ? WriteWhole(path, card, CARD_SIZE, false)
+                             ? WriteWhole(path, fileBytes, size, false)
                              : NOT_WRITTEN;
     if (result == HELD_OPEN)
         Say(dialog, MB_ICONEXCLAMATION,
@@ -407,7 +419,7 @@ static void AddSave(HWND dialog, int side, const uint8_t *mcs, size_t mcsSize, c
     }
 }
 
-static uint8_t mcsBuffer[CARD_MCS_MAX + 1];
+static uint8_t mcsBuffer[CARD_MCS_MAX];
 
 static void CopySave(HWND dialog, int from)
 {
@@ -488,17 +500,14 @@ static void ImportFile(HWND dialog, int side)
     char path[MAX_PATH] = "";
     if (!ChooseFile(dialog, false, path, sizeof path))
         return;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    DWORD got = 0;
-    bool read = file != INVALID_HANDLE_VALUE &&
-                ReadFile(file, mcsBuffer, sizeof mcsBuffer, &got, NULL);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    if (!read) {
+    size_t length = 0;
+    if (!ReadBytes(path, fileBytes, &length)) {
         Say(dialog, MB_ICONEXCLAMATION, "The file %s could not be read.", path);
         return;
     }
-    const char *problem = SaveFileProblem(mcsBuffer, got);
+    size_t got = 0;
+    const CardFileFormat *format = RecogniseCardFile(CARD_FILE_SAVE, fileBytes, length);
+    const char *problem = format->read(fileBytes, length, L"", mcsBuffer, &got);
     if (problem) {
         Say(dialog, MB_ICONINFORMATION, "Not imported: %s is no save file (%s).", path, problem);
         return;
@@ -520,7 +529,8 @@ static void ExportSelected(HWND dialog, int side)
     path[n] = '\0';
     if (!ChooseFile(dialog, true, path, sizeof path))
         return;
-    if (WriteWhole(path, mcsBuffer, size, false) != WRITTEN)
+    size = kMcsSave.write(mcsBuffer, size, fileBytes);
+    if (WriteWhole(path, fileBytes, size, false) != WRITTEN)
         Say(dialog, MB_ICONEXCLAMATION, "The save could not be written to %s.", path);
 }
 
