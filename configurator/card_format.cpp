@@ -4,10 +4,15 @@
 
 static const CardFileFormat *const kFormats[] = {
     &kRawCard,
+    &kGmeCard,
+    &kVmpCard,
     &kMcsSave,
+    &kPsvSave,
+    &kRawSave,
 };
 
-const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes, size_t size)
+const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes, size_t size,
+                                        int *sureness)
 {
     const CardFileFormat *best = NULL;
     int bestScore = CARD_NOT_MINE;
@@ -20,5 +25,7 @@ const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes,
             bestScore = score;
         }
     }
+    if (sureness)
+        *sureness = bestScore;
     return best;
 }

@@ -50,11 +50,22 @@ struct CardFileFormat {
 };
 
 /* The format of the kind that is surest of the bytes (there is always one:
-   the raw card and the .mcs save read anything as a last resort). */
-const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes, size_t size);
+   the raw card and the .mcs save read anything as a last resort);
+   *sureness, when asked, how sure it is (CARD_LAST_RESORT ...). */
+const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes, size_t size,
+                                        int *sureness = NULL);
 
-/* The formats that files are written in. */
-extern const CardFileFormat kRawCard;
-extern const CardFileFormat kMcsSave;
+/* A card that begins at offset of the file's bytes, read as a raw card
+   (what the file lacks of it is damage that ListCard reports). */
+const char *ReadCardAt(const uint8_t *bytes, size_t size, size_t offset, uint8_t *card,
+                       size_t *cardSize);
+
+/* The formats, each in a file of its own. */
+extern const CardFileFormat kRawCard;   /* card_raw.cpp */
+extern const CardFileFormat kGmeCard;   /* card_gme.cpp */
+extern const CardFileFormat kVmpCard;   /* card_vmp.cpp */
+extern const CardFileFormat kMcsSave;   /* card_mcs.cpp */
+extern const CardFileFormat kPsvSave;   /* card_psv.cpp */
+extern const CardFileFormat kRawSave;   /* card_rawsave.cpp */
 
 #endif

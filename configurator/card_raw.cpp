@@ -12,13 +12,20 @@ static int Recognise(const uint8_t *bytes, size_t size)
     return size == CARD_SIZE ? CARD_BY_LENGTH : CARD_LAST_RESORT;
 }
 
+const char *ReadCardAt(const uint8_t *bytes, size_t size, size_t offset, uint8_t *card,
+                       size_t *cardSize)
+{
+    size_t length = size > offset ? size - offset : 0;
+    memset(card, 0, CARD_SIZE);
+    memcpy(card, bytes + (size > offset ? offset : size), length > CARD_SIZE ? CARD_SIZE : length);
+    *cardSize = length > CARD_SIZE ? static_cast<size_t>(CARD_SIZE) + 1 : length;
+    return NULL;
+}
+
 static const char *Read(const uint8_t *bytes, size_t size, const wchar_t *, uint8_t *card,
                         size_t *cardSize)
 {
-    memset(card, 0, CARD_SIZE);
-    memcpy(card, bytes, size > CARD_SIZE ? CARD_SIZE : size);
-    *cardSize = size > CARD_SIZE ? static_cast<size_t>(CARD_SIZE) + 1 : size;
-    return NULL;
+    return ReadCardAt(bytes, size, 0, card, cardSize);
 }
 
 static size_t Write(const uint8_t *card, size_t, uint8_t *out)
