@@ -235,8 +235,9 @@ static void AddColumn(HWND list, int index, const char *title, int width)
     SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
-/* The product, region and blocks columns as wide as what they show, the
-   title column the rest: titles are the longest texts a card holds. */
+/* The product, region and blocks columns as wide as what they show (or
+   their headers), the title column the rest: titles are the longest texts
+   a card holds. */
 static void FitColumns(HWND list)
 {
     RECT client;
@@ -244,8 +245,23 @@ static void FitColumns(HWND list)
     /* Room for the scroll bar that a full card shows. */
     int room = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
     for (int column = COLUMN_PRODUCT; column < COLUMNS; column++) {
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
-        room -= static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+        wchar_t header[16];
+        LVCOLUMNW about;
+        memset(&about, 0, sizeof about);
+        about.mask = LVCF_TEXT;
+        about.pszText = header;
+        about.cchTextMax = dimof(header);
+        header[0] = L'\0';
+        SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&about));
+        /* The header's text with the margins the list gives a cell. */
+        int least = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(header))) + 16;
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+        int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+        if (width < least) {
+            width = least;
+            SendMessageW(list, LVM_SETCOLUMNWIDTH, column, width);
+        }
+        room -= width;
     }
     SendMessageW(list, LVM_SETCOLUMNWIDTH, COLUMN_TITLE, room > 40 ? room : 40);
 }

@@ -22,7 +22,7 @@ set -eu
 
 PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 \
 cmake ninja-build wine wine32:i386 xvfb xdotool x11-utils imagemagick googletest cppcheck zip unzip \
-genisoimage libz-mingw-w64-dev mame-tools"
+genisoimage libz-mingw-w64-dev mame-tools fonts-ipafont-gothic"
 
 OS_RELEASE=${KOVA_OS_RELEASE:-/etc/os-release}
 APT_SOURCES=${KOVA_APT_SOURCES:-/etc/apt/sources.list.d}
