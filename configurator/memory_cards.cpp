@@ -524,13 +524,14 @@ static bool StillAsShown(HWND dialog, int side)
    shows both sides afresh. */
 static bool WriteCard(HWND dialog, int side, const uint8_t *card)
 {
-    wchar_t path[MAX_PATH], target[MAX_PATH];
+    wchar_t path[MAX_PATH];
     char shown[MAX_PATH];
     WriteResult result = NOT_WRITTEN;
     /* A file that could not be read is formatted as the raw card it is to be. */
     const CardFileFormat *format = sides[side].read ? sides[side].format : &kRawCard;
     if (SidePath(sides[side], path, shown, sizeof shown) && format && format->write) {
         size_t size = format->write(card, CARD_SIZE, fileBytes);
+        wchar_t target[MAX_PATH];
         WriteTarget(path, target);
         result = WriteWhole(target, fileBytes, size, false);
     }
