@@ -319,11 +319,14 @@ BOOL Choose(const char *kind, OPENFILENAMEW *choice)
             fileDialogs.answers.erase(fileDialogs.answers.begin());
         return FALSE;
     }
-    std::wstring answer = Widen(fileDialogs.answers.front());
+    /* Answers in UTF-8, for names that ANSI cannot hold. */
+    wchar_t answer[MAX_PATH];
+    if (!MultiByteToWideChar(CP_UTF8, 0, fileDialogs.answers.front().c_str(), -1, answer, MAX_PATH))
+        answer[0] = L'\0';
     fileDialogs.answers.erase(fileDialogs.answers.begin());
-    if (answer.size() >= choice->nMaxFile)
+    if (wcslen(answer) >= choice->nMaxFile)
         return FALSE;
-    wcscpy(choice->lpstrFile, answer.c_str());
+    wcscpy(choice->lpstrFile, answer);
     return TRUE;
 }
 
@@ -437,6 +440,7 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
     PutCard(dir, "a.mcd", a);
     PutCard(dir, "broken.mcd", broken);
     PutCard(dir, "renamed.mcd", GmeFile(dex)); /* a DexDrive card renamed */
+    PutCard(dir, "slot.mcd", PsvFile(1, "BESLES-00002PSV", "ps3", 7)); /* and a save */
     dir.AddFile("other\\x");
     struct { const char *name; std::vector<uint8_t> bytes; } files[] = {
         { "other\\psp.vmp", VmpFile(psp) },
@@ -448,7 +452,8 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
     };
     for (const auto &file : files)
         ASSERT_TRUE(WriteFileBytes(dir / file.name, file.bytes.data(), file.bytes.size()));
-    fileDialogs = { { dir / "other\\psp.vmp", dir / "other\\EPSXE.MCR", dir / "other\\slot.psv",
+    fileDialogs = { { dir / "other\\psp.vmp", dir / "other\\EPSXE.MCR",
+                      dir / "other\\\xE3\x82\xAB\xE3\x83\xBC\xE3\x83\x89.mcr", dir / "other\\slot.psv",
                       dir / "other\\BASLUS-00594FF7", dir / "other\\BASLUS-00594FF7-copy-2.bin",
                       dir / "other\\dex.gme" },
                     {} };
@@ -485,6 +490,13 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
         PutSave(expectedA, { 4 }, "BASLUS-00594FF7", kFinal, 6);
         EXPECT_TRUE(expectedA == Bytes(dir, "a.mcd"));
 
+        /* A save is no card either. */
+        ChooseCard(cards, IDC_CARD_RIGHT, "slot.mcd");
+        EXPECT_EQ("This file is a PS3 single save (.psv), not a card: Import... puts its save on a card.",
+                  ItemText(cards, IDC_STATUS_RIGHT));
+        EXPECT_FALSE(Enabled(cards, IDC_FORMAT_RIGHT));
+        EXPECT_TRUE(ListViewRows(cards, IDC_SAVES_RIGHT).empty());
+
         /* Open... a PSP card, and Save as .mcd... makes a raw card of it in MEMCARDS\. */
         Click(cards, IDC_OPEN_RIGHT);
         EXPECT_EQ(dir / "other\\psp.vmp", ComboSelectedText(cards, IDC_CARD_RIGHT));
@@ -515,6 +527,17 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
         CardBytes expectedMcr = mcr;
         SetEntry(expectedMcr, 1, 0xA1, 8192, 0xFFFF, "BISLPS-00001");
         EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\EPSXE.MCR"));
+        /* And one whose name ANSI cannot hold is read and written by that name. */
+        const std::wstring kana = Widen(dir / "other\\") + L"\u30AB\u30FC\u30C9.mcr";
+        ASSERT_TRUE(CopyFileW(Widen(dir / "other\\EPSXE.MCR").c_str(), kana.c_str(), FALSE));
+        Click(cards, IDC_OPEN_LEFT);
+        ASSERT_EQ(1u, ListViewRows(cards, IDC_SAVES_LEFT).size());
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES);
+        ASSERT_TRUE(WaitUntil([&] { return ListViewRows(cards, IDC_SAVES_LEFT).empty(); }));
+        ASSERT_TRUE(CopyFileW(kana.c_str(), Widen(dir / "other\\back.mcr").c_str(), FALSE));
+        SetEntry(expectedMcr, 2, 0xA1, 8192, 0xFFFF, "BISLPS-00002");
+        EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\back.mcr"));
 
         /* Import takes a PS3 save and a raw save named after its file. */
         Click(cards, IDC_IMPORT_RIGHT);
@@ -532,11 +555,13 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
         EXPECT_TRUE(expectedPsp == Bytes(dir, "psp.mcd"));
         EXPECT_TRUE(End(cards, IDCANCEL));
         /* The slots list only MEMCARDS\*.mcd. */
-        EXPECT_EQ(Lines({ "a.mcd", "broken.mcd", "psp.mcd", "renamed.mcd" }), ComboItems(main, IDC_MEMCARD1));
+        EXPECT_EQ(Lines({ "a.mcd", "broken.mcd", "psp.mcd", "renamed.mcd", "slot.mcd" }),
+                  ComboItems(main, IDC_MEMCARD1));
     });
     EXPECT_EQ(VmpFile(psp), ReadFileBytes(dir / "other\\psp.vmp"));
     const std::string cardsFilter = "*.mcd;*.mcr;*.mc;*.gme;*.vmp;*.bin;*.mem;*.ddf;*.srm;*.psm;*.ps ";
     EXPECT_EQ(Lines({ "open Open memory card " + cardsFilter, "open Open memory card " + cardsFilter,
+                      "open Open memory card " + cardsFilter,
                       "open Import save *.mcs ", "open Import save *.mcs ", "open Import save *.mcs ",
                       "open Import save *.mcs " }),
               fileDialogs.calls);
@@ -550,7 +575,7 @@ TEST(MemoryCards, ACardThatIsASymbolicLinkIsWrittenAtItsTarget)
     dir.AddFile("elsewhere\\real.mcd");
     ASSERT_TRUE(WriteFileBytes(dir / "elsewhere\\real.mcd", a.data(), a.size()));
     const std::string link = UnixPath(dir / "MEMCARDS\\linked.mcd");
-    ASSERT_EQ(0, RunUnix("ln -s '" + UnixPath(dir / "elsewhere\\real.mcd") + "' '" + link + "'"));
+    ASSERT_EQ(0, RunUnix("ln -sf '" + UnixPath(dir / "elsewhere\\real.mcd") + "' '" + link + "'"));
     RunInProcess(dir.path, [&](HWND main) {
         HWND cards = OpenCards(main);
         ASSERT_TRUE(cards != NULL);
@@ -564,4 +589,6 @@ TEST(MemoryCards, ACardThatIsASymbolicLinkIsWrittenAtItsTarget)
     EXPECT_TRUE(expected == ReadFileBytes(dir / "elsewhere\\real.mcd"));
     EXPECT_EQ(0, RunUnix("test -L '" + link + "'")) << "the link was replaced by a file";
     EXPECT_EQ(Lines({ "linked.mcd" }), CardFiles(dir)) << "nothing left behind";
+    /* The scratch folder's removal does not take a link to a removed file. */
+    RunUnix("rm -f '" + link + "'");
 }
