@@ -60,6 +60,11 @@ const CardFileFormat *RecogniseCardFile(CardFileKind kind, const uint8_t *bytes,
 const char *ReadCardAt(const uint8_t *bytes, size_t size, size_t offset, uint8_t *card,
                        size_t *cardSize);
 
+/* How sure a container of a raw card at offset, whose file begins with
+   the signature, is of the bytes: by the signature, else by the length. */
+int RecogniseCardAt(const uint8_t *bytes, size_t size, const void *signature, size_t signatureSize,
+                    size_t offset);
+
 /* The formats, each in a file of its own. */
 extern const CardFileFormat kRawCard;   /* card_raw.cpp */
 extern const CardFileFormat kGmeCard;   /* card_gme.cpp */

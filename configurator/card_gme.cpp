@@ -1,8 +1,6 @@
 /* The DexDrive card (.gme): a header of 3,904 bytes that begins
  * "123-456-STD" (the reader's own notes on the saves), then the raw card.
  * Only read: the dialog writes it as a new raw card. */
-#include <string.h>
-
 #include "card_format.h"
 
 static const char kSignature[] = "123-456-STD";
@@ -10,9 +8,7 @@ const size_t GME_HEADER = 3904;
 
 static int Recognise(const uint8_t *bytes, size_t size)
 {
-    if (size >= sizeof kSignature - 1 && memcmp(bytes, kSignature, sizeof kSignature - 1) == 0)
-        return CARD_BY_SIGNATURE;
-    return size == GME_HEADER + CARD_SIZE ? CARD_BY_LENGTH : CARD_NOT_MINE;
+    return RecogniseCardAt(bytes, size, kSignature, sizeof kSignature - 1, GME_HEADER);
 }
 
 static const char *Read(const uint8_t *bytes, size_t size, const wchar_t *, uint8_t *card,

@@ -22,6 +22,14 @@ const char *ReadCardAt(const uint8_t *bytes, size_t size, size_t offset, uint8_t
     return NULL;
 }
 
+int RecogniseCardAt(const uint8_t *bytes, size_t size, const void *signature, size_t signatureSize,
+                    size_t offset)
+{
+    if (size >= signatureSize && memcmp(bytes, signature, signatureSize) == 0)
+        return CARD_BY_SIGNATURE;
+    return size == offset + CARD_SIZE ? CARD_BY_LENGTH : CARD_NOT_MINE;
+}
+
 static const char *Read(const uint8_t *bytes, size_t size, const wchar_t *, uint8_t *card,
                         size_t *cardSize)
 {

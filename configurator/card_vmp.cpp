@@ -1,8 +1,6 @@
 /* The PSP card (.vmp): a header of 128 bytes that begins "\0PMV" (with the
  * PSP's signature of the card, which is not checked), then the raw card.
  * Only read: the dialog writes it as a new raw card. */
-#include <string.h>
-
 #include "card_format.h"
 
 static const uint8_t kSignature[4] = { 0x00, 'P', 'M', 'V' };
@@ -10,9 +8,7 @@ const size_t VMP_HEADER = 128;
 
 static int Recognise(const uint8_t *bytes, size_t size)
 {
-    if (size >= sizeof kSignature && memcmp(bytes, kSignature, sizeof kSignature) == 0)
-        return CARD_BY_SIGNATURE;
-    return size == VMP_HEADER + CARD_SIZE ? CARD_BY_LENGTH : CARD_NOT_MINE;
+    return RecogniseCardAt(bytes, size, kSignature, sizeof kSignature, VMP_HEADER);
 }
 
 static const char *Read(const uint8_t *bytes, size_t size, const wchar_t *, uint8_t *card,
