@@ -152,10 +152,18 @@ static void WriteTarget(const wchar_t *path, wchar_t *target)
     wchar_t final[MAX_PATH + 8];
     DWORD length = finalPath(file, final, dimof(final), 0 /* FILE_NAME_NORMALIZED, VOLUME_NAME_DOS */);
     CloseHandle(file);
-    /* "\\?\C:\..." is the form it comes in; a path too long for the
-       writer keeps the name given. */
-    const wchar_t *plain = wcsncmp(final, L"\\\\?\\", 4) == 0 ? final + 4 : final;
-    if (length > 0 && length < dimof(final) && wcslen(plain) < MAX_PATH)
+    /* "\\?\C:\..." or "\\?\UNC\server\..." is the form it comes in; a
+       path too long for the writer keeps the name given. */
+    if (length == 0 || length >= dimof(final))
+        return;
+    const wchar_t *plain = final;
+    if (wcsncmp(final, L"\\\\?\\UNC\\", 8) == 0) {
+        plain = final + 6;
+        final[6] = L'\\'; /* "\\server\..." */
+    } else if (wcsncmp(final, L"\\\\?\\", 4) == 0) {
+        plain = final + 4;
+    }
+    if (wcslen(plain) < MAX_PATH)
         wcscpy(target, plain);
 }
 
