@@ -156,13 +156,15 @@ static void WriteTarget(const wchar_t *path, wchar_t *target)
        path too long for the writer keeps the name given. */
     if (length == 0 || length >= dimof(final))
         return;
-    const wchar_t *plain = final;
     if (wcsncmp(final, L"\\\\?\\UNC\\", 8) == 0) {
-        plain = final + 6;
-        final[6] = L'\\'; /* "\\server\..." */
-    } else if (wcsncmp(final, L"\\\\?\\", 4) == 0) {
-        plain = final + 4;
+        /* "\\server\...": one backslash before the "\server" that follows UNC. */
+        if (wcslen(final + 7) + 1 < MAX_PATH) {
+            target[0] = L'\\';
+            wcscpy(target + 1, final + 7);
+        }
+        return;
     }
+    const wchar_t *plain = wcsncmp(final, L"\\\\?\\", 4) == 0 ? final + 4 : final;
     if (wcslen(plain) < MAX_PATH)
         wcscpy(target, plain);
 }
