@@ -22,6 +22,12 @@ inline int32_t PadWriteHeader(uint8_t *report, uint8_t deviceId)
     return PAD_REPORT_LENGTH(deviceId);
 }
 
+/* The digital pad's header: 0x41, 0x5A; returns 5. */
+inline int32_t PadWriteDigitalHeader(uint8_t *report)
+{
+    return PadWriteHeader(report, PAD_ID_DIGITAL);
+}
+
 /* Digital pad data bytes 3 and 4 from a 16-bit word of pressed buttons
    (bit i set while button i is held: bits 0..7 go to byte 4, 8..15 to
    byte 3). The report is active-low, so the word is inverted. */

@@ -1,7 +1,7 @@
 /* padjoy: a digital pad on a game controller, read through XInput. One
  * code for two libraries: padjoy1.dll on port 1 (JOY0_) and padjoy2.dll on
- * port 2 (JOY1_); this file defines the entry points of both ports and each
- * library's .def exports the set of its own port. Each port has its own
+ * port 2 (JOY1_); the entry points of both ports forward here
+ * (pad_entry.h) and each library's .def exports the set of its own port. Each port has its own
  * section in KOVA.INI: which controller, and which of its controls presses
  * each pad button (padjoy_dialog.cpp). */
 #include "padjoy.h"
@@ -27,7 +27,6 @@ static HMODULE XInput;                /* null when closed or the machine has non
 static XInputGetStateFn GetState;
 static PadJoySettings Settings;       /* read at open */
 static JoyWords Words;                /* Settings.map as the polls use it */
-static uint8_t *Report;               /* the emulator's buffer from the last init-header */
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
@@ -75,7 +74,7 @@ HMODULE LoadXInput(XInputGetStateFn *getState)
     return NULL;
 }
 
-static void Close(void)
+static void Close(int)
 {
     GetState = NULL;
     if (XInput) {
@@ -86,27 +85,21 @@ static void Close(void)
 
 /* Never fails: without XInput the pad is there and nothing is pressed, so
    the emulator runs as with any other pad. */
-static int32_t Open(HostServices *host, const char *section)
+static const char *const kSections[2] = { PADJOY1_SECTION, PADJOY2_SECTION };
+
+static int32_t Open(HostServices *host, int port)
 {
-    Close();
-    ReadPadJoySettings(host, section, &Settings);
+    Close(port);
+    ReadPadJoySettings(host, kSections[port], &Settings);
     JoyMapWords(Settings.map, &Words);
     XInput = LoadXInput(&GetState);
     return 0;
 }
 
-static int32_t InitHeader(uint8_t *report)
-{
-    Report = report;
-    return PadWriteHeader(report, PAD_ID_DIGITAL);
-}
-
 /* One XInputGetState per poll. A controller that is not connected reports
    every button released; the first poll that finds it again uses it. */
-static void Poll(void)
+static void Poll(uint8_t *report, int)
 {
-    if (!Report)
-        return;
     uint16_t pressed = 0;
     if (GetState) {
         XINPUT_STATE state;
@@ -114,83 +107,14 @@ static void Poll(void)
         if (GetState(static_cast<DWORD>(Settings.controller), &state) == ERROR_SUCCESS)
             pressed = JoyButtonsOf(JoyActiveControls(state.Gamepad), Words);
     }
-    PadWriteButtons(Report, pressed);
+    PadWriteButtons(report, pressed);
 }
 
-extern "C" {
-
-/* ---- port 1: padjoy1.dll ---- */
-
-int32_t KOVA_CALL JOY0_Open(HostServices *host)
+static void Configure(HostServices *host, int port)
 {
-    return Open(host, PADJOY1_SECTION);
+    RunPadJoyDialog(host, kSections[port]);
 }
 
-void KOVA_CALL JOY0_Close(void)
-{
-    Close();
-}
-
-void KOVA_CALL JOY0_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY0_InitHeader(uint8_t *report)
-{
-    return InitHeader(report);
-}
-
-void KOVA_CALL JOY0_Poll(void)
-{
-    Poll();
-}
-
-int32_t KOVA_CALL JOY0_Configure(HostServices *host)
-{
-    RunPadJoyDialog(host, PADJOY1_SECTION);
-    return 0;
-}
-
-void KOVA_CALL JOY0_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo1, sizeof kInfo1);
-}
-
-/* ---- port 2: padjoy2.dll ---- */
-
-int32_t KOVA_CALL JOY1_Open(HostServices *host)
-{
-    return Open(host, PADJOY2_SECTION);
-}
-
-void KOVA_CALL JOY1_Close(void)
-{
-    Close();
-}
-
-void KOVA_CALL JOY1_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY1_InitHeader(uint8_t *report)
-{
-    return InitHeader(report);
-}
-
-void KOVA_CALL JOY1_Poll(void)
-{
-    Poll();
-}
-
-int32_t KOVA_CALL JOY1_Configure(HostServices *host)
-{
-    RunPadJoyDialog(host, PADJOY2_SECTION);
-    return 0;
-}
-
-void KOVA_CALL JOY1_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo2, sizeof kInfo2);
-}
-
-} /* extern "C" */
+const PadPlugin kPadPlugin = {
+    { &kInfo1, &kInfo2 }, PadWriteDigitalHeader, Open, Close, Poll, Configure, NULL, NULL,
+};
