@@ -64,7 +64,7 @@ struct JoySource {
     IDirectInputDevice8A *device;  /* open while the device is there */
     JoyDirectShape shape;
     bool needsPoll;
-    bool rested;                   /* the resting values are read */
+    bool rested;                   /* the resting values are read (once per controller) */
     bool searched;
     DWORD lastSearch;
 };

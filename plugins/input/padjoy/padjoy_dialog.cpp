@@ -99,6 +99,7 @@ static void UseController(void)
     CloseSource(&Source);
     Source.controller = Edited.controller;
     Source.searched = false;
+    Source.rested = false;
 }
 
 static void SelectController(HWND dialog)

@@ -100,7 +100,6 @@ void CloseSource(JoySource *source)
         source->device->Release();
     }
     source->device = NULL;
-    source->rested = false;
 }
 
 static const DWORD kAxisOffsets[JOY_DI_AXES] = {
@@ -129,7 +128,13 @@ static bool OpenDevice(JoySource *source, const GUID &instance)
         CloseSource(source);
         return false;
     }
+    /* The resting values stay those of the first reading since the
+       controller was chosen: a pad plugged in again with a stick held
+       must not take that for its rest. */
+    LONG rest[JOY_DI_AXES];
+    memcpy(rest, source->shape.rest, sizeof rest);
     memset(&source->shape, 0, sizeof source->shape);
+    memcpy(source->shape.rest, rest, sizeof rest);
     source->shape.buttons = static_cast<int>(caps.dwButtons);
     source->shape.povs = static_cast<int>(caps.dwPOVs);
     source->needsPoll = (caps.dwFlags & (DIDC_POLLEDDEVICE | DIDC_POLLEDDATAFORMAT)) != 0;
@@ -148,7 +153,6 @@ static bool OpenDevice(JoySource *source, const GUID &instance)
         range.lMax = JOY_AXIS_MAX;
         source->shape.hasAxis[a] = SUCCEEDED(device->SetProperty(DIPROP_RANGE, &range.diph));
     }
-    source->rested = false;
     device->Acquire();
     return true;
 }
