@@ -1,10 +1,10 @@
 /* padjoy: a digital or analog pad on a game controller, read through
- * XInput or DirectInput. One
- * code for two libraries: padjoy1.dll on port 1 (JOY0_) and padjoy2.dll on
- * port 2 (JOY1_); the entry points of both ports forward here
- * (pad_entry.h) and each library's .def exports the set of its own port. Each port has its own
- * section in KOVA.INI: which controller, and which of its controls presses
- * each pad button (padjoy_dialog.cpp). */
+ * XInput or DirectInput (padjoy_direct.cpp). One code for two libraries:
+ * padjoy1.dll on port 1 (JOY0_) and padjoy2.dll on port 2 (JOY1_); the
+ * entry points of both ports forward here (pad_entry.h) and each library's
+ * .def exports the set of its own port. Each port has its own section in
+ * KOVA.INI: which controller, the pad type, and which of its controls
+ * presses each pad button or moves each stick (padjoy_dialog.cpp). */
 #include "padjoy.h"
 
 #include <string.h>

@@ -18,8 +18,9 @@
 #include "resource.h"
 
 /* How often the controller is read while the dialog is up; the connected
-   marks of the list are read again every this many ticks (asking XInput
-   about controllers that are not there is slow on some systems). */
+   marks and the DirectInput devices of the list are read again every this
+   many ticks (asking XInput about controllers that are not there is slow
+   on some systems, and listing devices is slower still). */
 static const UINT kTickMs = 50;
 static const UINT kTimerId = 1;
 static const int kMarkTicks = 20;
