@@ -308,6 +308,8 @@ TEST(PadJoyReport, ControllerSettingAndTheDialogsRules)
     EXPECT_EQ("{6B6F7600-1234-5678-9ABC-DEF011223300} USB Gamepad", std::string(text));
     JoyDevice devices[3] = {};
     JoyReadController("{00000001-0000-0000-0000-000000000000}", &pad);
+    ASSERT_TRUE(JoyWriteController(pad, text, sizeof text));
+    EXPECT_EQ("{00000001-0000-0000-0000-000000000000}", std::string(text)) << "without a name";
     devices[0].instance = pad.instance;
     BufSet(devices[1].product, "USB Gamepad");
     BufSet(devices[2].product, "USB Gamepad");

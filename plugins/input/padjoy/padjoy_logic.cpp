@@ -724,10 +724,10 @@ bool JoyWriteController(const JoyController &controller, char *dst, size_t dstSi
     if (controller.user != JOY_DIRECT)
         return BufFormat(dst, dstSize, "%d", controller.user);
     const GUID &g = controller.instance;
-    bool fits = BufFormat(dst, dstSize, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X} %s",
+    bool fits = BufFormat(dst, dstSize, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}%s%s",
                           static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
                           g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7],
-                          controller.product);
+                          controller.product[0] ? " " : "", controller.product);
     if (!fits && dstSize)
         dst[0] = '\0';
     return fits;
