@@ -444,7 +444,7 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
     dir.AddFile("other\\x");
     struct { const char *name; std::vector<uint8_t> bytes; } files[] = {
         { "other\\psp.vmp", VmpFile(psp) },
-        { "other\\EPSXE.MCR", mcr },
+        { "other\\SLOT1.MCR", mcr },
         { "other\\dex.gme", GmeFile(dex) },
         { "other\\slot.psv", PsvFile(1, "BESLES-00002PSV", "ps3", 7) },
         { "other\\BASLUS-00594FF7", RawSaveBytes(2, "raw", 8) },
@@ -452,7 +452,7 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
     };
     for (const auto &file : files)
         ASSERT_TRUE(WriteFileBytes(dir / file.name, file.bytes.data(), file.bytes.size()));
-    fileDialogs = { { dir / "other\\psp.vmp", dir / "other\\EPSXE.MCR",
+    fileDialogs = { { dir / "other\\psp.vmp", dir / "other\\SLOT1.MCR",
                       dir / "other\\\xE3\x82\xAB\xE3\x83\xBC\xE3\x83\x89.mcr", dir / "other\\slot.psv",
                       dir / "other\\BASLUS-00594FF7", dir / "other\\BASLUS-00594FF7-copy-2.bin",
                       dir / "other\\dex.gme" },
@@ -519,17 +519,17 @@ TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
 
         /* A raw card of another name elsewhere is written where it lies. */
         Click(cards, IDC_OPEN_LEFT);
-        EXPECT_EQ(dir / "other\\EPSXE.MCR", ComboSelectedText(cards, IDC_CARD_LEFT));
+        EXPECT_EQ(dir / "other\\SLOT1.MCR", ComboSelectedText(cards, IDC_CARD_LEFT));
         SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
-        EXPECT_EQ("Delete the save BISLPS-00001 (1 block) from the card " + dir / "other\\EPSXE.MCR" + "?",
+        EXPECT_EQ("Delete the save BISLPS-00001 (1 block) from the card " + dir / "other\\SLOT1.MCR" + "?",
                   ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES));
         ASSERT_TRUE(WaitUntil([&] { return ListViewRows(cards, IDC_SAVES_LEFT).size() == 1; }));
         CardBytes expectedMcr = mcr;
         SetEntry(expectedMcr, 1, 0xA1, 8192, 0xFFFF, "BISLPS-00001");
-        EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\EPSXE.MCR"));
+        EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\SLOT1.MCR"));
         /* And one whose name ANSI cannot hold is read and written by that name. */
         const std::wstring kana = Widen(dir / "other\\") + L"\u30AB\u30FC\u30C9.mcr";
-        ASSERT_TRUE(CopyFileW(Widen(dir / "other\\EPSXE.MCR").c_str(), kana.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(Widen(dir / "other\\SLOT1.MCR").c_str(), kana.c_str(), FALSE));
         Click(cards, IDC_OPEN_LEFT);
         ASSERT_EQ(1u, ListViewRows(cards, IDC_SAVES_LEFT).size());
         SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
