@@ -148,11 +148,15 @@ static void Log(const char *format, ...)
 
 EXPORT int32_t KOVA_CALL CD_Open(HostServices *host)
 {
-    char value[KOVA_SETTING_SIZE] = "";
+    char value[KOVA_SETTING_SIZE] = "", store[KOVA_SETTING_SIZE] = "";
     if (host && host->readSetting) {
         host->readSetting("RECCD", "Log", LogPath);
         host->readSetting("RECCD", "OpenResult", value);
+        host->readSetting("RECCD", "Store", store);
     }
+    /* A write while the emulator hosts it: "Stored" gets "Store". */
+    if (store[0] && host->writeSetting)
+        host->writeSetting("RECCD", "Stored", store);
     int32_t result = atoi(value);
     Log("CD_Open -> %ld", static_cast<long>(result));
     return result;
