@@ -133,7 +133,7 @@ void ReportUnwrittenSettings(HWND owner, const char *what)
     MessageBoxA(owner, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
 
-/* ---- loading and saving ---- */
+/* ---- loading ---- */
 
 void LoadSettings()
 {
@@ -154,7 +154,6 @@ void LoadSettings()
         }
     }
 }
-
 
 /* ---- the values Save writes ---- */
 
