@@ -1,6 +1,6 @@
 /* Files written whole, the room they take, and what an interrupted write
- * leaves behind (file_write.cpp): below every other module, and knowing
- * none of them. */
+ * leaves behind (file_write.cpp): below every other module but the shared
+ * paths of configurator.h. */
 #ifndef KOVACFG_FILE_WRITE_H
 #define KOVACFG_FILE_WRITE_H
 
@@ -15,10 +15,13 @@
    temporary file is gone and GetLastError says why. The plugins that Save
    installs and the memory cards are all written so. */
 bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsigned long moveFlags);
+/* The same for a path that ANSI may not hold (a user's file anywhere). */
+bool WriteWholeFileW(const wchar_t *path, const void *data, unsigned long size, unsigned long moveFlags);
 
-/* Removes what an interrupted write left in folder (a path ending in a
-   backslash): the temporary files, "kov" + 1 to 4 hex digits + ".tmp". */
-void RemoveLeftoverTemporaryFiles(const char *folder);
+/* Removes what an interrupted whole-file write left in the program
+   directory (or its folder relative, "MEMCARDS\\"): the temporary files,
+   "kov" + 1 to 4 hex digits + ".tmp". */
+void RemoveLeftoverTemporaryFiles(const char *relative = "");
 
 /* The room a file of bytes takes on a volume with the given allocation
    unit: whole units, and one more for its directory entry. */

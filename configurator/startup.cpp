@@ -79,7 +79,8 @@ int RunConfigurator(HINSTANCE instance)
         MessageBoxA(NULL, failure, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONSTOP);
         return 1;
     }
-    RemoveLeftoverTemporaryFiles(programDirectory);
+    RemoveLeftoverTemporaryFiles();
+    RemoveLeftoverTemporaryFiles("MEMCARDS\\");
     RunSplash();
     RunMainDialog();
     return 0;

@@ -168,6 +168,22 @@ std::string Narrow(const std::wstring &wide)
     return s;
 }
 
+std::wstring Utf16(const std::string &utf8)
+{
+    std::wstring wide(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide)
+{
+    std::string s(wide.size() * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &s[0], static_cast<int>(s.size()), NULL, NULL);
+    s.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return s;
+}
+
 /* Wide calls throughout, so that folders whose names ANSI cannot hold go too. */
 static bool RemoveTreeW(std::wstring dir)
 {
@@ -568,6 +584,18 @@ bool TestWindow::Focus()
 }
 
 /* ---- PE files ---- */
+
+bool IsSystemDll(const std::string &name)
+{
+    static const char *const kSystemDlls[] = {
+        "kernel32.dll", "user32.dll", "advapi32.dll", "gdi32.dll", "comdlg32.dll",
+        "msvcrt.dll", "dinput.dll", "shell32.dll", "comctl32.dll", "ole32.dll",
+    };
+    for (const char *dll : kSystemDlls)
+        if (Lower(name) == dll)
+            return true;
+    return false;
+}
 
 PeInfo ReadPe(const std::string &path)
 {

@@ -75,6 +75,10 @@ bool RemoveTree(const std::string &path);
 /* An ANSI text as UTF-16, for the wide calls that reach names ANSI cannot. */
 std::wstring Widen(const std::string &text);
 std::string Narrow(const std::wstring &wide);
+/* A UTF-8 text as UTF-16 and back: names written as they are, whatever the
+   ANSI code page holds. */
+std::wstring Utf16(const std::string &utf8);
+std::string Utf8(const std::wstring &wide);
 
 /* ---- libraries ---- */
 
@@ -282,6 +286,8 @@ struct PeInfo {
     std::vector<std::string> imports;  /* DLL names */
 };
 PeInfo ReadPe(const std::string &path);
+/* A DLL that is part of Windows itself: what a shipped binary may import. */
+bool IsSystemDll(const std::string &name);
 /* A well-formed 64-bit (PE32+, AMD64) DLL exporting the given names, each a
    function that returns 0: what a 64-bit build of a plugin looks like to a
    32-bit loader. */
