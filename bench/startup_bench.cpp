@@ -26,6 +26,7 @@
 #include "catalogue.h"
 #include "configurator.h"
 #include "kova_str.h"
+#include "kova_window.h"
 #include "run_marker.h"
 #include "startup.h"
 #include "kova_test_paths.h"
@@ -95,35 +96,6 @@ bool MakeProgramDir(const std::string &dir, int plugins)
     return true;
 }
 
-struct Find {
-    DWORD processId;
-    const char *caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND window, LPARAM param)
-{
-    Find *find = reinterpret_cast<Find *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[32], text[64];
-    if (pid != find->processId || !IsWindowVisible(window) ||
-        !GetClassNameA(window, cls, sizeof cls) || strcmp(cls, "#32770") != 0)
-        return TRUE;
-    GetWindowTextA(window, text, sizeof text);
-    if (strcmp(text, find->caption) != 0)
-        return TRUE;
-    find->found = window;
-    return FALSE;
-}
-
-HWND Visible(DWORD processId, const char *caption)
-{
-    Find find = { processId, caption, NULL };
-    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
 struct Times {
     double splash;
     double main;
@@ -147,9 +119,9 @@ bool StartOnce(const std::string &dir, Times *times)
     times->splash = -1;
     HWND main = NULL;
     while (!main && NowMs() - start < 30000) {
-        if (times->splash < 0 && Visible(pi.dwProcessId, ""))
+        if (times->splash < 0 && FindVisibleDialog(pi.dwProcessId, ""))
             times->splash = NowMs() - start;
-        main = Visible(pi.dwProcessId, kMainCaption);
+        main = FindVisibleDialog(pi.dwProcessId, kMainCaption);
         if (!main)
             Sleep(1);
     }

@@ -1,8 +1,12 @@
-/* Listing the files of a folder. */
+/* Listing the files of a folder, and the prefix of the temporary files
+   that whole-file writes leave beside their target only while they run. */
 #ifndef KOVA_FILES_H
 #define KOVA_FILES_H
 
 #include <windows.h>
+
+/* GetTempFileNameA's prefix for them: "kov" + up to 4 hex digits + ".tmp". */
+#define SAVE_TEMPORARY_PREFIX "kov"
 
 /* Calls visit(name) with the bare name of every file that matches pattern
    (a path ending in a wildcard name such as "C:\EMU\PLUGIN\*.dll"), in the

@@ -7,14 +7,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "dialogs.h"
+#include "dialog_util.h"
+#include "file_write.h"
 #include "kova_files.h"
 #include "kova_guard.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
 #include "run_marker.h"
-#include "settings.h"
 
 /* The main dialog's list, About and Configure button of each family. */
 #define PLUGIN_GPU_CONTROLS IDC_GPU_LIST, IDC_GPU_ABOUT, IDC_GPU_CONFIGURE
@@ -299,7 +299,6 @@ void ConfigurePlugin(HWND dialog, int family)
     char path[MAX_PATH];
     if (!ProgramPath(path, sizeof path, kPluginFolder, entry->fileName))
         return;
-    TakeSettingsWriteFailure(); /* only the writes of this call count */
     /* The record is the configurator's own: what a plugin scribbled into
        it must not reach the next plugin. */
     const HostServices host = Host;
@@ -316,10 +315,6 @@ void ConfigurePlugin(HWND dialog, int family)
                   entry->fileName);
         MessageBoxA(dialog, message, SYSTEM_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
     }
-    /* The plugin stored its choices at once; the user learns here that
-       they were lost, rather than at the emulator's next start. */
-    if (TakeSettingsWriteFailure())
-        ReportUnwrittenSettings(dialog, "The plugin's settings");
 }
 
 /* Byte copy through a temporary file in the target's directory, which then
@@ -356,11 +351,8 @@ ULONGLONG InstallSize(HWND dialog, ULONGLONG cluster)
     for (int f = 0; f < PLUGIN_TYPE_COUNT; f++) {
         PluginEntry *entry = SelectedPlugin(dialog, f);
         char source[MAX_PATH];
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (entry && ProgramPath(source, sizeof source, kPluginFolder, entry->fileName) &&
-            GetFileAttributesExA(source, GetFileExInfoStandard, &data))
-            total += ClustersFor((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                                 cluster);
+        if (entry && ProgramPath(source, sizeof source, kPluginFolder, entry->fileName))
+            total += ClustersFor(FileSizeOf(source), cluster);
     }
     return total;
 }

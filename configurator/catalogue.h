@@ -9,6 +9,25 @@
 
 #include "configurator.h"
 
+#define MAX_PLUGINS 256
+
+struct PluginEntry {
+    PluginInfo info;
+    char fileName[MAX_PATH];  /* bare name inside PLUGIN\ */
+};
+struct FamilyList {
+    int count;
+    PluginEntry *entries[MAX_PLUGINS];
+};
+/* Built once during the splash; the lists are in the families' fixed order
+   GPU, SPU, JOY0, JOY1, CD. */
+struct CatalogueTable {
+    PluginEntry entries[MAX_PLUGINS];
+    int count;
+    FamilyList families[PLUGIN_TYPE_COUNT];
+};
+extern CatalogueTable PluginCatalogue;
+
 void ScanPlugins();
 /* The one message, owned by dialog, naming the libraries that failed
    during the scan; nothing when none did. Shown once. */

@@ -1,7 +1,7 @@
-/* What every part of the configurator shares for the whole run: the module
- * holding the dialogs, the paths, the one HostServices record, the settings
- * flags and the plugin catalogue. Each module's own functions are in its
- * own header. Paths are MAX_PATH buffers, the longest that the ANSI file
+/* What every part of the configurator shares for the whole run
+ * (configurator.cpp): the module holding the dialogs, the paths and the one
+ * HostServices record. Each module's own functions and data are in its own
+ * header. Paths are MAX_PATH buffers, the longest that the ANSI file
  * functions accept. */
 #ifndef KOVACFG_CONFIGURATOR_H
 #define KOVACFG_CONFIGURATOR_H
@@ -15,7 +15,6 @@
 /* The longest command line Windows starts a program with, terminator
    included: the command-line field, the chooser's appending and Run. */
 #define COMMAND_LINE_SIZE 32768
-#define MAX_PLUGINS 256
 
 extern HINSTANCE ModuleInstance;  /* the module holding the dialogs */
 extern char programDirectory[MAX_PATH];  /* ends in a backslash */
@@ -27,28 +26,5 @@ extern HostServices Host;
 /* Builds programDirectory + relative (+ name) into dst; false when it does
    not fit. */
 bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name = NULL);
-
-struct Settings {
-    int emulateBios, cpuMode, verbose, disasm, debugger, cdUseCache, useSerial, cdCountry;
-    int biosAvailable;  /* at least one BIOS image listed; not stored */
-};
-extern Settings settings;
-
-struct PluginEntry {
-    PluginInfo info;
-    char fileName[MAX_PATH];  /* bare name inside PLUGIN\ */
-};
-struct FamilyList {
-    int count;
-    PluginEntry *entries[MAX_PLUGINS];
-};
-/* Built once during the splash; the lists are in the families' fixed order
-   GPU, SPU, JOY0, JOY1, CD. */
-struct CatalogueTable {
-    PluginEntry entries[MAX_PLUGINS];
-    int count;
-    FamilyList families[PLUGIN_TYPE_COUNT];
-};
-extern CatalogueTable PluginCatalogue;
 
 #endif

@@ -1,5 +1,5 @@
 /* Small control helpers shared by the configurator's dialogs. */
-#include "dialogs.h"
+#include "dialog_util.h"
 
 bool SelectedComboText(HWND dialog, int id, char *dst, size_t dstSize)
 {

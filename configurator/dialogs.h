@@ -1,10 +1,12 @@
 /* The configurator's dialogs, one file each (splash.cpp, main_dialog.cpp,
- * about_box.cpp, plugin_about.cpp; the chooser in file_chooser.h), and the
- * control helpers they share (dialog_util.cpp). */
+ * about_box.cpp, plugin_about.cpp, memory_cards.cpp; the chooser in
+ * file_chooser.h), with the control helpers they share (dialog_util.h). */
 #ifndef KOVACFG_DIALOGS_H
 #define KOVACFG_DIALOGS_H
 
 #include <windows.h>
+
+#include "dialog_util.h"
 
 /* ---- splash ---- */
 
@@ -33,20 +35,5 @@ void ShowPluginAbout(HWND dialog, int family);
 /* The "Memory Cards" dialog, opening on the slots' cards (bare names in
    MEMCARDS\, "" for none). */
 void RunMemoryCards(HWND owner, const char *slot1, const char *slot2);
-
-/* ---- control helpers ---- */
-
-/* The text of a combo box's selected entry; "" without a selection. False
-   when the entry does not fit dst (dst is then ""). */
-bool SelectedComboText(HWND dialog, int id, char *dst, size_t dstSize);
-/* The whole text of a control; false (dst "") when it does not fit. */
-bool ControlText(HWND dialog, int id, char *dst, size_t dstSize);
-void EnableControl(HWND dialog, int id, bool enable);
-void CheckControl(HWND dialog, int id, int checked);
-int IsControlChecked(HWND dialog, int id);
-/* What an information box does with a command: OK and Escape (IDCANCEL,
-   there is nothing to cancel) end it. True when the command was one of
-   them. */
-bool EndOnOkOrCancel(HWND dialog, WPARAM wParam);
 
 #endif

@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "configurator.h"
-#include "dialogs.h"
+#include "dialog_util.h"
 #include "kova_files.h"
 #include "kova_str.h"
 #include "resource.h"

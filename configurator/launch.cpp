@@ -3,7 +3,7 @@
 #include "launch.h"
 
 #include "configurator.h"
-#include "dialogs.h"
+#include "dialog_util.h"
 #include "kova_str.h"
 #include "resource.h"
 

@@ -8,9 +8,11 @@
 #include "dialogs.h"
 #include "file_chooser.h"
 #include "kova_files.h"
+#include "kova_ini.h"
 #include "kova_str.h"
 #include "launch.h"
 #include "resource.h"
+#include "save.h"
 #include "settings.h"
 
 /* Posted at initialisation: the scan's report, once the dialog is up. */
@@ -208,8 +210,15 @@ static void OnCommand(HWND dialog, int id)
         return;
     }
     family = FamilyOfButton(id, true);
-    if (family >= 0)
-        ConfigurePlugin(dialog, family);
+    if (family < 0)
+        return;
+    /* The plugin stores its choices during its call; they reach KOVA.INI
+       together when it is over, and the user learns here that they were
+       lost, rather than at the emulator's next start. */
+    BeginIniWrites();
+    ConfigurePlugin(dialog, family);
+    if (!EndIniWrites())
+        ReportUnwrittenSettings(dialog, "The plugin's settings");
 }
 
 static INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

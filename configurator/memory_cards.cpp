@@ -19,11 +19,11 @@
 #include "card_image.h"
 #include "configurator.h"
 #include "dialogs.h"
+#include "file_write.h"
 #include "kova_files.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "resource.h"
-#include "settings.h"
 
 static const char kCaption[] = "Memory Cards";
 static const char kCardFolder[] = "MEMCARDS\\";

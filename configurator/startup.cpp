@@ -7,20 +7,10 @@
 #include "configurator.h"
 #include "dialogs.h"
 #include "file_chooser.h"
+#include "file_write.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "settings.h"
-
-HINSTANCE ModuleInstance;
-char programDirectory[MAX_PATH];
-char settingsPath[MAX_PATH];
-HostServices Host;
-
-bool ProgramPath(char *dst, size_t dstSize, const char *relative, const char *name)
-{
-    return BufSet(dst, dstSize, programDirectory) && BufAppend(dst, dstSize, relative) &&
-           (!name || BufAppend(dst, dstSize, name));
-}
 
 /* The longest names appended to the program directory: a hosted graphics
    plugin below PLUGIN\PSEMU\, whose file names have at most 31

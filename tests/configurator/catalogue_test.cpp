@@ -2,6 +2,7 @@
    the plugin about box, configure calls and installing by Save. */
 #include <map>
 
+#include "catalogue.h"
 #include "cfg_test.h"
 #include "configurator.h"
 #include "settings.h"
@@ -206,10 +207,11 @@ TEST(Catalogue, ConfigureGetsTheOneRecordAndItsSettingIsStoredAtOnce)
     std::string wantHex;
     for (uint8_t byte : RecordBytes(want))
         wantHex += Bytes(&byte, 1);
-    /* The settings callbacks reach KOVA.INI (what readSetting gave, and the
-       owner's caption); nothing waited for Save. */
+    /* The settings callbacks reach KOVA.INI (what readSetting gave, the
+       owner's caption, and a write of the call read back within it);
+       nothing waited for Save. */
     EXPECT_EQ("[RECORDER]\r\nProbe=hello there\r\nRecord=" + wantHex + "\r\nReadResult=0\r\n" +
-                  "OwnerCaption=" + kMainCaption + "\r\n",
+                  "OwnerCaption=" + kMainCaption + "\r\nPending=" + kMainCaption + "\r\n",
               iniAfterConfigure);
 }
 

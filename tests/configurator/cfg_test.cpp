@@ -442,8 +442,17 @@ void SetItemText(HWND dialog, int id, const std::string &text)
 
 bool End(HWND dialog, int button)
 {
+    HWND owner = GetWindow(dialog, GW_OWNER);
     PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    return WaitGone(dialog);
+    if (!WaitGone(dialog))
+        return false;
+    /* Answered only once the owner's thread takes up its messages again:
+       what the dialog's caller does after it (a plugin's settings reaching
+       KOVA.INI once its configure call is over) is done. */
+    DWORD_PTR answer;
+    if (owner && IsWindow(owner))
+        SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+    return true;
 }
 
 bool Answer(const char *caption, int button, std::string *text, DWORD processId)

@@ -145,7 +145,8 @@ void Click(HWND dialog, int id);
 void ClickLater(HWND dialog, int id);
 void SelectCombo(HWND dialog, int id, int index);
 void SetItemText(HWND dialog, int id, const std::string &text);
-/* Ends the dialog by its button; true once it is gone. */
+/* Ends the dialog by its button; true once it is gone and its owner (if
+   any) answers messages again. */
 bool End(HWND dialog, int button);
 /* Ends the message box or dialog with the caption by its button. */
 bool Answer(const char *caption, int button, std::string *text = NULL, DWORD processId = 0);

@@ -243,11 +243,12 @@ TEST(MainDialog, SaveForcesBiosEmulationOnWithoutAnImageAndWritesAnEmptyPortWith
 namespace {
 
 /* A volume with little room, as the in-process configurator sees it: what
-   GetDiskFreeSpaceExA reports, and KOVA.INI cut at `cut` bytes after every
-   profile write, reported as success, as Wine does on a full volume. */
+   GetDiskFreeSpaceExA reports, and any file of the program directory cut
+   at `cut` bytes after every profile write, reported as success, as Wine
+   does on a full volume. */
 struct SmallVolume {
     ImportHook *write, *space;
-    std::string ini;
+    std::string dir;
     LONGLONG cut;  /* -1: never */
     ULONGLONG free;
 } volume;
@@ -256,7 +257,8 @@ BOOL WINAPI CuttingProfileWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 {
     typedef BOOL(WINAPI * WriteFn)(LPCSTR, LPCSTR, LPCSTR, LPCSTR);
     BOOL ok = reinterpret_cast<WriteFn>(volume.write->original())(section, key, value, file);
-    if (section && file && volume.cut >= 0 && volume.ini == file) {
+    if (section && file && volume.cut >= 0 &&
+        std::string(file).compare(0, volume.dir.size(), volume.dir) == 0) {
         HANDLE h = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_EXISTING, 0, NULL);
         LARGE_INTEGER size, cut;
@@ -294,13 +296,16 @@ TEST(MainDialog, AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile)
         bool hasIni;
         const char *says;  /* in the one message, beside the file's name */
         bool installs;
+        int button;  /* Save, or a plugin's Configure */
     };
     const Row rows[] = {
-        { "read-only", READ_ONLY, true, "could not be written", true },
-        { "held open", HELD_OPEN, true, "could not be written", true },
-        { "the disk fills while writing, 4090 bytes before", CUT_AT_4096, true, ": the disk is full", false },
-        { "the disk fills while writing the first file", CUT_AT_0, false, ": the disk is full", false },
-        { "no room for the settings and the plugins", NO_ROOM, true, "Nothing was saved", false },
+        { "read-only", READ_ONLY, true, "could not be written", true, IDC_SAVE },
+        { "held open", HELD_OPEN, true, "could not be written", true, IDC_SAVE },
+        { "the disk fills while writing, 4090 bytes before", CUT_AT_4096, true, ": the disk is full", false, IDC_SAVE },
+        { "the disk fills while writing the first file", CUT_AT_0, false, ": the disk is full", false, IDC_SAVE },
+        { "no room for the settings and the plugins", NO_ROOM, true, "Nothing was saved", false, IDC_SAVE },
+        { "the disk fills while a plugin's configure call writes", CUT_AT_4096, true,
+          "The plugin's settings could not be written", false, IDC_SPU_CONFIGURE },
     };
     ImportHook write(GetModuleHandleA(NULL), "kernel32.dll", "WritePrivateProfileStringA",
                      reinterpret_cast<void *>(CuttingProfileWrite));
@@ -311,12 +316,13 @@ TEST(MainDialog, AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile)
         SCOPED_TRACE(row.what);
         ProgramDir dir("unwritable ini");
         dir.AddPlugin(CdIdle(), "cdidle.dll");
+        dir.AddPlugin(Fake("recorder"), "recorder.dll");
         /* Another section last, as a plugin leaves it, filling the file to 4090 bytes. */
         std::string before = "[KOVA]\r\nEmulateBios=on\r\n[GPUHOST]\r\nPluginName=";
         before += std::string(4090 - before.size() - 2, 'p') + "\r\n";
         if (row.hasIni)
             dir.AddFile("KOVA.INI", before);
-        volume = { &write, &space, dir / "KOVA.INI",
+        volume = { &write, &space, dir.path,
                    row.fault == CUT_AT_4096 ? 4096 : row.fault == CUT_AT_0 ? 0 : -1,
                    row.fault == NO_ROOM ? 8192u : 1ull << 30 };
         HANDLE held = INVALID_HANDLE_VALUE;
@@ -327,7 +333,7 @@ TEST(MainDialog, AnIniThatCannotBeWrittenGivesOneMessageNamingTheFile)
         RunInProcess(dir.path, [&](HWND main) {
             if (row.fault == HELD_OPEN)
                 held = CreateFileA((dir / "KOVA.INI").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-            ClickLater(main, IDC_SAVE);
+            ClickLater(main, row.button);
             EXPECT_TRUE(Answer("System Error", IDOK, &text));
             EXPECT_EQ(NULL, WaitForDialog("System Error", GetCurrentProcessId(), 500)) << "one message only";
         });

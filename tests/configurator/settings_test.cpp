@@ -4,6 +4,7 @@
 
 #include "cfg_test.h"
 #include "configurator.h"
+#include "kova_ini.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -113,4 +114,56 @@ TEST(Settings, CallbacksReadAndWriteAnySectionOfKovaIni)
     EXPECT_EQ(0, Host.writeSetting("CDIOCTRL", "DriveLetter", "F"));
     CloseHandle(held);
     EXPECT_EQ(std::string::npos, dir.Ini().find("DriveLetter=F"));
+}
+
+TEST(Settings, ABatchOfWritesReachesKovaIniTogetherAndIsReadBackWhileOpen)
+{
+    struct Write {
+        const char *section, *key, *value;
+    };
+    struct Row {
+        const char *what;
+        const char *before;  /* KOVA.INI before; null: none */
+        std::vector<Write> writes;
+        std::string after;
+        bool together;  /* the file as it was until the batch ends */
+    };
+    /* More writes than a batch keeps for reading back: they land in parts. */
+    std::vector<Write> many;
+    static char keys[70][8];
+    std::string manyAfter = "[MANY]\r\n";
+    for (int i = 0; i < 70; i++) {
+        BufFormat(keys[i], sizeof keys[i], "K%02d", i);
+        many.push_back({ "MANY", keys[i], "v" });
+        manyAfter += std::string(keys[i]) + "=v\r\n";
+    }
+    const Row rows[] = {
+        { "a first file", NULL, { { "CDIOCTRL", "DriveLetter", "E" } }, "[CDIOCTRL]\r\nDriveLetter=E\r\n", true },
+        { "quoted, and a key written twice", "[KOVA]\r\nVerbose=on\r\n",
+          { { "P", "Name", "\"a b\"" }, { "P", "Twice", "1" }, { "P", "Twice", "2" } },
+          "[KOVA]\r\nVerbose=on\r\n[P]\r\nName=\"a b\"\r\nTwice=2\r\n", true },
+        { "a key and a section removed", "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n",
+          { { "A", "x", NULL }, { "B", NULL, NULL } }, "[A]\r\ny=2\r\n", true },
+        { "seventy writes", NULL, many, manyAfter, false },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramDir dir("batch");
+        if (row.before)
+            dir.AddFile("KOVA.INI", row.before);
+        UseDir(dir);
+        BeginIniWrites();
+        for (const Write &write : row.writes)
+            EXPECT_EQ(0, Host.writeSetting(write.section, write.key, write.value));
+        const Write &last = row.writes.back();
+        char out[KOVA_SETTING_SIZE];
+        Host.readSetting(last.section, last.key ? last.key : "x", out);
+        EXPECT_EQ(last.key && last.value ? last.value : "", std::string(out)) << "read within the batch";
+        if (row.together) {
+            EXPECT_EQ(row.before ? row.before : "", dir.Ini()) << "written before the batch ended";
+        }
+        EXPECT_TRUE(EndIniWrites());
+        EXPECT_EQ(row.after, dir.Ini());
+        EXPECT_EQ(Lines(), SearchOrder(dir / "*.tmp")) << "stayed behind";
+    }
 }

@@ -88,7 +88,8 @@ EXPORT void KOVA_CALL ENTRY(MADE_FAMILY, About)(PluginInfo *info) { Fill(info, M
 
 #ifdef MADE_RECORDER
 /* The record it received, byte by byte in hex, what readSetting gives for
-   "RECORDER"/"Probe", its result, and the owner window's caption. */
+   "RECORDER"/"Probe", its result, the owner window's caption, and that
+   caption as readSetting gives it back. */
 EXPORT int32_t KOVA_CALL ENTRY(MADE_FAMILY, Configure)(HostServices *host)
 {
     char hex[2 * sizeof(HostServices) + 1];
@@ -106,6 +107,10 @@ EXPORT int32_t KOVA_CALL ENTRY(MADE_FAMILY, Configure)(HostServices *host)
     host->writeSetting("RECORDER", "Probe", probe);
     host->writeSetting("RECORDER", "ReadResult", line);
     host->writeSetting("RECORDER", "OwnerCaption", caption);
+    /* Its own write, read back while its call still runs. */
+    char pending[KOVA_SETTING_SIZE] = "";
+    host->readSetting("RECORDER", "OwnerCaption", pending);
+    host->writeSetting("RECORDER", "Pending", pending);
     return 0;
 }
 #else
@@ -143,11 +148,15 @@ static void Log(const char *format, ...)
 
 EXPORT int32_t KOVA_CALL CD_Open(HostServices *host)
 {
-    char value[KOVA_SETTING_SIZE] = "";
+    char value[KOVA_SETTING_SIZE] = "", store[KOVA_SETTING_SIZE] = "";
     if (host && host->readSetting) {
         host->readSetting("RECCD", "Log", LogPath);
         host->readSetting("RECCD", "OpenResult", value);
+        host->readSetting("RECCD", "Store", store);
     }
+    /* A write while the emulator hosts it: "Stored" gets "Store". */
+    if (store[0] && host->writeSetting)
+        host->writeSetting("RECCD", "Stored", store);
     int32_t result = atoi(value);
     Log("CD_Open -> %ld", static_cast<long>(result));
     return result;

@@ -251,6 +251,37 @@ TEST(StandIn, CallsACdPluginInTheEmulatorsOrder)
     }
 }
 
+TEST(StandIn, APluginsWriteReachesKovaIniWholeOrTheTranscriptSaysSo)
+{
+    struct Row {
+        const char *what;
+        bool readOnly;
+        const char *stored;  /* the line the write adds, or "" */
+        DWORD exitCode;
+    };
+    const Row rows[] = {
+        { "writable", false, "Stored=a value\r\n", 0 },
+        { "read-only", true, "", 1 },
+    };
+    const std::string before = "[RECCD]\r\nOpenResult=0\r\nStore=a value\r\n";
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        StandInDir p("standin-write");
+        ASSERT_TRUE(WriteFileText(p.dir / "KOVA.INI", before));
+        if (row.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA((p.dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        p.Install(TestBinPath("made_rec_cd.dll"), "CDRend.dll");
+        EXPECT_EQ(row.exitCode, p.Run());
+        SetFileAttributesA((p.dir / "KOVA.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(before + row.stored, ReadFileText(p.dir / "KOVA.INI"));
+        Lines t = p.Transcript();
+        EXPECT_EQ(row.readOnly, std::find(t.begin(), t.end(),
+                                          "settings RECCD Stored: not written, KOVA.INI is as it was") != t.end());
+        EXPECT_EQ(Lines(), SearchOrder(p.dir / "*.tmp")) << "stayed behind";
+    }
+}
+
 namespace {
 
 /* The first expected report ("PAD1 42 41 5a f7 ff") that is not among the

@@ -532,20 +532,6 @@ bool XDoTool(const std::string &arguments)
     return RunUnix("xdotool " + arguments + " >/dev/null 2>&1", 10000) >= 0;
 }
 
-void PumpMessages(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (ms)
-            Sleep(1);
-    } while (GetTickCount() - start < ms);
-}
-
 static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcA(window, message, wParam, lParam);

@@ -15,6 +15,7 @@
 
 #include "kova_module.h"
 #include "kova_str.h"
+#include "kova_window.h"
 #include "kova_plugin.h"
 #include "kova_test_paths.h"
 
@@ -271,8 +272,6 @@ public:
 private:
     HWND window_;
 };
-/* Dispatches the thread's messages for ms milliseconds. */
-void PumpMessages(DWORD ms);
 
 /* ---- PE files ---- */
 

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "kova_ini.h"
 #include "kova_module.h"
 #include "kova_str.h"
 #include "standin.h"
@@ -80,13 +81,17 @@ void HexBytes(char *dst, size_t dstSize, const uint8_t *bytes, size_t count)
 
 static int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out)
 {
-    GetPrivateProfileStringA(section, key, "", out, KOVA_SETTING_SIZE, SettingsPath);
+    ReadIniValue(SettingsPath, section, key, out, KOVA_SETTING_SIZE);
     return 0;
 }
 
+/* Each write reaches KOVA.INI whole, or the file stays as it was and the
+   transcript says so. */
 static int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value)
 {
-    WritePrivateProfileStringA(section, key, value, SettingsPath);
+    if (!WriteIniValue(SettingsPath, section, key, value))
+        Fail("settings %s %s: not written, KOVA.INI is as it was", section ? section : "(none)",
+             key ? key : "(none)");
     return 0;
 }
 
@@ -126,20 +131,6 @@ static HWND CreateMainWindow(HINSTANCE instance)
         UpdateWindow(window);
     }
     return window;
-}
-
-void PumpMessages(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (ms)
-            Sleep(5);
-    } while (GetTickCount() - start < ms);
 }
 
 void WaitForForeground()

@@ -8,6 +8,7 @@
 #include "kova_guard.h"
 #include "kova_module.h"
 #include "kova_plugin.h"
+#include "kova_window.h"
 
 /* Prints one line of the transcript (to standard output and to STANDIN.LOG
    beside the program). */
@@ -24,8 +25,6 @@ extern HostServices Host;
 /* 2 MB of emulated main RAM. */
 extern uint8_t *Ram;
 
-/* Lets the stand-in's window handle its messages for ms milliseconds. */
-void PumpMessages(DWORD ms);
 /* Brings the stand-in's window to the front and waits until it is the
    foreground window (or a while has passed, which is reported). */
 void WaitForForeground();

@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include "kova_str.h"
+#include "kova_window.h"
 #include "resource.h"
 
 static const char kMainCaption[] = "KOVA Configurator 1.0 Beta 1";
@@ -42,35 +43,13 @@ static void Fail(const char *what)
     fflush(stdout);
 }
 
-struct Find {
-    const char *caption;
-    HWND found;
-};
-
-static BOOL CALLBACK FindProc(HWND window, LPARAM param)
-{
-    Find *find = reinterpret_cast<Find *>(param);
-    char cls[32], text[256];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != configuratorProcess || !GetClassNameA(window, cls, sizeof cls) ||
-        strcmp(cls, "#32770") != 0 || !IsWindowVisible(window))
-        return TRUE;
-    GetWindowTextA(window, text, sizeof text);
-    if (strcmp(text, find->caption) != 0)
-        return TRUE;
-    find->found = window;
-    return FALSE;
-}
-
 static HWND WaitForDialog(const char *caption, DWORD timeoutMs = 15000)
 {
     DWORD start = GetTickCount();
     do {
-        Find find = { caption, NULL };
-        EnumWindows(FindProc, reinterpret_cast<LPARAM>(&find));
-        if (find.found)
-            return find.found;
+        HWND found = FindVisibleDialog(configuratorProcess, caption);
+        if (found)
+            return found;
         Sleep(10);
     } while (GetTickCount() - start < timeoutMs);
     return NULL;
