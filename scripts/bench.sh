@@ -9,6 +9,7 @@
 # prefix).
 #
 # Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh, scripts/bench-cdimage.sh,
+# scripts/bench-pbp.sh (a PBP against the BIN of the same disc),
 # scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
@@ -94,6 +95,15 @@ row "cdimage CD_Open of a 99-track CUE sheet (99 BIN files)" \
 row "cdimage address space with a 700 MB image open and read" \
     "$(get cdimage.address_space_kb) KB more than before CD_Open ($(get cdimage.address_space_with_library_kb) KB with loading the library)" \
     "a few MB at most" "$(at_most "$(get cdimage.address_space_with_library_kb)" 4096)"
+
+# ---- cdimage: a PBP of compressed blocks against the BIN of the same disc ----
+run scripts/bench-pbp.sh
+row "cdimage PBP of $(get pbp.disc_mb) MB (compressed to $(get pbp.pbp_mb) MB) in order, PBP rate / BIN rate" \
+    "$(get pbp.sequential_rate_ratio) median of $(get pbp.runs) runs ($(get pbp.sequential_pbp_mb_s) and $(get pbp.sequential_bin_mb_s) MB/s)" \
+    "none: what inflating costs" "-"
+row "cdimage PBP 10,000 sectors in a random order, PBP time / BIN time" \
+    "$(get pbp.random_time_ratio) median ($(get pbp.random_pbp_ms) and $(get pbp.random_bin_ms) ms)" \
+    "none: a block inflated for nearly every sector" "-"
 
 # ---- configurator start-up ----
 run scripts/bench-startup.sh

@@ -148,7 +148,7 @@ TEST(CdImagePbp, DamagedFilesFailWithOneLine)
         { "a file shorter than the header", [](std::vector<uint8_t> &b, const PbpPlaces &) { b.resize(39); }, 0,
           "the file is too short for a PBP header" },
         { "no \\0PBP", [](std::vector<uint8_t> &b, const PbpPlaces &) { b[1] = 'X'; }, 0,
-          "the file is too short for a PBP header" },
+          "the file does not begin with a PBP header" },
         { "DATA.PSAR past the end",
           [](std::vector<uint8_t> &b, const PbpPlaces &) { PutLe32(b, 36, 0xFFFFFFF0u); }, 0,
           "DATA.PSAR (at 4294967280) lies outside the file" },

@@ -97,8 +97,10 @@ bool PbpReadDiscs(PbpImage *pbp, const PbpSource *src, char *problem, size_t pro
 {
     pbp->discCount = 0;
     uint8_t header[PBP_HEADER_SIZE];
-    if (!ReadAt(src, 0, header, sizeof header) || memcmp(header, kPbpMagic, sizeof kPbpMagic) != 0)
+    if (!ReadAt(src, 0, header, sizeof header))
         return Fail(problem, problemSize, "the file is too short for a PBP header");
+    if (memcmp(header, kPbpMagic, sizeof kPbpMagic) != 0)
+        return Fail(problem, problemSize, "the file does not begin with a PBP header");
     int64_t psar = Le32(header + PBP_PSAR_OFFSET_AT);
     uint8_t magic[16];
     if (!ReadAt(src, psar, magic, sizeof magic))
