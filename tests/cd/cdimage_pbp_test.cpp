@@ -168,10 +168,13 @@ TEST(CdImagePbp, DamagedFilesFailWithOneLine)
           [](std::vector<uint8_t> &b, const PbpPlaces &p) { PutLe32(b, p.psar + 0x204, 0x7FFFFF00); }, 0, "" },
         { "disc 2's offset out of range, disc 2 chosen",
           [](std::vector<uint8_t> &b, const PbpPlaces &p) { PutLe32(b, p.psar + 0x204, 0x7FFFFF00); }, 1,
-          "disc 2 is damaged: no disc image at its offset " + std::to_string(0x7FFFFF00LL + 0x10000) },
+          "disc 2 is damaged: its offset " + std::to_string(0x7FFFFF00LL + 0x10000) + " holds no disc image of its own" },
         { "disc 2's offset inside disc 1", [](std::vector<uint8_t> &b, const PbpPlaces &p) {
               PutLe32(b, p.psar + 0x204, 0x100); }, 1,
-          "disc 2 is damaged: no disc image at its offset " + std::to_string(0x10100) },
+          "disc 2 is damaged: its offset " + std::to_string(0x10100) + " holds no disc image of its own" },
+        { "disc 2's offset that of disc 1", [](std::vector<uint8_t> &b, const PbpPlaces &p) {
+              PutLe32(b, p.psar + 0x204, static_cast<uint32_t>(p.discs[0] - p.psar)); }, 1,
+          "disc 2 is damaged: its offset " + std::to_string(0x18000) + " holds no disc image of its own" },
         { "a disc chosen past the count", [](std::vector<uint8_t> &, const PbpPlaces &) {}, 5,
           "disc 6 is chosen, the file holds 2" },
         { "the file cut short", [](std::vector<uint8_t> &b, const PbpPlaces &) { b.resize(b.size() - 40000); }, 1,

@@ -119,7 +119,11 @@ bool PbpReadDiscs(PbpImage *pbp, const PbpSource *src, char *problem, size_t pro
             uint32_t offset = Le32(table + 4 * i);
             if (offset == 0)
                 break;
-            LookAtDisc(src, psar + offset, &pbp->discs[pbp->discCount++], &encrypted);
+            PbpDisc *disc = &pbp->discs[pbp->discCount++];
+            LookAtDisc(src, psar + offset, disc, &encrypted);
+            /* A second entry for one image would give the same disc twice. */
+            for (int j = 0; j < i; j++)
+                disc->usable = disc->usable && pbp->discs[j].at != disc->at;
         }
         if (pbp->discCount == 0)
             return Fail(problem, problemSize, "the table of discs names no disc");
@@ -188,7 +192,7 @@ bool PbpOpenDisc(PbpImage *pbp, const PbpSource *src, int choice, char *problem,
         return Fail(problem, problemSize, "disc %d is chosen, the file holds %d", choice + 1, pbp->discCount);
     const PbpDisc *disc = &pbp->discs[choice];
     if (!disc->usable)
-        return Fail(problem, problemSize, "disc %d is damaged: no disc image at its offset %lld", choice + 1,
+        return Fail(problem, problemSize, "disc %d is damaged: its offset %lld holds no disc image of its own", choice + 1,
                     static_cast<long long>(disc->at));
     uint8_t toc[PBP_TOC_MAX_ENTRIES * PBP_TOC_ENTRY_SIZE];
     if (!ReadAt(src, disc->at + PBP_TOC_AT, toc, sizeof toc) || !ReadToc(pbp, toc, problem, problemSize)) {
