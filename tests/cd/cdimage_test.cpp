@@ -4,8 +4,10 @@
  * the test makes, read errors, the track table, and hostile images. */
 #include <string.h>
 
+#include "cd_sector.h"
 #include "cd_test_disc.h"
 #include "cdimage.h"
+#include "disc_cue.h"
 #include "kova_test.h"
 
 namespace {
@@ -102,12 +104,17 @@ struct FileRow {
     bool wave = false;
 };
 
-Lines Problems(const DiscLayout &layout)
+Lines Problems(const Disc &disc)
 {
     Lines lines;
-    for (int i = 0; i < layout.problemCount && i < CDIMAGE_MAX_PROBLEMS; i++)
-        lines.push_back(layout.problems[i]);
+    for (int i = 0; i < disc.problemCount && i < DISC_MAX_PROBLEMS; i++)
+        lines.push_back(disc.problems[i]);
     return lines;
+}
+
+bool Open(Disc *disc, const std::string &path)
+{
+    return DiscOpen(disc, Widen(path).c_str(), 0);
 }
 
 std::string NinetyNineTracks()
@@ -235,30 +242,31 @@ TEST(CdImageCue, SheetsGiveTheirTrackTablesAndFileOffsets)
                       f.wave ? WaveHeader(static_cast<uint32_t>(f.size - 44), notCd ? 1 : 2) :
                                std::vector<uint8_t>());
         }
-        static OpenImage image;
-        bool opened = LoadImage((dir / cueName).c_str(), &image);
-        EXPECT_EQ(row.problems, Problems(image.layout));
+        static Disc disc;
+        bool opened = Open(&disc, dir / cueName);
+        EXPECT_EQ(row.problems, Problems(disc));
         EXPECT_EQ(row.problems.empty(), opened);
         if (!opened)
             continue;
-        const DiscLayout &disc = image.layout;
         ASSERT_EQ(row.tracks.size(), static_cast<size_t>(disc.trackCount));
         for (size_t i = 0; i < row.tracks.size(); i++) {
             const TrackRow &want = row.tracks[i];
-            const ImageTrack &t = disc.tracks[i];
+            const DiscTrack &t = disc.tracks[i];
             SCOPED_TRACE(testing::Message() << "track " << want.number);
             EXPECT_EQ(want.number, t.number);
             EXPECT_STREQ(want.type, TrackTypeName(t.type));
             EXPECT_EQ(want.start, Time(t.start));
             if (*want.file) {
-                SectorPlace place;
-                ASSERT_TRUE(FindSector(&disc, t.start, -1, &place));
-                EXPECT_EQ(dir / want.file, disc.files[place.file].path);
-                EXPECT_EQ(want.offset, place.offset);
+                const wchar_t *file = NULL;
+                int64_t offset = -1;
+                ASSERT_TRUE(CueSectorPlace(&disc, t.start, &file, &offset));
+                ASSERT_TRUE(file != NULL);
+                EXPECT_EQ(dir / want.file, Narrow(file));
+                EXPECT_EQ(want.offset, offset);
             }
         }
         EXPECT_EQ(row.leadOut, Time(disc.leadOut));
-        CloseImage(&image);
+        DiscClose(&disc);
     }
 }
 
@@ -276,7 +284,9 @@ struct CdImage : CdExports {
 };
 
 /* What a read of disc sector n must give, built here from the file's bytes
-   and the track type, independently of the plugin. */
+   and the track type; the parts a 2048-byte or 2336-byte sector lacks are
+   those of a disc's sector (cd_sector.h, checked against a real tool by
+   cd_sector_test). */
 struct Expected {
     const char *type;                 /* track type, or "gap DATA"/"gap AUDIO" */
     const std::vector<uint8_t> *file;
@@ -292,14 +302,21 @@ std::vector<uint8_t> ExpectedImage(int32_t sector, const Expected &e)
     }
     if (type == "gap AUDIO")
         return image;
-    uint8_t msf[3];
-    MsfFromSector(sector, msf);
-    WriteHeaderAddress(image.data(), msf);
-    image[3] = type == "MODE1/2048" ? 1 : 2;
-    if (type == "MODE1/2048")
-        memcpy(&image[12], e.file->data() + e.at, 2048);
-    else if (type == "MODE2/2336")
-        memcpy(&image[4], e.file->data() + e.at, 2336);
+    uint8_t raw[CD_RAW_SECTOR_SIZE] = {};
+    if (type == "MODE1/2048") {
+        /* A Form 1 sector of Mode 2, as a PlayStation disc holds the data. */
+        memcpy(&raw[24], e.file->data() + e.at, 2048);
+        raw[18] = raw[22] = 0x08;
+        SectorFinishForm1(raw, sector);
+    } else if (type == "MODE2/2336") {
+        memcpy(&raw[16], e.file->data() + e.at, 2336);
+        SectorWriteSyncHeader(raw, sector, 2);
+    } else {
+        /* An empty Form 2 sector. */
+        raw[18] = raw[22] = 0x20;
+        SectorFinishForm2(raw, sector);
+    }
+    memcpy(image.data(), raw + 12, CD_SECTOR_IMAGE_SIZE);
     return image;
 }
 
@@ -537,11 +554,11 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
         cd.CD_Close();
         if (!*row.image)
             continue;
-        static OpenImage loaded;
-        EXPECT_FALSE(LoadImage(path.c_str(), &loaded));
-        EXPECT_GT(loaded.layout.problemCount, 0);
+        static Disc loaded;
+        EXPECT_FALSE(Open(&loaded, path));
+        EXPECT_GT(loaded.problemCount, 0);
         if (!row.problems.empty()) {
-            EXPECT_EQ(row.problems, Problems(loaded.layout));
+            EXPECT_EQ(row.problems, Problems(loaded));
         }
     }
 }
@@ -549,12 +566,12 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
 TEST(CdImageRead, AFileRemovedAfterConfigureFailsTheOpen)
 {
     MixedDisc disc;
-    static OpenImage seen;
-    ASSERT_TRUE(LoadImage((disc.dir / "MIX.CUE").c_str(), &seen)) << "what Configure showed";
-    CloseImage(&seen);
+    static Disc seen;
+    ASSERT_TRUE(Open(&seen, disc.dir / "MIX.CUE")) << "what Configure showed";
+    DiscClose(&seen);
     ASSERT_TRUE(DeleteFileA((disc.dir / "A3.WAV").c_str()));
     CdImage cd;
     EXPECT_EQ(-1, cd.Open(disc.dir / "MIX.CUE"));
-    EXPECT_FALSE(LoadImage((disc.dir / "MIX.CUE").c_str(), &seen));
-    EXPECT_EQ(Lines{ "MIX.CUE line 8: file \"A3.WAV\" is missing" }, Problems(seen.layout));
+    EXPECT_FALSE(Open(&seen, disc.dir / "MIX.CUE"));
+    EXPECT_EQ(Lines{ "MIX.CUE line 8: file \"A3.WAV\" is missing" }, Problems(seen));
 }

@@ -25,7 +25,7 @@ static char ProgramDir[CDIMAGE_PATH_SIZE];
 static char Recent[CDIMAGE_RECENT_COUNT][CDIMAGE_PATH_SIZE];
 static int RecentCount;
 /* The image the summary describes, open only while it is read. */
-static OpenImage Shown;
+static Disc Shown;
 static char Summary[8192];
 
 static void ReadStored(const char *key, char *value)
@@ -41,19 +41,20 @@ static void ReadStored(const char *key, char *value)
 static void RefreshSummary(HWND dialog)
 {
     char typed[CDIMAGE_PATH_SIZE], path[CDIMAGE_PATH_SIZE];
+    static wchar_t wide[DISC_PATH_SIZE];
     GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
-    if (!FullImagePath(ProgramDir, typed, path, sizeof path)) {
+    if (!FullImagePath(ProgramDir, typed, path, sizeof path) || !WidePath(path, wide, DISC_PATH_SIZE)) {
         SetDlgItemTextA(dialog, IDC_SUMMARY, "No image chosen.");
         return;
     }
     char boot[256];
     bool haveBoot = false;
-    if (LoadImage(path, &Shown)) {
+    if (DiscOpen(&Shown, wide, 0)) {
         char line[256];
-        haveBoot = ImageBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
-        CloseImage(&Shown);
+        haveBoot = DiscBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
+        DiscClose(&Shown);
     }
-    FormatSummary(&Shown.layout, haveBoot ? boot : NULL, Summary, sizeof Summary);
+    FormatSummary(&Shown, haveBoot ? boot : NULL, Summary, sizeof Summary);
     SetDlgItemTextA(dialog, IDC_SUMMARY, Summary);
 }
 
