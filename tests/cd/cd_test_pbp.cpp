@@ -40,8 +40,9 @@ void PutLe32(std::vector<uint8_t> &bytes, int64_t at, uint32_t value)
         bytes[static_cast<size_t>(at) + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-bool MakeTestDisc(const std::string &folder, const std::string &boot, int audio, uint8_t seed,
-                  TestDisc *disc, const char *name)
+namespace {
+
+bool MakeTestDisc(const std::string &boot, int audio, uint8_t seed, TestDisc *disc)
 {
     ScratchDir files("cd-test-disc");
     WriteFileText(files / "SYSTEM.CNF", "BOOT = cdrom:\\" + boot + ";1\r\nTCB = 4\r\nEVENT = 10\r\n");
@@ -73,13 +74,29 @@ bool MakeTestDisc(const std::string &folder, const std::string &boot, int audio,
        blocks too. */
     std::vector<uint8_t> samples = GarbageBytes(static_cast<size_t>(audio) * kRaw, seed);
     memcpy(&disc->bin[static_cast<size_t>(disc->dataSectors) * kRaw], samples.data(), samples.size());
-    if (name) {
-        std::string base = folder + name;
-        if (!WriteFileBytes(base + ".BIN", disc->bin.data(), disc->bin.size()) ||
-            !WriteFileText(base + ".CUE", disc->Cue(std::string(name) + ".BIN")))
-            return false;
-    }
     return true;
+}
+
+} // namespace
+
+const TestDisc &GameDisc(int number)
+{
+    static TestDisc discs[2];
+    static bool made[2];
+    int i = number == 2 ? 1 : 0;
+    if (!made[i]) {
+        made[i] = true;
+        EXPECT_TRUE(MakeTestDisc(i ? "SLUS_009.08" : "SLUS_008.92", i ? 200 : 300, static_cast<uint8_t>(i + 1),
+                                 &discs[i]));
+    }
+    return discs[i];
+}
+
+bool WriteCueBin(const std::string &folder, const char *name, const TestDisc &disc)
+{
+    std::string base = folder + name;
+    return WriteFileBytes(base + ".BIN", disc.bin.data(), disc.bin.size()) &&
+           WriteFileText(base + ".CUE", disc.Cue(std::string(name) + ".BIN"));
 }
 
 namespace {

@@ -19,12 +19,13 @@ struct TestDisc {
     std::string Cue(const std::string &binName) const;
 };
 
-/* A disc whose SYSTEM.CNF boots boot ("SLUS_008.92"), with audio sectors
-   of track 2 (the first 150 of them its INDEX 00 part) whose samples
-   differ by seed. Writes NAME.BIN and NAME.CUE into folder (ending in '\')
-   when name is given. */
-bool MakeTestDisc(const std::string &folder, const std::string &boot, int audio, uint8_t seed,
-                  TestDisc *disc, const char *name = NULL);
+/* The two discs of a game, made once for the test program: a data track
+   whose SYSTEM.CNF boots SLUS_008.92 (disc 1) or SLUS_009.08 (disc 2),
+   then an audio track of 300 or 200 sectors of noise, the first 150 of
+   them its INDEX 00 part. */
+const TestDisc &GameDisc(int number);
+/* NAME.BIN and NAME.CUE of the disc in folder (ending in '\'). */
+bool WriteCueBin(const std::string &folder, const char *name, const TestDisc &disc);
 
 struct PbpDiscSpec {
     const TestDisc *disc;

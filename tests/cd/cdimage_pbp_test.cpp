@@ -36,21 +36,10 @@ struct MemoryPbp {
     }
 };
 
+/* The two discs of the tests' game. */
 struct Discs {
-    ScratchDir dir{ "cdimage-pbp" };
-    TestDisc one, two;
-    Discs()
-    {
-        EXPECT_TRUE(MakeTestDisc(dir.path(), "SLUS_008.92", 300, 1, &one));
-        EXPECT_TRUE(MakeTestDisc(dir.path(), "SLUS_009.08", 200, 2, &two));
-    }
+    const TestDisc &one = GameDisc(1), &two = GameDisc(2);
 };
-
-Discs &TheDiscs()
-{
-    static Discs *discs = new Discs;
-    return *discs;
-}
 
 std::string Sector(const TestDisc &disc, int32_t n)
 {
@@ -66,7 +55,7 @@ std::string Problem(const char *p)
 
 TEST(CdImagePbp, DiscsReadAsTheirBinsDo)
 {
-    Discs &d = TheDiscs();
+    Discs d;
     struct Row {
         const char *what;
         std::vector<PbpDiscSpec> discs;
@@ -132,7 +121,7 @@ TEST(CdImagePbp, DiscsReadAsTheirBinsDo)
 
 TEST(CdImagePbp, DamagedFilesFailWithOneLine)
 {
-    Discs &d = TheDiscs();
+    Discs d;
     const std::vector<PbpDiscSpec> two = { { &d.one, "SLUS-00892", true }, { &d.two, "SLUS-00908", true } };
     const char *encrypted =
         "the disc image is encrypted, as a store sells it: only PBP files made by conversion tools can be read";

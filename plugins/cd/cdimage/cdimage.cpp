@@ -112,7 +112,10 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     HostProgramDirectory(host, programDir, sizeof programDir);
     if (!FullImagePath(programDir, value, path, sizeof path) || !WidePath(path, wide, DISC_PATH_SIZE))
         return -1;
-    return DiscOpen(&Image, wide, 0) ? 0 : -1;
+    value[0] = '\0';
+    host->readSetting(CDIMAGE_SECTION, CDIMAGE_KEY_DISC, value);
+    BufTerminate(value, sizeof value);
+    return DiscOpen(&Image, wide, StoredDiscChoice(value)) ? 0 : -1;
 }
 
 void KOVA_CALL CD_Close(void)

@@ -5,8 +5,12 @@
  * mismatch with the Country setting shows before the emulator runs. A
  * problem with the image is a line naming the file and what is wrong.
  *
+ * For a playlist or a PBP of several discs the disc list shows its discs,
+ * and the one chosen is the disc the summary describes.
+ *
  * OK stores the image as "CDIMAGE"/"ImageFile" (relative when it lies in
- * the program directory, so that the directory can be moved) and the
+ * the program directory, so that the directory can be moved), the disc
+ * chosen as "Disc" (1 for the first, and for an image of one disc) and the
  * recent list "Recent1".."Recent8" through the host's writeSetting; Cancel
  * and Esc store nothing. */
 #include "cdimage.h"
@@ -27,6 +31,10 @@ static int RecentCount;
 /* The image the summary describes, open only while it is read. */
 static Disc Shown;
 static char Summary[8192];
+/* The disc chosen of a multi-disc image: the stored one at first, the
+   first of any other image the user turns to. */
+static int ChosenDisc;
+static bool Filling;
 
 static void ReadStored(const char *key, char *value)
 {
@@ -38,6 +46,23 @@ static void ReadStored(const char *key, char *value)
     BufSet(value, CDIMAGE_PATH_SIZE, stored);
 }
 
+/* The disc list: the discs of a multi-disc image (their names may hold
+   any character), the chosen one selected; empty and disabled otherwise. */
+static void ShowDiscs(HWND dialog, const Disc *disc)
+{
+    HWND list = GetDlgItem(dialog, IDC_DISC);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    int count = disc && disc->choiceCount > 1 ? disc->choiceCount : 0;
+    for (int i = 0; i < count && i < DISC_MAX_CHOICES; i++) {
+        wchar_t text[DISC_TEXT_SIZE];
+        if (MultiByteToWideChar(CP_UTF8, 0, disc->choices[i], -1, text, DISC_TEXT_SIZE) <= 0)
+            text[0] = L'\0';
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageW(list, CB_SETCURSEL, ChosenDisc < count ? ChosenDisc : -1, 0);
+    EnableWindow(list, count > 0);
+}
+
 static void RefreshSummary(HWND dialog)
 {
     char typed[CDIMAGE_PATH_SIZE], path[CDIMAGE_PATH_SIZE];
@@ -45,17 +70,19 @@ static void RefreshSummary(HWND dialog)
     GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
     if (!FullImagePath(ProgramDir, typed, path, sizeof path) || !WidePath(path, wide, DISC_PATH_SIZE)) {
         SetDlgItemTextA(dialog, IDC_SUMMARY, "No image chosen.");
+        ShowDiscs(dialog, NULL);
         return;
     }
     char boot[256];
     bool haveBoot = false;
-    if (DiscOpen(&Shown, wide, 0)) {
+    if (DiscOpen(&Shown, wide, ChosenDisc)) {
         char line[256];
         haveBoot = DiscBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
         DiscClose(&Shown);
     }
     FormatSummary(&Shown, haveBoot ? boot : NULL, Summary, sizeof Summary);
     SetDlgItemTextA(dialog, IDC_SUMMARY, Summary);
+    ShowDiscs(dialog, &Shown);
 }
 
 /* The system's file-open dialog, starting in the folder of the image shown
@@ -73,7 +100,7 @@ static void Browse(HWND dialog)
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = "Disc images (*.cue;*.bin;*.iso;*.img)\0*.cue;*.bin;*.iso;*.img\0"
+    ofn.lpstrFilter = "Disc images (*.cue;*.bin;*.iso;*.img;*.pbp;*.m3u)\0*.cue;*.bin;*.iso;*.img;*.pbp;*.m3u;*.m3u8\0"
                       "All files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
@@ -106,10 +133,14 @@ static void FillDialog(HWND dialog)
             RecentCount++;
         }
     }
-    char image[CDIMAGE_PATH_SIZE];
+    char image[CDIMAGE_PATH_SIZE], disc[CDIMAGE_PATH_SIZE];
     ReadStored(CDIMAGE_KEY_IMAGE, image);
+    ReadStored(CDIMAGE_KEY_DISC, disc);
+    ChosenDisc = StoredDiscChoice(disc);
     SendDlgItemMessageA(dialog, IDC_IMAGE_PATH, EM_LIMITTEXT, CDIMAGE_PATH_SIZE - 1, 0);
+    Filling = true;
     SetDlgItemTextA(dialog, IDC_IMAGE_PATH, image);
+    Filling = false;
     RefreshSummary(dialog);
 }
 
@@ -121,6 +152,9 @@ static void Store(HWND dialog)
     GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
     StoredImagePath(ProgramDir, typed, value, sizeof value);
     SavedServices->writeSetting(CDIMAGE_SECTION, CDIMAGE_KEY_IMAGE, value);
+    char disc[16];
+    BufFormat(disc, sizeof disc, "%d", Shown.choiceCount > 1 ? ChosenDisc + 1 : 1);
+    SavedServices->writeSetting(CDIMAGE_SECTION, CDIMAGE_KEY_DISC, disc);
     if (!value[0])
         return;
     RecentCount = PutRecent(Recent, RecentCount, value);
@@ -159,7 +193,17 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
             return TRUE;
         }
         if (wParam == MAKEWPARAM(IDC_IMAGE_PATH, EN_CHANGE)) {
+            if (!Filling)
+                ChosenDisc = 0;
             RefreshSummary(dialog);
+            return TRUE;
+        }
+        if (wParam == MAKEWPARAM(IDC_DISC, CBN_SELCHANGE)) {
+            LRESULT index = SendDlgItemMessageA(dialog, IDC_DISC, CB_GETCURSEL, 0, 0);
+            if (index >= 0 && index < DISC_MAX_CHOICES) {
+                ChosenDisc = static_cast<int>(index);
+                RefreshSummary(dialog);
+            }
             return TRUE;
         }
         return FALSE;

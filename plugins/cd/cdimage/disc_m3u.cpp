@@ -8,7 +8,11 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
 #include <string.h>
+
+#include "disc_file.h"
+#include "kova_str.h"
 
 /* The playlist's text, decoded. */
 static wchar_t Text[M3U_MAX_SIZE + 1];
@@ -129,3 +133,156 @@ int M3uCheck(const wchar_t *playlist, const M3uEntry *entry)
         return M3U_PLAYLIST;
     return M3U_GOOD;
 }
+
+/* ---- the reader ---- */
+
+/* The disc chosen, opened by its own format's reader. */
+struct M3uState {
+    Disc chosen;
+};
+
+/* The playlist's bytes and entries while it is opened. */
+static uint8_t Bytes[M3U_MAX_SIZE];
+static M3uEntry Entries[DISC_MAX_CHOICES];
+
+static bool RecogniseM3u(const wchar_t *path, const uint8_t *, size_t got)
+{
+    return got == 0 && (DiscExtensionIs(path, ".m3u") || DiscExtensionIs(path, ".m3u8"));
+}
+
+/* What a fault of an entry says, after "<playlist> line n: ". */
+static void FaultText(int fault, const char *name, char *out, size_t outSize)
+{
+    switch (fault) {
+    case M3U_MISSING:
+        BufFormat(out, outSize, "file \"%s\" is missing", name);
+        break;
+    case M3U_FOLDER:
+        BufFormat(out, outSize, "\"%s\" is a folder", name);
+        break;
+    case M3U_ITSELF:
+        BufSet(out, outSize, "the playlist names itself");
+        break;
+    case M3U_PLAYLIST:
+        BufFormat(out, outSize, "\"%s\" is a playlist: a playlist lists images, not playlists", name);
+        break;
+    default:
+        BufSet(out, outSize, "the path is too long");
+        break;
+    }
+}
+
+/* A line of the chosen image's own summary, kept in lines (a disc's
+   details or problems) while there is room. */
+static void Keep(char lines[][DISC_TEXT_SIZE], int max, int *count, const char *line)
+{
+    if (*count < max)
+        BufSet(lines[*count], DISC_TEXT_SIZE, line);
+    (*count)++;
+}
+
+static bool OpenM3u(Disc *disc, int choice)
+{
+    DiscFile file;
+    if (!DiscOpenFile(disc, &file, disc->path, 0))
+        return false;
+    int64_t size = DiscFileSize(&file);
+    uint32_t got = size <= M3U_MAX_SIZE ? DiscFileRead(&file, 0, Bytes, static_cast<uint32_t>(size)) : 0;
+    DiscFileClose(&file);
+    if (size > M3U_MAX_SIZE) {
+        DiscProblem(disc, disc->path, 0, "%lld bytes are too many for a playlist", static_cast<long long>(size));
+        return false;
+    }
+    if (got != size) {
+        DiscProblem(disc, disc->path, 0, "the file cannot be read");
+        return false;
+    }
+    char playlist[DISC_TEXT_SIZE / 2];
+    DiscUtf8(DiscPathName(disc->path), playlist, sizeof playlist);
+    int count = M3uEntries(disc->path, Bytes, got, Entries, DISC_MAX_CHOICES);
+    if (count == 0) {
+        DiscProblem(disc, disc->path, 0, "the playlist names no image");
+        return false;
+    }
+    int listed = count < DISC_MAX_CHOICES ? count : DISC_MAX_CHOICES;
+    disc->choiceCount = listed;
+    char names[DISC_MAX_CHOICES][DISC_TEXT_SIZE / 2];
+    for (int i = 0; i < listed; i++) {
+        DiscUtf8(DiscPathName(Entries[i].path), names[i], sizeof names[i]);
+        BufFormat(disc->choices[i], DISC_TEXT_SIZE, "Disc %d: %s", i + 1, names[i]);
+    }
+    bool listedChoice = choice >= 0 && choice < listed;
+    /* cppcheck takes the system's decoding for one that never gives a
+       character, and so every playlist for one of no line. */
+    // cppcheck-suppress knownConditionTrueFalse
+    if (listedChoice)
+        BufFormat(disc->kind, sizeof disc->kind, "Playlist %s, %d disc%s, disc %d chosen: %s", playlist, listed,
+                  listed == 1 ? "" : "s", choice + 1, names[choice]);
+    else
+        BufFormat(disc->kind, sizeof disc->kind, "Playlist %s, %d disc%s", playlist, listed, listed == 1 ? "" : "s");
+    if (count > listed)
+        DiscDetail(disc, "%s: %d images listed, the first %d read", playlist, count, listed);
+    // cppcheck-suppress knownConditionTrueFalse
+    if (!listedChoice) {
+        DiscProblem(disc, disc->path, 0, "disc %d is chosen, the playlist lists %d", choice + 1, listed);
+        return false;
+    }
+    /* Every entry that cannot be opened is one line; the chosen one's
+       fails the open, the others' follow the chosen disc's summary. */
+    int faults[DISC_MAX_CHOICES] = {};
+    for (int i = 0; i < listed; i++)
+        faults[i] = M3uCheck(disc->path, &Entries[i]);
+    if (faults[choice] != M3U_GOOD) {
+        char what[DISC_TEXT_SIZE];
+        FaultText(faults[choice], names[choice], what, sizeof what);
+        DiscProblem(disc, disc->path, Entries[choice].line, "%s", what);
+        return false;
+    }
+    M3uState *state = static_cast<M3uState *>(calloc(1, sizeof(M3uState)));
+    if (!state) {
+        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+        return false;
+    }
+    Disc *chosen = &state->chosen;
+    bool opened = DiscOpen(chosen, Entries[choice].path, 0);
+    Keep(disc->details, DISC_MAX_DETAILS, &disc->detailCount, chosen->kind);
+    for (int i = 0; i < chosen->detailCount && i < DISC_MAX_DETAILS; i++) {
+        char line[DISC_TEXT_SIZE];
+        BufFormat(line, sizeof line, "    %s", chosen->details[i]);
+        Keep(disc->details, DISC_MAX_DETAILS, &disc->detailCount, line);
+    }
+    for (int i = 0; i < listed; i++) {
+        if (faults[i] == M3U_GOOD || i == choice)
+            continue;
+        char what[DISC_TEXT_SIZE];
+        FaultText(faults[i], names[i], what, sizeof what);
+        DiscDetail(disc, "%s line %d: %s", playlist, Entries[i].line, what);
+    }
+    if (!opened) {
+        for (int i = 0; i < chosen->problemCount && i < DISC_MAX_PROBLEMS; i++)
+            Keep(disc->problems, DISC_MAX_PROBLEMS, &disc->problemCount, chosen->problems[i]);
+        free(state);
+        return false;
+    }
+    disc->trackCount = chosen->trackCount;
+    memcpy(disc->tracks, chosen->tracks, sizeof(DiscTrack) * static_cast<size_t>(chosen->trackCount));
+    disc->leadOut = chosen->leadOut;
+    disc->state = state;
+    return true;
+}
+
+static bool ReadM3u(Disc *disc, int32_t sector, uint8_t raw[CD_RAW_SECTOR_SIZE])
+{
+    return DiscRead(&static_cast<M3uState *>(disc->state)->chosen, sector, raw);
+}
+
+static void CloseM3u(Disc *disc)
+{
+    M3uState *state = static_cast<M3uState *>(disc->state);
+    if (!state)
+        return;
+    DiscClose(&state->chosen);
+    free(state);
+}
+
+extern const DiscFormat kDiscM3u = { "playlist", RecogniseM3u, OpenM3u, ReadM3u, CloseM3u };

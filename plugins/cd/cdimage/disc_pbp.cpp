@@ -13,6 +13,7 @@
 
 #include <zlib.h>
 
+#include "disc_file.h"
 #include "kova_str.h"
 
 static const uint8_t kPbpMagic[4] = { 0, 'P', 'B', 'P' };
@@ -310,3 +311,105 @@ void PbpRelease(PbpImage *pbp)
     pbp->inflater = NULL;
     pbp->cachedBlock = -1;
 }
+
+/* ---- the reader ---- */
+
+struct PbpState {
+    DiscFile file;
+    PbpImage image;
+};
+
+static bool ReadFromFile(void *file, int64_t offset, void *dst, uint32_t size)
+{
+    return DiscFileRead(static_cast<DiscFile *>(file), offset, dst, size) == size;
+}
+
+static PbpSource SourceOf(PbpState *state)
+{
+    PbpSource source = { ReadFromFile, &state->file, DiscFileSize(&state->file) };
+    return source;
+}
+
+/* By its magic; a file named .pbp without it is a damaged PBP, and says so. */
+static bool RecognisePbp(const wchar_t *path, const uint8_t *head, size_t got)
+{
+    if (got >= sizeof kPbpMagic && memcmp(head, kPbpMagic, sizeof kPbpMagic) == 0)
+        return true;
+    return got == 0 && DiscExtensionIs(path, ".pbp");
+}
+
+static bool OpenPbp(Disc *disc, int choice)
+{
+    PbpState *state = static_cast<PbpState *>(calloc(1, sizeof(PbpState)));
+    if (!state) {
+        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+        return false;
+    }
+    if (!DiscOpenFile(disc, &state->file, disc->path, 0)) {
+        free(state);
+        return false;
+    }
+    PbpImage *pbp = &state->image;
+    PbpSource source = SourceOf(state);
+    char problem[DISC_TEXT_SIZE];
+    bool ok = PbpReadDiscs(pbp, &source, problem, sizeof problem);
+    if (ok) {
+        /* One disc is the disc, whatever was chosen for an image before. */
+        if (pbp->discCount == 1)
+            choice = disc->choice = 0;
+        /* The discs to choose from, each by the ID the tool wrote. */
+        if (pbp->discCount > 1) {
+            disc->choiceCount = pbp->discCount;
+            for (int i = 0; i < pbp->discCount; i++) {
+                const PbpDisc *d = &pbp->discs[i];
+                BufFormat(disc->choices[i], DISC_TEXT_SIZE, "Disc %d: %s", i + 1,
+                          !d->usable ? "damaged" : d->id[0] ? d->id : "no ID");
+            }
+        }
+        const char *id = choice >= 0 && choice < pbp->discCount ? pbp->discs[choice].id : "";
+        if (pbp->discCount > 1)
+            BufFormat(disc->kind, sizeof disc->kind, "PBP, %d discs, disc %d chosen%s%s", pbp->discCount,
+                      choice + 1, id[0] ? ": " : "", id);
+        else
+            BufFormat(disc->kind, sizeof disc->kind, "PBP, 1 disc%s%s", id[0] ? ": " : "", id);
+        ok = PbpOpenDisc(pbp, &source, choice, problem, sizeof problem);
+    }
+    if (!ok) {
+        DiscProblem(disc, disc->path, 0, "%s", problem);
+        PbpRelease(pbp);
+        DiscFileClose(&state->file);
+        free(state);
+        return false;
+    }
+    int packed = 0;
+    for (int32_t b = 0; b < pbp->blockCount; b++)
+        packed += pbp->blockSizes[b] != PBP_BLOCK_SIZE;
+    char name[DISC_TEXT_SIZE / 2];
+    DiscUtf8(DiscPathName(disc->path), name, sizeof name);
+    DiscDetail(disc, "%s: %ld blocks of 16 sectors, %d of them compressed", name, static_cast<long>(pbp->blockCount),
+               packed);
+    disc->trackCount = pbp->trackCount;
+    memcpy(disc->tracks, pbp->tracks, sizeof(DiscTrack) * static_cast<size_t>(pbp->trackCount));
+    disc->leadOut = pbp->leadOut;
+    disc->state = state;
+    return true;
+}
+
+static bool ReadPbp(Disc *disc, int32_t sector, uint8_t raw[CD_RAW_SECTOR_SIZE])
+{
+    PbpState *state = static_cast<PbpState *>(disc->state);
+    PbpSource source = SourceOf(state);
+    return PbpReadSector(&state->image, &source, sector, raw);
+}
+
+static void ClosePbp(Disc *disc)
+{
+    PbpState *state = static_cast<PbpState *>(disc->state);
+    if (!state)
+        return;
+    PbpRelease(&state->image);
+    DiscFileClose(&state->file);
+    free(state);
+}
+
+extern const DiscFormat kDiscPbp = { "PBP", RecognisePbp, OpenPbp, ReadPbp, ClosePbp };

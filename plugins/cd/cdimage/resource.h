@@ -8,6 +8,7 @@
 #define IDC_BROWSE 1001
 #define IDC_RECENT 1002
 #define IDC_SUMMARY 1003
+#define IDC_DISC 1004
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
