@@ -46,11 +46,6 @@ std::string Sector(const TestDisc &disc, int32_t n)
     return std::string(reinterpret_cast<const char *>(&disc.bin[static_cast<size_t>(n) * kRaw]), kRaw);
 }
 
-std::string Problem(const char *p)
-{
-    return p;
-}
-
 } // namespace
 
 TEST(CdImagePbp, DiscsReadAsTheirBinsDo)
@@ -203,7 +198,7 @@ TEST(CdImagePbp, DamagedFilesFailWithOneLine)
         char problem[256] = "";
         bool opened = PbpReadDiscs(&pbp, &file.source, problem, sizeof problem) &&
                       PbpOpenDisc(&pbp, &file.source, row.choice, problem, sizeof problem);
-        EXPECT_EQ(row.problem, Problem(opened ? "" : problem));
+        EXPECT_EQ(row.problem, std::string(opened ? "" : problem));
         if (opened) {
             const TestDisc &disc = row.choice ? d.two : d.one;
             uint8_t sector[kRaw];
