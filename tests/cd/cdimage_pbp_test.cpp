@@ -81,14 +81,8 @@ TEST(CdImagePbp, DiscsReadAsTheirBinsDo)
         EXPECT_EQ(row.ids, ids);
         ASSERT_TRUE(PbpOpenDisc(&pbp, &file.source, row.choice, problem, sizeof problem)) << problem;
         const TestDisc &disc = *row.discs[row.choice].disc;
-        ASSERT_EQ(2, pbp.trackCount);
-        EXPECT_EQ(1, pbp.tracks[0].number);
-        EXPECT_EQ(TRACK_MODE2_2352, pbp.tracks[0].type);
-        EXPECT_EQ(0, pbp.tracks[0].start);
-        EXPECT_EQ(2, pbp.tracks[1].number);
-        EXPECT_EQ(TRACK_AUDIO, pbp.tracks[1].type);
-        EXPECT_EQ(disc.audioStart, pbp.tracks[1].start);
-        EXPECT_EQ(disc.sectors(), pbp.leadOut);
+        /* The track table: through the plugin (cdimage_test). */
+        ASSERT_EQ(disc.sectors(), pbp.leadOut);
         bool compressed = false, raw = false;
         for (bool p : places.packed[row.choice])
             (p ? compressed : raw) = true;
