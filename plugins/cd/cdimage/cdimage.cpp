@@ -18,7 +18,7 @@
 #include "kova_module.h"
 #include "kova_str.h"
 
-static const PluginInfo kInfo = {
+const PluginInfo kInfo = {
     PLUGIN_CD, 0, 1, 0,
     "KOVA",
     "CDImage",
@@ -35,8 +35,6 @@ static Disc Image;
    into the buffer is fastest there (cddirect measured the cost of an
    unaligned destination). */
 static uint8_t RawSector[CD_RAW_SECTOR_SIZE] __attribute__((aligned(4096)));
-/* Raised by a read that found no sector; reported once by CD_Wait. */
-static int32_t ReadError;
 
 /* ---- ISO 9660 through the disc ---- */
 
@@ -100,17 +98,18 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     /* The emulator closes before it opens again; should it not, the files
        of the earlier open are not left open. */
     CloseDisc();
-    ReadError = 0;
+    CdReadError = 0;
     if (!host || !host->readSetting)
         return -1;
     char value[KOVA_SETTING_SIZE];
     value[0] = '\0';
     host->readSetting(CDIMAGE_SECTION, CDIMAGE_KEY_IMAGE, value);
     BufTerminate(value, sizeof value);
-    char programDir[CDIMAGE_PATH_SIZE], path[CDIMAGE_PATH_SIZE];
-    static wchar_t wide[DISC_PATH_SIZE];
+    char programDir[CDIMAGE_PATH_SIZE];
+    static wchar_t programDirWide[DISC_PATH_SIZE], stored[DISC_PATH_SIZE], wide[DISC_PATH_SIZE];
     HostProgramDirectory(host, programDir, sizeof programDir);
-    if (!FullImagePath(programDir, value, path, sizeof path) || !WidePath(path, wide, DISC_PATH_SIZE))
+    if (!WidePath(programDir, programDirWide, DISC_PATH_SIZE) || !WidePath(value, stored, DISC_PATH_SIZE) ||
+        !FullImagePath(programDirWide, stored, wide, DISC_PATH_SIZE))
         return -1;
     value[0] = '\0';
     host->readSetting(CDIMAGE_SECTION, CDIMAGE_KEY_DISC, value);
@@ -120,7 +119,7 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
 
 void KOVA_CALL CD_Close(void)
 {
-    ReadError = 0;
+    CdReadError = 0;
     CloseDisc();
 }
 
@@ -128,24 +127,14 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
 {
     uint8_t *image = RawSector + CD_SYNC_SIZE;
     if (msf && DiscRead(&Image, SectorFromMsf(msf), RawSector)) {
-        ReadError = 0;
+        CdReadError = 0;
         return image;
     }
     memset(RawSector, 0, sizeof RawSector);
     if (msf)
         WriteHeaderAddress(image, msf);
-    ReadError = 1;
+    CdReadError = 1;
     return image;
-}
-
-int32_t KOVA_CALL CD_Play(void)
-{
-    return 0;
-}
-
-int32_t KOVA_CALL CD_Stop(void)
-{
-    return 0;
 }
 
 int32_t KOVA_CALL CD_GetTN(uint8_t *buffer)
@@ -178,24 +167,6 @@ int32_t KOVA_CALL CD_GetTD(uint8_t *buffer, int32_t track)
     buffer[2] = msf[1];
     buffer[3] = msf[2];
     return 0;
-}
-
-int32_t KOVA_CALL CD_Wait(void)
-{
-    if (ReadError) {
-        ReadError = 0;
-        return -1;
-    }
-    return 0;
-}
-
-void KOVA_CALL CD_GetSeek(void)
-{
-}
-
-void KOVA_CALL CD_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
 }
 
 } /* extern "C" */

@@ -14,8 +14,11 @@
 /* The last element of a path ("C:\A\B.CUE" -> "B.CUE"). */
 const char *PathName(const char *path);
 
-/* The summary the dialog shows, CR LF between lines (UTF-8). boot: the
-   SYSTEM.CNF BOOT program, or null. */
+/* The summary the dialog shows, CR LF between lines (UTF-8): the kind of
+   image and the reader's lines under it; then the problems, or the boot
+   program (boot: SYSTEM.CNF's BOOT program, or null), its region, the
+   length and the track list, which ends with "... and N more tracks" when
+   out holds no more. */
 void FormatSummary(const Disc *disc, const char *boot, char *out, size_t outSize);
 
 /* The recent list with chosen put first: no repeats (letter case aside),
@@ -23,9 +26,9 @@ void FormatSummary(const Disc *disc, const char *boot, char *out, size_t outSize
 #define CDIMAGE_RECENT_COUNT 8
 int PutRecent(char recent[CDIMAGE_RECENT_COUNT][CDIMAGE_PATH_SIZE], int count, const char *chosen);
 
-/* The full path of a stored "ImageFile" value: a relative one is taken
-   from programDir (ending in '\'). False when it does not fit. */
-bool FullImagePath(const char *programDir, const char *value, char *out, size_t outSize);
+/* The full path of an image as typed or stored: a relative one is taken
+   from programDir (ending in '\'). False when empty or it does not fit. */
+bool FullImagePath(const wchar_t *programDir, const wchar_t *value, wchar_t *out, size_t outSize);
 /* The value to store for a chosen path: relative when inside programDir. */
 void StoredImagePath(const char *programDir, const char *chosen, char *out, size_t outSize);
 /* The disc of a multi-disc image a stored "Disc" value chooses: "2" is

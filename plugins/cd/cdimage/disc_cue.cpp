@@ -253,10 +253,13 @@ static void CueFile(Disc *disc, CueSheet *cue, CueState *state, const char *p, c
     size_t nameLength = static_cast<size_t>(nameEnd - name);
     bool absolute = (nameLength >= 2 && name[1] == ':') || name[0] == '\\' || name[0] == '/';
     size_t folder = absolute ? 0 : static_cast<size_t>(DiscPathName(disc->path) - disc->path);
-    int units = nameLength > DISC_PATH_SIZE ? 0
-                : MultiByteToWideChar(CP_UTF8, 0, name, static_cast<int>(nameLength), path + folder,
-                                      static_cast<int>(DISC_PATH_SIZE - 1 - folder));
-    if (folder >= DISC_PATH_SIZE - 1 || units <= 0) {
+    /* Units left for the name; the conversion fails when it needs more. */
+    size_t room = folder + 1 < DISC_PATH_SIZE ? DISC_PATH_SIZE - 1 - folder : 0;
+    int units = room == 0 || nameLength > DISC_PATH_SIZE
+                    ? 0
+                    : MultiByteToWideChar(CP_UTF8, 0, name, static_cast<int>(nameLength), path + folder,
+                                          static_cast<int>(room));
+    if (units <= 0) {
         DiscProblem(disc, disc->path, state->line, "the file's path is too long");
         return;
     }
