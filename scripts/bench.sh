@@ -10,6 +10,7 @@
 #
 # Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh, scripts/bench-cdimage.sh,
 # scripts/bench-cdimage-ecm.sh,
+# scripts/bench-pbp.sh (a PBP against the BIN of the same disc),
 # scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
@@ -105,6 +106,14 @@ row "cdimage 10,000 sectors in a random order, ECM image against its BIN" \
 row "cdimage CD_Open of a $(get cdimage_ecm.big_image_mb) MB ECM image (indexing its records)" \
     "median $(get cdimage_ecm.open_big_ms) ms, best $(get cdimage_ecm.open_big_best_ms) ms; $(get cdimage_ecm.address_space_kb) KB of address space while open" \
     "none" "-"
+# ---- cdimage: a PBP of compressed blocks against the BIN of the same disc ----
+run scripts/bench-pbp.sh
+row "cdimage PBP of $(get pbp.disc_mb) MB (compressed to $(get pbp.pbp_mb) MB) in order, PBP rate / BIN rate" \
+    "$(get pbp.sequential_rate_ratio) median of $(get pbp.runs) runs ($(get pbp.sequential_pbp_mb_s) and $(get pbp.sequential_bin_mb_s) MB/s)" \
+    "none: what inflating costs" "-"
+row "cdimage PBP 10,000 sectors in a random order, PBP time / BIN time" \
+    "$(get pbp.random_time_ratio) median ($(get pbp.random_pbp_ms) and $(get pbp.random_bin_ms) ms)" \
+    "none: a block inflated for nearly every sector" "-"
 
 # ---- configurator start-up ----
 run scripts/bench-startup.sh

@@ -10,6 +10,7 @@
 
 #include "cd/cdimage/resource.h"
 #include "cd_test_disc.h"
+#include "cd_test_pbp.h"
 #include "cd_test_writers.h"
 #include "kova_test.h"
 
@@ -19,7 +20,8 @@ const char kCaption[] = "CD Image";
 
 struct Seen {
     std::string path, summary;
-    Lines recent;
+    Lines recent, discs;
+    bool discsEnabled = false;
     HWND owner = NULL;
     Lines filters;  /* the file-open dialog's file types */
 };
@@ -38,6 +40,8 @@ DialogDriver::Step Read(Seen *seen)
         seen->path = TextOf(dialog, IDC_IMAGE_PATH);
         seen->summary = TextOf(dialog, IDC_SUMMARY);
         seen->recent = ListItems(dialog, IDC_RECENT);
+        seen->discs = ComboItems(dialog, IDC_DISC);
+        seen->discsEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_DISC)) != FALSE;
         seen->owner = GetWindow(dialog, GW_OWNER);
     });
 }
@@ -77,6 +81,22 @@ DialogDriver::Step Type(std::string utf8)
 
 typedef std::vector<DialogDriver::Step> Steps;
 
+std::string Time(int32_t frames)
+{
+    char t[16];
+    BufFormat(t, sizeof t, "%02d:%02d:%02d", frames / 4500, frames / 75 % 60, frames % 75);
+    return t;
+}
+
+/* The summary of one of the game's discs under the lines of its image. */
+std::string GameSummary(const std::string &head, const TestDisc &d, const char *boot)
+{
+    return head + "Boot program: cdrom:\\" + boot + ";1\r\nRegion: America\r\nLength " + Time(d.sectors()) + " (" +
+           std::to_string(d.sectors()) + " sectors)\r\nTrack 01  MODE2/2352  start 00:02:00  length " +
+           Time(d.audioStart) + "\r\nTrack 02  AUDIO       start " + Time(d.audioStart + 150) + "  length " +
+           Time(d.sectors() - d.audioStart) + "\r\n";
+}
+
 } // namespace
 
 TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
@@ -92,6 +112,31 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
     ASSERT_TRUE(MakeIsoImage(dir / "files", program + "DISCS\\GAME.ISO"));
     ASSERT_TRUE(WriteFileText(dir / "LOST.CUE", "FILE \"LOST.BIN\" BINARY\n  TRACK 01 MODE2/2352\n"
                                                 "    INDEX 01 00:00:00\n"));
+    /* The game's two discs as a PBP, and as CUE/BIN in a playlist whose
+       third disc is missing. */
+    const TestDisc &one = GameDisc(1), &two = GameDisc(2);
+    PbpPlaces places;
+    std::vector<uint8_t> pbp = MakePbp({ { &one, "SLUS-00892", true }, { &two, "SLUS-00908", false } }, false,
+                                       &places);
+    ASSERT_TRUE(WriteFileBytes(program + "DISCS\\GAME.PBP", pbp.data(), pbp.size()));
+    ASSERT_TRUE(WriteCueBin(program + "DISCS\\", "ONE", one));
+    ASSERT_TRUE(WriteCueBin(program + "DISCS\\", "TWO", two));
+    ASSERT_TRUE(WriteFileText(program + "DISCS\\GAME.M3U", "ONE.CUE\r\nTWO.CUE\r\nGONE.CUE\r\n"));
+    auto pbpHead = [&places](int chosen) {
+        size_t packed = 0;
+        for (bool p : places.packed[chosen - 1])
+            packed += p;
+        return "PBP, 2 discs, disc " + std::to_string(chosen) + " chosen: " + (chosen == 1 ? "SLUS-00892" : "SLUS-00908") +
+               "\r\n    GAME.PBP: " + std::to_string(places.blocks[chosen - 1].size()) + " blocks of 16 sectors, " +
+               std::to_string(packed) + " of them compressed\r\n";
+    };
+    const std::string pbp1 = GameSummary(pbpHead(1), one, "SLUS_008.92"),
+                      pbp2 = GameSummary(pbpHead(2), two, "SLUS_009.08"),
+                      list2 = GameSummary("Playlist GAME.M3U, 3 discs, disc 2 chosen: TWO.CUE\r\n"
+                                          "    CUE sheet TWO.CUE, 1 file:\r\n        TWO.BIN\r\n"
+                                          "    GAME.M3U line 3: file \"GONE.CUE\" is missing\r\n", two, "SLUS_009.08");
+    const Lines pbpDiscs = { "Disc 1: SLUS-00892", "Disc 2: SLUS-00908" },
+                listDiscs = { "Disc 1: ONE.CUE", "Disc 2: TWO.CUE", "Disc 3: GONE.CUE" };
     ASSERT_TRUE(CopyFileTo(ShippedPath("cdidle.dll"), program + "HOST.DLL"));
     Library hostModule(program + "HOST.DLL");
     ASSERT_TRUE(hostModule.loaded());
@@ -138,6 +183,8 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
         std::string summary;         /* at the first look */
         std::string later;           /* at the last look, if any */
         HostCalls writes;
+        const char *disc = "";       /* "Disc" before */
+        Lines discs = {};            /* the disc list at the first look (enabled when any) */
     };
     auto cancel = [](Seen *) { return Steps{ Press(IDCANCEL) }; };
     auto write = [](const char *key, const std::string &value) {
@@ -154,30 +201,40 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
               return Steps{ Press(IDC_BROWSE), OpenFile(lostCue, s), Read(s), Press(IDOK) };
           },
           "No image chosen.", lost,
-          { write("ImageFile", lostCue), write("Recent1", lostCue), write("Recent2", "DISCS\\GAME.ISO") } },
+          { write("ImageFile", lostCue), write("Disc", "1"), write("Recent1", lostCue), write("Recent2", "DISCS\\GAME.ISO") } },
         { "Browse into the program directory: stored relative", lostCue.c_str(), { lostCue },
           [&gameIso](Seen *s) {
               return Steps{ Press(IDC_BROWSE), OpenFile(gameIso, s), Read(s), Press(IDOK) };
           },
           lost, iso,
-          { write("ImageFile", "DISCS\\GAME.ISO"), write("Recent1", "DISCS\\GAME.ISO"),
+          { write("ImageFile", "DISCS\\GAME.ISO"), write("Disc", "1"), write("Recent1", "DISCS\\GAME.ISO"),
             write("Recent2", lostCue) } },
         { "a recent image picked, OK: first in the list, no repeats", lostCue.c_str(),
           { lostCue, "DISCS\\GAME.ISO" },
           [](Seen *s) { return Steps{ Pick(1), Read(s), Press(IDOK) }; }, lost, iso,
-          { write("ImageFile", "DISCS\\GAME.ISO"), write("Recent1", "DISCS\\GAME.ISO"),
+          { write("ImageFile", "DISCS\\GAME.ISO"), write("Disc", "1"), write("Recent1", "DISCS\\GAME.ISO"),
             write("Recent2", lostCue) } },
         { "a recent image picked, Cancel", lostCue.c_str(), { lostCue, "DISCS\\GAME.ISO" },
           [](Seen *s) { return Steps{ Pick(1), Read(s), Press(IDCANCEL) }; }, lost, iso, {} },
         { "a name the ANSI code page cannot write: shown as it is, stored by its short path", "", {},
           [&farCue](Seen *s) { return Steps{ Type(farCue), Read(s), Press(IDOK) }; },
-          "No image chosen.", farSummary, { write("ImageFile", farShort), write("Recent1", farShort) } },
+          "No image chosen.", farSummary, { write("ImageFile", farShort), write("Disc", "1"), write("Recent1", farShort) } },
         { "such a name with no short name (no such file): the box says so, OK stores nothing", "", {},
           [&farFolder, &japanese, &renameBox](Seen *s) {
               return Steps{ Type(farFolder + japanese + ".cue"), Read(s), Press(IDOK),
                             AnswerBox("CD Image", &renameBox), Press(IDCANCEL) };
           },
           "No image chosen.", japanese + ".cue\r\n" + japanese + ".cue: the file is missing\r\n", {} },
+        { "a two-disc PBP: its discs listed, disc 2 chosen, OK", "DISCS\\GAME.PBP", {},
+          [](Seen *s) { return Steps{ Choose(IDC_DISC, 1), Read(s), Press(IDOK) }; }, pbp1, pbp2,
+          { write("ImageFile", "DISCS\\GAME.PBP"), write("Disc", "2"), write("Recent1", "DISCS\\GAME.PBP") }, "",
+          pbpDiscs },
+        { "a playlist, its disc 2 stored and its third missing, Cancel", "DISCS\\GAME.M3U", {}, cancel, list2, "",
+          {}, "2", listDiscs },
+        { "from the playlist's disc 2 to a recent PBP: its disc 1, OK", "DISCS\\GAME.M3U", { "DISCS\\GAME.PBP" },
+          [](Seen *s) { return Steps{ Pick(0), Read(s), Press(IDOK) }; }, list2, pbp1,
+          { write("ImageFile", "DISCS\\GAME.PBP"), write("Disc", "1"), write("Recent1", "DISCS\\GAME.PBP") }, "2",
+          listDiscs },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -188,6 +245,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
         host.record.mainWindow = owner.handle();
         host.record.hostInstance = hostModule.handle();
         host.Answer("CDIMAGE", "ImageFile", row.stored);
+        host.Answer("CDIMAGE", "Disc", row.disc);
         for (size_t i = 0; i < row.recent.size(); i++)
             host.Answer("CDIMAGE", ("Recent" + std::to_string(i + 1)).c_str(), row.recent[i]);
         Seen first, last;
@@ -202,11 +260,13 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
         EXPECT_EQ(row.stored, first.path);
         EXPECT_EQ(row.recent, first.recent);
         EXPECT_EQ(row.summary, first.summary);
+        EXPECT_EQ(row.discs, first.discs);
+        EXPECT_EQ(!row.discs.empty(), first.discsEnabled);
         if (!row.later.empty()) {
             EXPECT_EQ(row.later, last.summary);
         }
         bool browsed = strstr(row.what, "Browse") != NULL;
-        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd)", "All files (*.*)" }) : Lines(),
+        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u)", "All files (*.*)" }) : Lines(),
                   last.filters);
         EXPECT_EQ(row.writes, host.Calls("write"));
     }

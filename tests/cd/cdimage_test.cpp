@@ -6,6 +6,7 @@
 
 #include "cd_sector.h"
 #include "cd_test_disc.h"
+#include "cd_test_pbp.h"
 #include "cd_test_writers.h"
 #include "cdimage.h"
 #include "disc_cue.h"
@@ -514,6 +515,69 @@ TEST(CdImageRead, TrackTableOfTheCueSheet)
     EXPECT_EQ("ee ee ee ee", Bytes(td, 4));
 }
 
+TEST(CdImageRead, EveryFormatGivesTheDiscOfItsBin)
+{
+    /* The game's two discs as CUE/BIN, as PBP files and in a playlist,
+       read through the plugin: the same track table and every sector the
+       BIN's. */
+    const TestDisc &one = GameDisc(1), &two = GameDisc(2);
+    ScratchDir dir("cdimage-formats");
+    ASSERT_TRUE(WriteCueBin(dir.path(), "ONE", one));
+    ASSERT_TRUE(WriteCueBin(dir.path(), "TWO", two));
+    auto pbp = [&dir](const char *name, const std::vector<PbpDiscSpec> &discs) {
+        std::vector<uint8_t> bytes = MakePbp(discs);
+        ASSERT_TRUE(WriteFileBytes(dir / name, bytes.data(), bytes.size()));
+    };
+    pbp("ONE_RAW.PBP", { { &one, "SLUS-00892", false } });
+    pbp("ONE.PBP", { { &one, "SLUS-00892", true } });
+    pbp("GAME.PBP", { { &one, "SLUS-00892", true }, { &two, "SLUS-00908", true } });
+    WriteFileText(dir / "GAME.M3U", "#EXTM3U\r\nONE.CUE\r\nTWO.CUE\r\n");
+    WriteFileText(dir / "GONE.M3U", "ONE.PBP\nGONE.CUE\n");
+    struct Row {
+        const char *image;
+        const char *disc;       /* "Disc" stored */
+        const TestDisc *want;
+    };
+    const Row rows[] = {
+        { "ONE.CUE", "", &one },
+        { "ONE_RAW.PBP", "", &one },
+        { "ONE.PBP", "2", &one },        /* one disc: the choice does not matter */
+        { "GAME.PBP", "", &one },
+        { "GAME.PBP", "2", &two },
+        { "GAME.PBP", "x", &one },
+        { "GAME.M3U", "2", &two },
+        { "GAME.M3U", "1", &one },
+        { "GONE.M3U", "1", &one },       /* its disc 2 missing */
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.image) + " Disc=" + row.disc);
+        const TestDisc &disc = *row.want;
+        CdImage cd;
+        cd.host.Answer("CDIMAGE", "Disc", row.disc);
+        ASSERT_EQ(0, cd.Open(dir / row.image));
+        uint8_t tn[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
+        EXPECT_EQ(0, cd.CD_GetTN(tn));
+        EXPECT_EQ("ee 01 02 ee", Bytes(tn, 4));
+        uint8_t start2[3], end[3];
+        MsfFromSector(disc.audioStart, start2);
+        MsfFromSector(disc.sectors(), end);
+        const std::pair<int32_t, std::string> tracks[] = {
+            { 1, "00 02 00" }, { 2, Bytes(start2, 3) }, { 170, Bytes(end, 3) }, { 3, "" } };
+        for (const auto &t : tracks) {
+            uint8_t td[4] = { 0xEE, 0xEE, 0xEE, 0xEE };
+            EXPECT_EQ(t.second.empty() ? -1 : 0, cd.CD_GetTD(td, t.first)) << t.first;
+            EXPECT_EQ(t.second.empty() ? "ee ee ee ee" : "ee " + t.second, Bytes(td, 4)) << t.first;
+        }
+        for (int32_t n = 0; n < disc.sectors(); n++) {
+            ASSERT_EQ(ExpectedImage(n, { "MODE2/2352", &disc.bin, n * 2352u }), Read(cd, n)) << "sector " << n;
+            ASSERT_EQ(0, cd.CD_Wait()) << n;
+        }
+        Read(cd, disc.sectors());
+        EXPECT_EQ(-1, cd.CD_Wait()) << "the lead-out";
+        cd.CD_Close();
+    }
+}
+
 TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
 {
     struct Row {
@@ -591,6 +655,54 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
               SizedFile(d / "TWO.IMG", 5 * kRaw);
           },
           { "TWO.CCD line 4: a disc of 2 sessions; only single-session discs are read" } },
+        { "garbage named .pbp", "JUNK.PBP",
+          [](const ScratchDir &d) {
+              std::vector<uint8_t> junk = GarbageBytes(5000, 7);
+              WriteFileBytes(d / "JUNK.PBP", junk.data(), junk.size());
+          },
+          { "JUNK.PBP: the file does not begin with a PBP header" } },
+        { "a store's encrypted PBP", "STORE.PBP",
+          [](const ScratchDir &d) {
+              PbpPlaces at;
+              std::vector<uint8_t> pbp = MakePbp({ { &GameDisc(1), "SLUS-00892", true } }, false, &at);
+              memcpy(&pbp[at.discs[0] + 0x400], "\0PGD", 4);
+              WriteFileBytes(d / "STORE.PBP", pbp.data(), pbp.size());
+          },
+          { "STORE.PBP: the disc image is encrypted, as a store sells it: only PBP files made by conversion "
+            "tools can be read" } },
+        { "a PBP cut short", "CUT.PBP",
+          [](const ScratchDir &d) {
+              std::vector<uint8_t> pbp = MakePbp({ { &GameDisc(1), "SLUS-00892", true } });
+              WriteFileBytes(d / "CUT.PBP", pbp.data(), pbp.size() / 2);
+          },
+          {} },
+        { "a playlist naming itself", "SELF.M3U",
+          [](const ScratchDir &d) { WriteFileText(d / "SELF.M3U", "SELF.M3U\n"); },
+          { "SELF.M3U line 1: the playlist names itself" } },
+        { "a playlist naming a folder", "DIR.M3U",
+          [](const ScratchDir &d) {
+              d.MakeDir("sub");
+              WriteFileText(d / "DIR.M3U", "# the discs\nsub\n");
+          },
+          { "DIR.M3U line 2: \"sub\" is a folder" } },
+        { "a playlist whose disc is missing", "LOST.M3U",
+          [](const ScratchDir &d) { WriteFileText(d / "LOST.M3U", "\nGone (Disc 1).cue\n"); },
+          { "LOST.M3U line 2: file \"Gone (Disc 1).cue\" is missing" } },
+        { "a playlist naming a playlist", "OUTER.M3U",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "OUTER.M3U", "INNER.M3U\n");
+              WriteFileText(d / "INNER.M3U", "OUTER.M3U\n");
+          },
+          { "OUTER.M3U line 1: \"INNER.M3U\" is a playlist: a playlist lists images, not playlists" } },
+        { "a playlist naming no image", "EMPTY.M3U",
+          [](const ScratchDir &d) { WriteFileText(d / "EMPTY.M3U", "#EXTM3U\r\n\r\n"); },
+          { "EMPTY.M3U: the playlist names no image" } },
+        { "a playlist's disc that does not open", "BAD.M3U",
+          [](const ScratchDir &d) {
+              WriteFileText(d / "BAD.M3U", "BAD.CUE\n");
+              WriteFileText(d / "BAD.CUE", "REM nothing\n");
+          },
+          { "BAD.CUE: the CUE sheet holds no track" } },
         { "a hundred tracks", "MANY.CUE",
           [](const ScratchDir &d) {
               std::string cue = "FILE A.BIN BINARY\n";

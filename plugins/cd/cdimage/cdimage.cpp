@@ -111,7 +111,10 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     if (!WidePath(programDir, programDirWide, DISC_PATH_SIZE) || !WidePath(value, stored, DISC_PATH_SIZE) ||
         !FullImagePath(programDirWide, stored, wide, DISC_PATH_SIZE))
         return -1;
-    return DiscOpen(&Image, wide, 0) ? 0 : -1;
+    value[0] = '\0';
+    host->readSetting(CDIMAGE_SECTION, CDIMAGE_KEY_DISC, value);
+    BufTerminate(value, sizeof value);
+    return DiscOpen(&Image, wide, StoredDiscChoice(value)) ? 0 : -1;
 }
 
 void KOVA_CALL CD_Close(void)

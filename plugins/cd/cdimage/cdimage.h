@@ -14,6 +14,9 @@
    program directory. */
 #define CDIMAGE_SECTION "CDIMAGE"
 #define CDIMAGE_KEY_IMAGE "ImageFile"
+/* The disc of a multi-disc image (a playlist, a PBP of several discs)
+   that the emulator gets: "1" for the first. */
+#define CDIMAGE_KEY_DISC "Disc"
 /* "Recent1" (newest) to "Recent8". */
 #define CDIMAGE_KEY_RECENT_FORMAT "Recent%d"
 

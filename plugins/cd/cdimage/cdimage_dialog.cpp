@@ -5,8 +5,12 @@
  * mismatch with the Country setting shows before the emulator runs. A
  * problem with the image is a line naming the file and what is wrong.
  *
+ * For a playlist or a PBP of several discs the disc list shows its discs,
+ * and the one chosen is the disc the summary describes.
+ *
  * OK stores the image as "CDIMAGE"/"ImageFile" (relative when it lies in
- * the program directory, so that the directory can be moved) and the
+ * the program directory, so that the directory can be moved), the disc
+ * chosen as "Disc" (1 for the first, and for an image of one disc) and the
  * recent list "Recent1".."Recent8" through the host's writeSetting, in the
  * ANSI code page that KOVA.INI is written in; Cancel and Esc store nothing.
  * The controls are wide-character ones, so that names show as they are. */
@@ -34,6 +38,10 @@ static int RecentCount;
 static Disc Shown;
 static char Summary[16384];
 static wchar_t SummaryWide[16384];
+/* The disc chosen of a multi-disc image: the stored one at first, the
+   first of any other image the user turns to. */
+static int ChosenDisc;
+static bool Filling;
 
 static const wchar_t kCaption[] = L"CD Image";
 
@@ -54,6 +62,23 @@ static void ShowStored(HWND dialog, int id, const char *value)
     SetDlgItemTextW(dialog, id, wide);
 }
 
+/* The disc list: the discs of a multi-disc image, the chosen one
+   selected; empty and disabled otherwise. */
+static void ShowDiscs(HWND dialog, const Disc *disc)
+{
+    HWND list = GetDlgItem(dialog, IDC_DISC);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    int count = disc && disc->choiceCount > 1 ? disc->choiceCount : 0;
+    for (int i = 0; i < count && i < DISC_MAX_CHOICES; i++) {
+        wchar_t text[DISC_TEXT_SIZE];
+        if (MultiByteToWideChar(CP_UTF8, 0, disc->choices[i], -1, text, DISC_TEXT_SIZE) <= 0)
+            text[0] = L'\0';
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageW(list, CB_SETCURSEL, ChosenDisc < count ? ChosenDisc : -1, 0);
+    EnableWindow(list, count > 0);
+}
+
 static void RefreshSummary(HWND dialog)
 {
     wchar_t typed[DISC_PATH_SIZE];
@@ -63,11 +88,13 @@ static void RefreshSummary(HWND dialog)
     EnableWindow(GetDlgItem(dialog, IDC_VERIFY), FALSE);
     if (!FullImagePath(ProgramDirWide, typed, path, DISC_PATH_SIZE)) {
         SetDlgItemTextW(dialog, IDC_SUMMARY, L"No image chosen.");
+        ShowDiscs(dialog, NULL);
+        EnableWindow(GetDlgItem(dialog, IDC_VERIFY), FALSE);
         return;
     }
     char boot[256];
     bool haveBoot = false;
-    if (DiscOpen(&Shown, path, 0)) {
+    if (DiscOpen(&Shown, path, ChosenDisc)) {
         char line[256];
         haveBoot = DiscBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
         DiscClose(&Shown);
@@ -76,6 +103,7 @@ static void RefreshSummary(HWND dialog)
     if (MultiByteToWideChar(CP_UTF8, 0, Summary, -1, SummaryWide, dimof(SummaryWide)) <= 0)
         SummaryWide[0] = L'\0';
     SetDlgItemTextW(dialog, IDC_SUMMARY, SummaryWide);
+    ShowDiscs(dialog, &Shown);
     /* Verify is for the ECM files the disc was read from. */
     EnableWindow(GetDlgItem(dialog, IDC_VERIFY), EcmFilesOpened() > 0);
 }
@@ -106,7 +134,7 @@ static void Browse(HWND dialog)
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd)\0*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd\0"
+    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u)\0*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u;*.m3u8\0"
                       L"All files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
@@ -141,10 +169,14 @@ static void FillDialog(HWND dialog)
             RecentCount++;
         }
     }
-    char image[CDIMAGE_PATH_SIZE];
+    char image[CDIMAGE_PATH_SIZE], disc[CDIMAGE_PATH_SIZE];
     ReadStored(CDIMAGE_KEY_IMAGE, image);
+    ReadStored(CDIMAGE_KEY_DISC, disc);
+    ChosenDisc = StoredDiscChoice(disc);
     SendDlgItemMessageW(dialog, IDC_IMAGE_PATH, EM_LIMITTEXT, DISC_PATH_SIZE - 1, 0);
+    Filling = true;
     ShowStored(dialog, IDC_IMAGE_PATH, image);
+    Filling = false;
     RefreshSummary(dialog);
 }
 
@@ -194,6 +226,9 @@ static bool Store(HWND dialog)
     if (!StoredForm(dialog, typed, value, sizeof value))
         return false;
     SavedServices->writeSetting(CDIMAGE_SECTION, CDIMAGE_KEY_IMAGE, value);
+    char disc[16];
+    BufFormat(disc, sizeof disc, "%d", Shown.choiceCount > 1 ? ChosenDisc + 1 : 1);
+    SavedServices->writeSetting(CDIMAGE_SECTION, CDIMAGE_KEY_DISC, disc);
     if (!value[0])
         return true;
     RecentCount = PutRecent(Recent, RecentCount, value);
@@ -237,7 +272,17 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
             return TRUE;
         }
         if (wParam == MAKEWPARAM(IDC_IMAGE_PATH, EN_CHANGE)) {
+            if (!Filling)
+                ChosenDisc = 0;
             RefreshSummary(dialog);
+            return TRUE;
+        }
+        if (wParam == MAKEWPARAM(IDC_DISC, CBN_SELCHANGE)) {
+            LRESULT index = SendDlgItemMessageW(dialog, IDC_DISC, CB_GETCURSEL, 0, 0);
+            if (index >= 0 && index < DISC_MAX_CHOICES) {
+                ChosenDisc = static_cast<int>(index);
+                RefreshSummary(dialog);
+            }
             return TRUE;
         }
         return FALSE;

@@ -144,3 +144,14 @@ void StoredImagePath(const char *programDir, const char *chosen, char *out, size
     }
     BufSet(out, outSize, chosen);
 }
+
+int StoredDiscChoice(const char *value)
+{
+    int n = 0;
+    for (const char *p = value; *p; p++) {
+        if (*p < '0' || *p > '9' || n > DISC_MAX_CHOICES)
+            return 0;
+        n = n * 10 + (*p - '0');
+    }
+    return n >= 1 && n <= DISC_MAX_CHOICES ? n - 1 : 0;
+}

@@ -31,5 +31,8 @@ int PutRecent(char recent[CDIMAGE_RECENT_COUNT][CDIMAGE_PATH_SIZE], int count, c
 bool FullImagePath(const wchar_t *programDir, const wchar_t *value, wchar_t *out, size_t outSize);
 /* The value to store for a chosen path: relative when inside programDir. */
 void StoredImagePath(const char *programDir, const char *chosen, char *out, size_t outSize);
+/* The disc of a multi-disc image a stored "Disc" value chooses: "2" is
+   choice 1; anything but a number of a disc is the first, choice 0. */
+int StoredDiscChoice(const char *value);
 
 #endif

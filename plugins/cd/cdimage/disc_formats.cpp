@@ -11,10 +11,14 @@ extern const DiscFormat kDiscCue;
 extern const DiscFormat kDiscCcd;
 extern const DiscFormat kDiscBin;
 extern const DiscFormat kDiscIso;
+extern const DiscFormat kDiscPbp;
+extern const DiscFormat kDiscM3u;
 
 static const DiscFormat *const kFormats[] = {
     &kDiscCue,   /* text: extension .cue, or a CUE sheet's first keyword */
     &kDiscCcd,   /* CloneCD: extension .ccd, or its first section [CloneCD] */
+    &kDiscPbp,   /* "\0PBP", or extension .pbp */
+    &kDiscM3u,   /* a playlist: extension .m3u or .m3u8 */
     &kDiscBin,   /* a lone BIN: the sync pattern of a raw sector */
     &kDiscIso,   /* 2048-byte sectors: anything else */
 };

@@ -12,6 +12,7 @@
 #define IDC_VERIFY 1010
 #define IDD_CDIMAGE_VERIFY 102
 #define IDC_VERIFY_PROGRESS 1011
+#define IDC_DISC 1004
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
