@@ -583,6 +583,18 @@ bool TestWindow::Focus()
 
 /* ---- PE files ---- */
 
+bool IsSystemDll(const std::string &name)
+{
+    static const char *const kSystemDlls[] = {
+        "kernel32.dll", "user32.dll", "advapi32.dll", "gdi32.dll", "comdlg32.dll",
+        "msvcrt.dll", "dinput.dll", "shell32.dll", "comctl32.dll", "ole32.dll",
+    };
+    for (const char *dll : kSystemDlls)
+        if (Lower(name) == dll)
+            return true;
+    return false;
+}
+
 PeInfo ReadPe(const std::string &path)
 {
     PeInfo info;

@@ -283,6 +283,8 @@ struct PeInfo {
     std::vector<std::string> imports;  /* DLL names */
 };
 PeInfo ReadPe(const std::string &path);
+/* A DLL that is part of Windows itself: what a shipped binary may import. */
+bool IsSystemDll(const std::string &name);
 /* A well-formed 64-bit (PE32+, AMD64) DLL exporting the given names, each a
    function that returns 0: what a 64-bit build of a plugin looks like to a
    32-bit loader. */
