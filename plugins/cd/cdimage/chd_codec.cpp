@@ -11,8 +11,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define LZMA_API_STATIC
-#define FLAC__NO_DLL
 #include <FLAC/stream_decoder.h>
 #include <lzma.h>
 #include <zlib.h>
