@@ -8,6 +8,7 @@
 
 #include "cd_sector.h"
 #include "cd_test_disc.h"
+#include "cdimage_logic.h"
 #include "chd_file.h"
 #include "disc.h"
 #include "kova_test.h"
@@ -444,6 +445,18 @@ TEST(Chd, DiscsReadAsTheirCueSheetsAndAsChdmansExtraction)
             if (disc.sparse) {
                 EXPECT_GT(chd.chd.selfHunks, 30000u);
             }
+        }
+        /* The dialog's summary names the kind. */
+        {
+            static Disc d;
+            memset(&d, 0, sizeof d);
+            ASSERT_TRUE(DiscOpen(&d, Widen(dir / "DISC.CHD").c_str(), 0));
+            char summary[4096];
+            FormatSummary(&d, NULL, summary, sizeof summary);
+            DiscClose(&d);
+            std::string codecList = disc.codecs == std::string(kDefault) ? "cdlz, cdzl, cdfl" : disc.codecs;
+            EXPECT_EQ(codecs == "none" ? "CHD v5, not compressed" : "CHD v5, codecs " + codecList,
+                      SplitLines(summary)[0]);
         }
         int step = disc.sparse ? 97 : 1;
         DiscReading cue = ReadDisc(dir / "DISC.CUE", step);

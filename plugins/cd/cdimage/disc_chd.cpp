@@ -71,7 +71,10 @@ static bool OpenChd(Disc *disc, int)
     }
     char codecs[64];
     ChdCodecNames(chd, codecs, sizeof codecs);
-    BufFormat(disc->kind, sizeof disc->kind, "CHD v5, codecs %s", codecs);
+    if (chd->codecs[0])
+        BufFormat(disc->kind, sizeof disc->kind, "CHD v5, codecs %s", codecs);
+    else
+        BufSet(disc->kind, sizeof disc->kind, "CHD v5, not compressed");
     char name[DISC_TEXT_SIZE / 2];
     DiscUtf8(DiscPathName(disc->path), name, sizeof name);
     DiscDetail(disc, "%s: %u hunks of %u sectors", name, static_cast<unsigned>(chd->hunkCount),
