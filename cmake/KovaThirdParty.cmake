@@ -50,11 +50,12 @@ function(kova_third_party_library name)
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${ARG_INCLUDES})
     target_include_directories(${name} SYSTEM PUBLIC ${ARG_PUBLIC_INCLUDES})
-    # MinGW's own printf family, not its C99 one: no 20 KB formatter for the
-    # libraries' few messages.
+    # The C runtime's own printf family, not MinGW's C99 one: no 20 KB
+    # formatter for the libraries' few messages. No unwind tables: C code
+    # needs none, and in a PE file they keep functions past --gc-sections.
     target_compile_definitions(${name} PRIVATE __USE_MINGW_ANSI_STDIO=0 ${ARG_DEFINES}
         PUBLIC ${ARG_PUBLIC_DEFINES})
-    target_compile_options(${name} PRIVATE -Os -ffunction-sections -w)
+    target_compile_options(${name} PRIVATE -Os -ffunction-sections -fno-asynchronous-unwind-tables -w)
     set_target_properties(${name} PROPERTIES C_STANDARD 99 C_EXTENSIONS ON)
 endfunction()
 
@@ -71,22 +72,23 @@ kova_third_party_library(kova_lzma FOLDER ${_xz}/src/liblzma
     PUBLIC_DEFINES LZMA_API_STATIC)
 
 # libFLAC: the stream decoder, in C only (no assembly, no intrinsics), no Ogg.
-# win_utf8_io gives the decoder's file opening on Windows.
+# Its file functions (FLAC__stream_decoder_init_file and the like) open names
+# through the ANSI fopen: our code never calls them, it feeds the decoder
+# from memory (FLAC__stream_decoder_init_stream).
 kova_third_party_source(_flac flac)
 kova_third_party_library(kova_flac FOLDER ${_flac}
     SOURCES src/libFLAC/bitmath.c src/libFLAC/bitreader.c src/libFLAC/cpu.c
         src/libFLAC/crc.c src/libFLAC/fixed.c src/libFLAC/format.c src/libFLAC/lpc.c
         src/libFLAC/md5.c src/libFLAC/memory.c src/libFLAC/stream_decoder.c
-        src/share/win_utf8_io/win_utf8_io.c
     INCLUDES src/libFLAC/include
     PUBLIC_INCLUDES include
-    DEFINES HAVE_STDINT_H HAVE_INTTYPES_H HAVE_LROUND HAVE_FSEEKO FLAC__HAS_OGG=0 FLAC__NO_ASM
+    DEFINES HAVE_STDINT_H HAVE_INTTYPES_H HAVE_LROUND HAVE_FSEEKO FLAC__HAS_OGG=0 FLAC__NO_ASM fopen_utf8=fopen
         CPU_IS_LITTLE_ENDIAN=1 CPU_IS_BIG_ENDIAN=0 WORDS_BIGENDIAN=0 ENABLE_64_BIT_WORDS=0
         "PACKAGE_VERSION=\"${_flac_VERSION}\""
     PUBLIC_DEFINES FLAC__NO_DLL)
 
-# libzstd: decompression only, without assembly, threads, tracing or the
-# formats of its early versions.
+# libzstd: decompression only, without assembly, threads (ZSTD_MULTITHREAD
+# left undefined), tracing or the formats of its early versions.
 kova_third_party_source(_zstd libzstd)
 kova_third_party_library(kova_zstd FOLDER ${_zstd}/lib
     SOURCES common/entropy_common.c common/error_private.c common/fse_decompress.c
@@ -95,5 +97,5 @@ kova_third_party_library(kova_zstd FOLDER ${_zstd}/lib
         decompress/zstd_decompress_block.c
     INCLUDES common
     PUBLIC_INCLUDES .
-    DEFINES ZSTD_DISABLE_ASM ZSTD_LEGACY_SUPPORT=0 ZSTD_MULTITHREAD=0 ZSTD_TRACE=0 DEBUGLEVEL=0
+    DEFINES ZSTD_DISABLE_ASM ZSTD_LEGACY_SUPPORT=0 ZSTD_TRACE=0 DEBUGLEVEL=0
         XXH_NAMESPACE=ZSTD_)

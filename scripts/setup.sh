@@ -177,7 +177,7 @@ release_uri() {
     } | head -n 1
 }
 
-# add_source <file> <type> <suite>: a sources file of ours for the release's
+# add_source <file> <type> <suite> [<what to say>]: a sources file of ours for the release's
 # own archive, unless there is one; stops, writing nothing, when no archive
 # is found, and removes the file again when apt cannot read it.
 add_source() {
@@ -187,6 +187,7 @@ add_source() {
     uri=$(release_uri)
     [ -n "$uri" ] || die "found no Debian archive for $codename in apt's sources ($APT_SOURCES/*.sources, $APT_LIST, $APT_SOURCES/*.list) nor among the mirrors apt reports; add the release's Debian mirror to apt's sources and run set-up again"
     need_root "add $1 to apt's sources"
+    [ -z "${4:-}" ] || echo "setup: $4" >&2
     if ! printf 'Types: %s\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
         "$2" "$uri" "$3" | $SUDO tee "$1" >/dev/null 2>"$log"; then
         $SUDO rm -f "$1"
@@ -235,8 +236,8 @@ if [ -n "$fetch" ]; then
     add_source "$SOURCE_INDEX" deb-src "$codename"
     echo "setup: fetching the sources of$fetch from $codename" >&2
     apt_update
-    mkdir -p "$THIRD_PARTY"
-    fetching=$(mktemp -d "$THIRD_PARTY/.fetch.XXXXXX")
+    fetching=$(mkdir -p "$THIRD_PARTY" && mktemp -d "$THIRD_PARTY/.fetch.XXXXXX") ||
+        die "could not make a folder in $THIRD_PARTY to fetch into; is the build tree writable?"
     for p in $fetch; do
         if ! (cd "$fetching" && apt-get source -qq "$p/$codename") >"$log" 2>&1; then
             sed 's/^/setup: apt-get: /' "$log" | grep -v ': W: ' | tail -n 3 >&2
@@ -248,8 +249,9 @@ if [ -n "$fetch" ]; then
         version=${dsc##*/"$p"_}
         folder=${folder##*/}
         rm -rf "${THIRD_PARTY:?}/$folder"
-        mv "$fetching/$folder" "$THIRD_PARTY/$folder"
-        printf 'Package: %s\nVersion: %s\nDirectory: %s\n' "$p" "${version%.dsc}" "$folder" >"$THIRD_PARTY/$p.source"
+        mv "$fetching/$folder" "$THIRD_PARTY/$folder" &&
+            printf 'Package: %s\nVersion: %s\nDirectory: %s\n' "$p" "${version%.dsc}" "$folder" >"$THIRD_PARTY/$p.source" ||
+            die "could not move $folder into $THIRD_PARTY; is the build tree writable?"
     done
     rm -rf "$fetching"
     fetching=""
@@ -268,12 +270,10 @@ if wine_runs && [ ! -e "$BINFMT/kova-i386" ]; then
 fi
 
 [ -n "$codename" ] || die "32-bit programs do not run on this kernel, and the release has no name to find its backports by"
-if [ ! -e "$BACKPORTS_SOURCES" ]; then
-    # The backports suite from the same place as the release itself; apt
-    # takes nothing from it unless asked for by name.
-    echo "setup: 32-bit programs do not run on this kernel; adding $codename-backports for its user-mode emulator" >&2
-    add_source "$BACKPORTS_SOURCES" deb "$codename-backports"
-fi
+# The backports suite from the same place as the release itself; apt takes
+# nothing from it unless asked for by name.
+add_source "$BACKPORTS_SOURCES" deb "$codename-backports" \
+    "32-bit programs do not run on this kernel; adding $codename-backports for its user-mode emulator"
 
 # The backports' qemu-user, also where the release's own is installed.
 backports_version() {
