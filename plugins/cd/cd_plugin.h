@@ -1,12 +1,22 @@
 /* The eleven entry points every CD plugin exports (its .def lists them by
  * these names), declared once so that each plugin's definitions are held
- * to the types of the contract. */
+ * to the types of the contract. CD_Play, CD_Stop, CD_Wait, CD_GetSeek and
+ * CD_About are alike in every plugin and written once (cd_entry.cpp); a
+ * plugin's entry file defines the other six, its kInfo, and raises
+ * CdReadError where a read fails. */
 #ifndef CD_PLUGIN_H
 #define CD_PLUGIN_H
 
 #include <stdint.h>
 
 #include "kova_plugin.h"
+
+/* The plugin's record, which CD_About copies out; defined in each
+   plugin's entry file. */
+extern const PluginInfo kInfo;
+/* The read-error status: raised by a read that found no sector, cleared
+   and reported once by CD_Wait. */
+extern int32_t CdReadError;
 
 #ifdef __cplusplus
 extern "C" {

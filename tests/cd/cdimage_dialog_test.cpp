@@ -18,11 +18,19 @@ struct Seen {
     Lines filters;  /* the file-open dialog's file types */
 };
 
+/* A control's text as it is (UTF-8). */
+std::string TextOf(HWND dialog, int id)
+{
+    std::wstring text(32768, L'\0');
+    text.resize(static_cast<size_t>(GetDlgItemTextW(dialog, id, &text[0], static_cast<int>(text.size()))));
+    return Utf8(text);
+}
+
 DialogDriver::Step Read(Seen *seen)
 {
     return Check([seen](HWND dialog) {
-        seen->path = WindowText(GetDlgItem(dialog, IDC_IMAGE_PATH));
-        seen->summary = WindowText(GetDlgItem(dialog, IDC_SUMMARY));
+        seen->path = TextOf(dialog, IDC_IMAGE_PATH);
+        seen->summary = TextOf(dialog, IDC_SUMMARY);
         seen->recent = ListItems(dialog, IDC_RECENT);
         seen->owner = GetWindow(dialog, GW_OWNER);
     });
@@ -55,6 +63,12 @@ DialogDriver::Step Pick(int index)
     };
 }
 
+/* Typed into the image's field, any characters. */
+DialogDriver::Step Type(std::string utf8)
+{
+    return Check([utf8](HWND dialog) { SetDlgItemTextW(dialog, IDC_IMAGE_PATH, Utf16(utf8).c_str()); });
+}
+
 typedef std::vector<DialogDriver::Step> Steps;
 
 } // namespace
@@ -83,12 +97,32 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
     BufFormat(lengthLine, sizeof lengthLine, "%02u:%02u:%02u (%ld sectors)", length[0], length[1],
               length[2], static_cast<long>(sectors));
     const std::string iso = std::string("ISO image GAME.ISO (2048-byte sectors)\r\n") +
-                            "Track 01  MODE1/2048  start 00:02:00  length " +
-                            std::string(lengthLine, 8) + "\r\nLength " + lengthLine +
-                            "\r\nBoot program: cdrom:\\SLUS_012.34;1\r\nRegion: America\r\n";
+                            "Boot program: cdrom:\\SLUS_012.34;1\r\nRegion: America\r\nLength " +
+                            lengthLine + "\r\nTrack 01  MODE1/2048  start 00:02:00  length " +
+                            std::string(lengthLine, 8) + "\r\n";
     const std::string lost = "CUE sheet LOST.CUE, 1 file:\r\n    LOST.BIN\r\n"
                              "LOST.CUE line 1: file \"LOST.BIN\" is missing\r\n";
     const std::string lostCue = dir / "LOST.CUE", gameIso = program + "DISCS\\GAME.ISO";
+    /* A CUE sheet in a folder whose name the ANSI code page cannot write,
+       naming a file in katakana: shown as it is, stored by its short path. */
+    const std::string japanese = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    const std::string farFolder = Utf8(Widen(dir.path())) + "\xD0\x94\xD0\xB8\xD1\x81\xD0\xBA\\";
+    const std::string farCue = farFolder + "DISC.CUE";
+    ASSERT_TRUE(CreateDirectoryW(Utf16(farFolder).c_str(), NULL));
+    for (const auto &file : { std::make_pair(farCue, "FILE \"" + japanese + ".bin\" BINARY\n  TRACK 01 MODE2/2352\n"
+                                                            "    INDEX 01 00:00:00\n"),
+                              std::make_pair(farFolder + japanese + ".bin", std::string(10 * 2352, '\0')) }) {
+        HANDLE h = CreateFileW(Utf16(file.first).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD put = 0;
+        ASSERT_TRUE(WriteFile(h, file.second.data(), static_cast<DWORD>(file.second.size()), &put, NULL));
+        CloseHandle(h);
+    }
+    wchar_t shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(Utf16(farCue).c_str(), shortName, MAX_PATH), 0u);
+    const std::string farShort = Narrow(shortName);
+    const std::string farSummary = "CUE sheet DISC.CUE, 1 file:\r\n    " + japanese + ".bin\r\n"
+                            "No SYSTEM.CNF: not a PlayStation disc\r\nLength 00:00:10 (10 sectors)\r\n"
+                            "Track 01  MODE2/2352  start 00:02:00  length 00:00:10\r\n";
 
     struct Row {
         const char *what;
@@ -103,6 +137,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
     auto write = [](const char *key, const std::string &value) {
         return HostCall{ "write", "CDIMAGE", key, value };
     };
+    SeenBox renameBox;
     const Row rows[] = {
         { "the stored image (relative), Cancel", "DISCS\\GAME.ISO", { "DISCS\\GAME.ISO", lostCue },
           cancel, iso, "", {} },
@@ -128,6 +163,15 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
             write("Recent2", lostCue) } },
         { "a recent image picked, Cancel", lostCue.c_str(), { lostCue, "DISCS\\GAME.ISO" },
           [](Seen *s) { return Steps{ Pick(1), Read(s), Press(IDCANCEL) }; }, lost, iso, {} },
+        { "a name the ANSI code page cannot write: shown as it is, stored by its short path", "", {},
+          [&farCue](Seen *s) { return Steps{ Type(farCue), Read(s), Press(IDOK) }; },
+          "No image chosen.", farSummary, { write("ImageFile", farShort), write("Recent1", farShort) } },
+        { "such a name with no short name (no such file): the box says so, OK stores nothing", "", {},
+          [&farFolder, &japanese, &renameBox](Seen *s) {
+              return Steps{ Type(farFolder + japanese + ".cue"), Read(s), Press(IDOK),
+                            AnswerBox("CD Image", &renameBox), Press(IDCANCEL) };
+          },
+          "No image chosen.", japanese + ".cue\r\n" + japanese + ".cue: the file is missing\r\n", {} },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -156,8 +200,19 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
             EXPECT_EQ(row.later, last.summary);
         }
         bool browsed = strstr(row.what, "Browse") != NULL;
-        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img)", "All files (*.*)" }) : Lines(),
+        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.chd)", "All files (*.*)" }) : Lines(),
                   last.filters);
         EXPECT_EQ(row.writes, host.Calls("write"));
     }
+    EXPECT_TRUE(renameBox.seen);
+    EXPECT_EQ("The path of this image cannot be stored: the system's code page cannot write some of its "
+              "characters, and it has no short name to stand for it.\n\nRename the file or its folders so "
+              "that their names use no such characters, and choose it again.",
+              renameBox.text);
+    /* What the emulator then opens. */
+    CdExports cd(ShippedPath("cdimage.dll"));
+    RecordingHost host;
+    host.Answer("CDIMAGE", "ImageFile", farShort);
+    EXPECT_EQ(0, cd.CD_Open(&host.record)) << farShort;
+    cd.CD_Close();
 }

@@ -4,8 +4,10 @@
  * the test makes, read errors, the track table, and hostile images. */
 #include <string.h>
 
+#include "cd_sector.h"
 #include "cd_test_disc.h"
 #include "cdimage.h"
+#include "disc_cue.h"
 #include "kova_test.h"
 
 namespace {
@@ -13,11 +15,11 @@ namespace {
 const uint32_t kRaw = 2352;
 
 /* A file of exactly size bytes; only head is written, the rest reads as
-   zeros (and takes no disk where the file system allows). */
+   zeros (and takes no disk where the file system allows). path: UTF-8. */
 void SizedFile(const std::string &path, int64_t size, const std::vector<uint8_t> &head = {})
 {
     /* Shared: the plugin may have the file open. */
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+    HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               CREATE_ALWAYS, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
@@ -93,21 +95,27 @@ struct TrackRow {
     int number;
     const char *type;
     const char *start;   /* INDEX 01 as absolute disc time */
-    const char *file;    /* where that sector's bytes lie */
+    std::string file;    /* where that sector's bytes lie (UTF-8) */
     int64_t offset;
 };
 struct FileRow {
-    const char *name;
+    std::string name;    /* UTF-8 */
     int64_t size;
     bool wave = false;
 };
 
-Lines Problems(const DiscLayout &layout)
+Lines Problems(const Disc &disc)
 {
     Lines lines;
-    for (int i = 0; i < layout.problemCount && i < CDIMAGE_MAX_PROBLEMS; i++)
-        lines.push_back(layout.problems[i]);
+    for (int i = 0; i < disc.problemCount && i < DISC_MAX_PROBLEMS; i++)
+        lines.push_back(disc.problems[i]);
     return lines;
+}
+
+/* path: ANSI, as ScratchDir gives it. */
+bool Open(Disc *disc, const std::string &path)
+{
+    return DiscOpen(disc, Widen(path).c_str(), 0);
 }
 
 std::string NinetyNineTracks()
@@ -155,7 +163,17 @@ TEST(CdImageCue, SheetsGiveTheirTrackTablesAndFileOffsets)
         std::vector<TrackRow> tracks;  /* file "" for the track's own file, not checked */
         const char *leadOut;
         Lines problems;                /* when any: the image does not open */
+        std::string folder = "";       /* the CUE sheet's folder in the scratch one (UTF-8) */
     };
+    const std::string japanese = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";  /* "game" in katakana */
+    const std::string utf8Cue = "FILE \"Caf\xC3\xA9 (Track 1).bin\" BINARY\n  TRACK 01 MODE2/2352\n"
+                                "    INDEX 01 00:00:00\nFILE \"" + japanese + " (Track 2).bin\" BINARY\n"
+                                "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::vector<FileRow> utf8Files = { { "Caf\xC3\xA9 (Track 1).bin", 10 * kRaw },
+                                             { japanese + " (Track 2).bin", 20 * kRaw } };
+    const std::vector<TrackRow> utf8Tracks = {
+        { 1, "MODE2/2352", "00:02:00", "Caf\xC3\xA9 (Track 1).bin", 0 },
+        { 2, "AUDIO", "00:02:10", "", 0 } };
     const int64_t t61 = (61 * 60 + 18) * 75 + 10;  /* INDEX 00 of the long disc's track 2 */
     const Row rows[] = {
         { "one file per track, INDEX 00 and 01 (a preservation set)",
@@ -222,43 +240,67 @@ TEST(CdImageCue, SheetsGiveTheirTrackTablesAndFileOffsets)
         { "a WAVE file that is no CD audio", "FILE M.WAV WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n",
           { { "M.WAV", kRaw + 44, true } }, {}, "",
           { "M.WAV: no 16-bit stereo 44.1 kHz PCM WAVE file" } },
+        { "UTF-8 with its mark: an accented and a Japanese name", "\xEF\xBB\xBF" + utf8Cue, utf8Files,
+          utf8Tracks, "00:02:30", {} },
+        { "UTF-8 without a mark", utf8Cue, utf8Files, utf8Tracks, "00:02:30", {} },
+        { "the ANSI code page (Windows-1252 here) naming an accented file",
+          "FILE \"Caf\xE9 (Track 1).bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n",
+          { { "Caf\xC3\xA9 (Track 1).bin", 10 * kRaw } },
+          { { 1, "MODE2/2352", "00:02:00", "Caf\xC3\xA9 (Track 1).bin", 0 } }, "00:02:10", {} },
+        { "in a folder whose name the ANSI code page cannot hold",
+          "FILE \"GAME.BIN\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n",
+          { { "GAME.BIN", 10 * kRaw } }, { { 1, "MODE2/2352", "00:02:00", "GAME.BIN", 0 } }, "00:02:10", {},
+          "\xD0\x94\xD0\xB8\xD1\x81\xD0\xBA " + japanese },
+        { "a name longer than any path", "FILE \"" + std::string(1100, 'n') + ".bin\" BINARY\n TRACK 01 AUDIO\n"
+          "  INDEX 01 00:00:00\n", {}, {}, "", { "BAD.CUE line 1: the file's path is too long", "BAD.CUE line 2: TRACK before any FILE",
+            "BAD.CUE line 3: INDEX before any TRACK of its file" } },
+        { "a missing file's name as it is", "FILE \"" + japanese + ".bin\" BINARY\n TRACK 01 AUDIO\n"
+          "  INDEX 01 00:00:00\n", {}, {}, "",
+          { "BAD.CUE line 1: file \"" + japanese + ".bin\" is missing" } },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        ScratchDir dir("cdimage-cue");
-        dir.MakeDir("sub");
+        ScratchDir scratch("cdimage-cue");
+        /* The folder, in UTF-8 from here on. */
+        std::string dir = Utf8(Widen(scratch.path())) + row.folder + (row.folder.empty() ? "" : "\\");
+        if (!row.folder.empty()) {
+            ASSERT_TRUE(CreateDirectoryW(Utf16(dir).c_str(), NULL));
+        }
+        ASSERT_TRUE(CreateDirectoryW(Utf16(dir + "sub").c_str(), NULL));
         const char *cueName = row.problems.empty() ? "DISC.CUE" : "BAD.CUE";
-        ASSERT_TRUE(WriteFileText(dir / cueName, row.cue));
+        SizedFile(dir + cueName, static_cast<int64_t>(row.cue.size()),
+                  std::vector<uint8_t>(row.cue.begin(), row.cue.end()));
         for (const FileRow &f : row.files) {
-            bool notCd = f.wave && std::string(f.name) == "M.WAV";
-            SizedFile(dir / f.name, f.size,
+            bool notCd = f.wave && f.name == "M.WAV";
+            SizedFile(dir + f.name, f.size,
                       f.wave ? WaveHeader(static_cast<uint32_t>(f.size - 44), notCd ? 1 : 2) :
                                std::vector<uint8_t>());
         }
-        static OpenImage image;
-        bool opened = LoadImage((dir / cueName).c_str(), &image);
-        EXPECT_EQ(row.problems, Problems(image.layout));
+        static Disc disc;
+        bool opened = DiscOpen(&disc, Utf16(dir + cueName).c_str(), 0);
+        EXPECT_EQ(row.problems, Problems(disc));
         EXPECT_EQ(row.problems.empty(), opened);
         if (!opened)
             continue;
-        const DiscLayout &disc = image.layout;
         ASSERT_EQ(row.tracks.size(), static_cast<size_t>(disc.trackCount));
         for (size_t i = 0; i < row.tracks.size(); i++) {
             const TrackRow &want = row.tracks[i];
-            const ImageTrack &t = disc.tracks[i];
+            const DiscTrack &t = disc.tracks[i];
             SCOPED_TRACE(testing::Message() << "track " << want.number);
             EXPECT_EQ(want.number, t.number);
             EXPECT_STREQ(want.type, TrackTypeName(t.type));
             EXPECT_EQ(want.start, Time(t.start));
-            if (*want.file) {
-                SectorPlace place;
-                ASSERT_TRUE(FindSector(&disc, t.start, -1, &place));
-                EXPECT_EQ(dir / want.file, disc.files[place.file].path);
-                EXPECT_EQ(want.offset, place.offset);
+            if (!want.file.empty()) {
+                const wchar_t *file = NULL;
+                int64_t offset = -1;
+                ASSERT_TRUE(CueSectorPlace(&disc, t.start, &file, &offset));
+                ASSERT_TRUE(file != NULL);
+                EXPECT_EQ(dir + want.file, Utf8(file));
+                EXPECT_EQ(want.offset, offset);
             }
         }
         EXPECT_EQ(row.leadOut, Time(disc.leadOut));
-        CloseImage(&image);
+        DiscClose(&disc);
     }
 }
 
@@ -276,7 +318,9 @@ struct CdImage : CdExports {
 };
 
 /* What a read of disc sector n must give, built here from the file's bytes
-   and the track type, independently of the plugin. */
+   and the track type; the parts a 2048-byte or 2336-byte sector lacks are
+   those of a disc's sector (cd_sector.h, checked against a real tool by
+   cd_sector_test). */
 struct Expected {
     const char *type;                 /* track type, or "gap DATA"/"gap AUDIO" */
     const std::vector<uint8_t> *file;
@@ -292,14 +336,21 @@ std::vector<uint8_t> ExpectedImage(int32_t sector, const Expected &e)
     }
     if (type == "gap AUDIO")
         return image;
-    uint8_t msf[3];
-    MsfFromSector(sector, msf);
-    WriteHeaderAddress(image.data(), msf);
-    image[3] = type == "MODE1/2048" ? 1 : 2;
-    if (type == "MODE1/2048")
-        memcpy(&image[12], e.file->data() + e.at, 2048);
-    else if (type == "MODE2/2336")
-        memcpy(&image[4], e.file->data() + e.at, 2336);
+    uint8_t raw[CD_RAW_SECTOR_SIZE] = {};
+    if (type == "MODE1/2048") {
+        /* A Form 1 sector of Mode 2, as a PlayStation disc holds the data. */
+        memcpy(&raw[24], e.file->data() + e.at, 2048);
+        raw[18] = raw[22] = 0x08;
+        SectorFinishForm1(raw, sector);
+    } else if (type == "MODE2/2336") {
+        memcpy(&raw[16], e.file->data() + e.at, 2336);
+        SectorWriteSyncHeader(raw, sector, 2);
+    } else {
+        /* An empty Form 2 sector. */
+        raw[18] = raw[22] = 0x20;
+        SectorFinishForm2(raw, sector);
+    }
+    memcpy(image.data(), raw + 12, CD_SECTOR_IMAGE_SIZE);
     return image;
 }
 
@@ -537,11 +588,11 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
         cd.CD_Close();
         if (!*row.image)
             continue;
-        static OpenImage loaded;
-        EXPECT_FALSE(LoadImage(path.c_str(), &loaded));
-        EXPECT_GT(loaded.layout.problemCount, 0);
+        static Disc loaded;
+        EXPECT_FALSE(Open(&loaded, path));
+        EXPECT_GT(loaded.problemCount, 0);
         if (!row.problems.empty()) {
-            EXPECT_EQ(row.problems, Problems(loaded.layout));
+            EXPECT_EQ(row.problems, Problems(loaded));
         }
     }
 }
@@ -549,12 +600,64 @@ TEST(CdImageRead, HostileImagesOpenNothingAndSayWhy)
 TEST(CdImageRead, AFileRemovedAfterConfigureFailsTheOpen)
 {
     MixedDisc disc;
-    static OpenImage seen;
-    ASSERT_TRUE(LoadImage((disc.dir / "MIX.CUE").c_str(), &seen)) << "what Configure showed";
-    CloseImage(&seen);
+    static Disc seen;
+    ASSERT_TRUE(Open(&seen, disc.dir / "MIX.CUE")) << "what Configure showed";
+    DiscClose(&seen);
     ASSERT_TRUE(DeleteFileA((disc.dir / "A3.WAV").c_str()));
     CdImage cd;
     EXPECT_EQ(-1, cd.Open(disc.dir / "MIX.CUE"));
-    EXPECT_FALSE(LoadImage((disc.dir / "MIX.CUE").c_str(), &seen));
-    EXPECT_EQ(Lines{ "MIX.CUE line 8: file \"A3.WAV\" is missing" }, Problems(seen.layout));
+    EXPECT_FALSE(Open(&seen, disc.dir / "MIX.CUE"));
+    EXPECT_EQ(Lines{ "MIX.CUE line 8: file \"A3.WAV\" is missing" }, Problems(seen));
+}
+
+TEST(CdImageSummary, KindBootAndRegionComeBeforeTheTracksWhichAreCutWhenFull)
+{
+    /* 99 tracks, one file each, with the long names of a preservation set. */
+    ScratchDir dir("cdimage-summary");
+    std::string cue;
+    for (int n = 1; n <= 99; n++) {
+        char name[96], lines[160];
+        BufFormat(name, sizeof name, "A Rather Long Name Of A Game, As Sets Give Them (Track %02d).bin", n);
+        BufFormat(lines, sizeof lines, "FILE \"%s\" BINARY\n  TRACK %02d %s\n    INDEX 01 00:00:00\n", name, n,
+                  n == 1 ? "MODE2/2352" : "AUDIO");
+        cue += lines;
+        SizedFile(dir / name, 10 * kRaw);
+    }
+    ASSERT_TRUE(WriteFileText(dir / "DISC.CUE", cue));
+    static Disc disc;
+    ASSERT_TRUE(Open(&disc, dir / "DISC.CUE"));
+    struct Row {
+        size_t size;
+        int files;    /* file lines shown */
+        int tracks;   /* track lines shown */
+    };
+    const Row rows[] = {
+        { 16384, 99, 99 },  /* the dialog's */
+        { 8192, 99, 23 },
+        { 4096, 44, 16 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.size);
+        std::vector<char> out(row.size, 'x');
+        FormatSummary(&disc, "cdrom:\\SLUS_012.34;1", out.data(), out.size());
+        EXPECT_LT(strlen(out.data()), row.size);
+        Lines lines = SplitLines(out.data());
+        Lines want = { "CUE sheet DISC.CUE, 99 files:" };
+        for (int n = 1; n <= row.files; n++)
+            want.push_back("    A Rather Long Name Of A Game, As Sets Give Them (Track " + std::string(n < 10 ? "0" : "") +
+                           std::to_string(n) + ").bin");
+        if (row.files < 99)
+            want.push_back("    ... and " + std::to_string(99 - row.files) + " more");
+        want.push_back("Boot program: cdrom:\\SLUS_012.34;1");
+        want.push_back("Region: America");
+        want.push_back("Length 00:13:15 (990 sectors)");
+        for (int n = 1; n <= row.tracks; n++)
+            want.push_back("Track " + std::string(n < 10 ? "0" : "") + std::to_string(n) + "  " +
+                           (n == 1 ? "MODE2/2352" : "AUDIO     ") + "  start " + Time((n - 1) * 10) +
+                           "  length 00:00:10");
+        if (row.tracks < 99)
+            want.push_back("... and " + std::to_string(99 - row.tracks) + " more tracks");
+        EXPECT_EQ(want, lines);
+    }
+    DiscClose(&disc);
 }

@@ -168,6 +168,22 @@ std::string Narrow(const std::wstring &wide)
     return s;
 }
 
+std::wstring Utf16(const std::string &utf8)
+{
+    std::wstring wide(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide)
+{
+    std::string s(wide.size() * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &s[0], static_cast<int>(s.size()), NULL, NULL);
+    s.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return s;
+}
+
 /* Wide calls throughout, so that folders whose names ANSI cannot hold go too. */
 static bool RemoveTreeW(std::wstring dir)
 {

@@ -74,6 +74,10 @@ bool RemoveTree(const std::string &path);
 /* An ANSI text as UTF-16, for the wide calls that reach names ANSI cannot. */
 std::wstring Widen(const std::string &text);
 std::string Narrow(const std::wstring &wide);
+/* A UTF-8 text as UTF-16 and back: names written as they are, whatever the
+   ANSI code page holds. */
+std::wstring Utf16(const std::string &utf8);
+std::string Utf8(const std::wstring &wide);
 
 /* ---- libraries ---- */
 

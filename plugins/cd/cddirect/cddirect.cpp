@@ -12,7 +12,7 @@
 #include "cd_plugin.h"
 #include "cddirect_logic.h"
 
-static const PluginInfo kInfo = {
+const PluginInfo kInfo = {
     PLUGIN_CD, 0, 1, 0,
     "Tovrin",
     "CDDirect",
@@ -32,9 +32,6 @@ static uint8_t *SectorImage;
 #define SECTOR_IMAGE_OFFSET (CD_SECTOR_PAGE_SIZE - CD_SECTOR_DATA_OFFSET)
 /* The sector at which the device's position stands; -1 when unknown. */
 static int32_t NextSector = -1;
-/* Raised by a read that did not deliver its sector; reported once by
-   CD_Wait. */
-static int32_t ReadError;
 /* What CD_Read hands out while no drive is open: zeros. */
 static uint8_t NoDriveImage[CD_SECTOR_IMAGE_SIZE];
 
@@ -136,7 +133,7 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
     /* The emulator closes before it opens again; should it not, the drive
        and buffer of the earlier open are not leaked. */
     CloseDrive();
-    ReadError = 0;
+    CdReadError = 0;
     if (!host || !host->readSetting)
         return -1;
 
@@ -165,7 +162,7 @@ int32_t KOVA_CALL CD_Open(HostServices *host)
 
 void KOVA_CALL CD_Close(void)
 {
-    ReadError = 0;
+    CdReadError = 0;
     CloseDrive();
 }
 
@@ -175,7 +172,7 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
         /* No drive: no data, and CD_Wait says so. The image is cleared
            again in case a caller wrote into the last one it got. */
         memset(NoDriveImage, 0, sizeof NoDriveImage);
-        ReadError = 1;
+        CdReadError = 1;
         return NoDriveImage;
     }
 
@@ -194,7 +191,7 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
     }
     if (ok) {
         NextSector = sector + 1;
-        ReadError = 0;
+        CdReadError = 0;
     } else {
         /* Where the position stands now is anyone's guess; and no bytes of
            an earlier sector may pass for this one's. */
@@ -202,20 +199,10 @@ uint8_t *KOVA_CALL CD_Read(const uint8_t *msf)
         if (got > CD_SECTOR_DATA_SIZE)
             got = 0;
         memset(data + got, 0, CD_SECTOR_DATA_SIZE - got);
-        ReadError = 1;
+        CdReadError = 1;
     }
     WriteHeaderAddress(SectorImage, msf);
     return SectorImage;
-}
-
-int32_t KOVA_CALL CD_Play(void)
-{
-    return 0;
-}
-
-int32_t KOVA_CALL CD_Stop(void)
-{
-    return 0;
 }
 
 int32_t KOVA_CALL CD_GetTN(uint8_t *buffer)
@@ -238,24 +225,6 @@ int32_t KOVA_CALL CD_GetTD(uint8_t *buffer, int32_t track)
     buffer[2] = msf[1];
     buffer[3] = msf[2];
     return 0;
-}
-
-int32_t KOVA_CALL CD_Wait(void)
-{
-    if (ReadError) {
-        ReadError = 0;
-        return -1;
-    }
-    return 0;
-}
-
-void KOVA_CALL CD_GetSeek(void)
-{
-}
-
-void KOVA_CALL CD_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
 }
 
 } /* extern "C" */

@@ -3,11 +3,10 @@
  * read-error status, so the emulator sees "no disc data" rather than
  * stale or made-up bytes. */
 #include <windows.h>
-#include <string.h>
 
 #include "cd_plugin.h"
 
-static const PluginInfo kInfo = {
+const PluginInfo kInfo = {
     PLUGIN_CD, 0, 1, 0,
     "Tovrin",
     "CDIdle",
@@ -15,7 +14,6 @@ static const PluginInfo kInfo = {
     "that don't need CD-ROM accesses.",
 };
 
-static int32_t ReadError;
 /* Never written: every read returns it as it is. */
 static uint8_t EmptySector[CD_SECTOR_IMAGE_SIZE];
 
@@ -32,18 +30,8 @@ void KOVA_CALL CD_Close(void)
 
 uint8_t *KOVA_CALL CD_Read(const uint8_t *)
 {
-    ReadError = 1;
+    CdReadError = 1;
     return EmptySector;
-}
-
-int32_t KOVA_CALL CD_Play(void)
-{
-    return 0;
-}
-
-int32_t KOVA_CALL CD_Stop(void)
-{
-    return 0;
 }
 
 int32_t KOVA_CALL CD_GetTN(uint8_t *buffer)
@@ -58,28 +46,10 @@ int32_t KOVA_CALL CD_GetTD(uint8_t *, int32_t)
     return 0;
 }
 
-int32_t KOVA_CALL CD_Wait(void)
-{
-    if (ReadError) {
-        ReadError = 0;
-        return -1;
-    }
-    return 0;
-}
-
-void KOVA_CALL CD_GetSeek(void)
-{
-}
-
 int32_t KOVA_CALL CD_Configure(HostServices *host)
 {
     MessageBoxA(host ? host->mainWindow : NULL, "No configuration is required", "CDIdle config", MB_OK);
     return 0;
-}
-
-void KOVA_CALL CD_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
 }
 
 } /* extern "C" */

@@ -1,6 +1,6 @@
 /* cdimage's state shared by its entry points (cdimage.cpp) and its setup
- * dialog (cdimage_dialog.cpp): its names in KOVA.INI, and an image opened
- * from its files, which both read the same way. */
+ * dialog (cdimage_dialog.cpp): its names in KOVA.INI, and what both do
+ * with a disc. */
 #ifndef CDIMAGE_H
 #define CDIMAGE_H
 
@@ -21,27 +21,11 @@
    library's entry function. */
 extern HINSTANCE ModuleInstance;
 
-/* A disc read from its image files. The files stay open (shared, so the
-   user can copy them meanwhile) and are read sector by sector: nothing of
-   the image is held in memory. */
-struct OpenImage {
-    DiscLayout layout;
-    int openCount;                      /* handles[0 .. openCount) are open */
-    HANDLE handles[CDIMAGE_MAX_FILES];
-    int64_t positions[CDIMAGE_MAX_FILES]; /* where each file's position stands; -1 unknown */
-    int lastTrack;                      /* the track of the last read */
-};
-
-/* Reads and checks the whole image at path (a full path): every file
-   present, large enough for its tracks. True with the files open; false
-   with nothing open and the problems in image->layout. */
-bool LoadImage(const char *path, OpenImage *image);
-void CloseImage(OpenImage *image);
-/* The disc sector into raw (2352 bytes; the sector image is raw + 12).
-   False when the disc has no such sector or the file cannot supply it. */
-bool ReadImageSector(OpenImage *image, int32_t sector, uint8_t *raw);
-/* SYSTEM.CNF's BOOT line on the image's first data track. */
-bool ImageBootLine(OpenImage *image, char *line, size_t lineSize);
+/* SYSTEM.CNF's BOOT line on the disc's first data track. */
+bool DiscBootLine(Disc *disc, char *line, size_t lineSize);
+/* A stored path (ANSI) as the UTF-16 path the readers open; false when it
+   does not fit. */
+bool WidePath(const char *path, wchar_t *out, size_t outSize);
 
 /* The folder of the host program (of hostInstance, else of the process),
    with its final backslash; "" when it cannot be had. */

@@ -7,8 +7,9 @@
  *
  * OK stores the image as "CDIMAGE"/"ImageFile" (relative when it lies in
  * the program directory, so that the directory can be moved) and the
- * recent list "Recent1".."Recent8" through the host's writeSetting; Cancel
- * and Esc store nothing. */
+ * recent list "Recent1".."Recent8" through the host's writeSetting, in the
+ * ANSI code page that KOVA.INI is written in; Cancel and Esc store nothing.
+ * The controls are wide-character ones, so that names show as they are. */
 #include "cdimage.h"
 
 #include <commdlg.h>
@@ -21,12 +22,18 @@
 
 /* The record of the CD_Configure call in progress; null outside it. */
 static HostServices *SavedServices;
+/* The program directory as the stored values know it (ANSI), and as the
+   files are opened (UTF-16). */
 static char ProgramDir[CDIMAGE_PATH_SIZE];
+static wchar_t ProgramDirWide[DISC_PATH_SIZE];
 static char Recent[CDIMAGE_RECENT_COUNT][CDIMAGE_PATH_SIZE];
 static int RecentCount;
-/* The image the summary describes, open only while it is read. */
-static OpenImage Shown;
-static char Summary[8192];
+/* The disc the summary describes, open only while it is read. */
+static Disc Shown;
+static char Summary[16384];
+static wchar_t SummaryWide[16384];
+
+static const wchar_t kCaption[] = L"CD Image";
 
 static void ReadStored(const char *key, char *value)
 {
@@ -38,55 +45,65 @@ static void ReadStored(const char *key, char *value)
     BufSet(value, CDIMAGE_PATH_SIZE, stored);
 }
 
+static void ShowStored(HWND dialog, int id, const char *value)
+{
+    wchar_t wide[DISC_PATH_SIZE];
+    WidePath(value, wide, DISC_PATH_SIZE);
+    SetDlgItemTextW(dialog, id, wide);
+}
+
 static void RefreshSummary(HWND dialog)
 {
-    char typed[CDIMAGE_PATH_SIZE], path[CDIMAGE_PATH_SIZE];
-    GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
-    if (!FullImagePath(ProgramDir, typed, path, sizeof path)) {
-        SetDlgItemTextA(dialog, IDC_SUMMARY, "No image chosen.");
+    wchar_t typed[DISC_PATH_SIZE];
+    static wchar_t path[DISC_PATH_SIZE];
+    GetDlgItemTextW(dialog, IDC_IMAGE_PATH, typed, DISC_PATH_SIZE);
+    if (!FullImagePath(ProgramDirWide, typed, path, DISC_PATH_SIZE)) {
+        SetDlgItemTextW(dialog, IDC_SUMMARY, L"No image chosen.");
         return;
     }
     char boot[256];
     bool haveBoot = false;
-    if (LoadImage(path, &Shown)) {
+    if (DiscOpen(&Shown, path, 0)) {
         char line[256];
-        haveBoot = ImageBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
-        CloseImage(&Shown);
+        haveBoot = DiscBootLine(&Shown, line, sizeof line) && BootProgram(line, boot, sizeof boot);
+        DiscClose(&Shown);
     }
-    FormatSummary(&Shown.layout, haveBoot ? boot : NULL, Summary, sizeof Summary);
-    SetDlgItemTextA(dialog, IDC_SUMMARY, Summary);
+    FormatSummary(&Shown, haveBoot ? boot : NULL, Summary, sizeof Summary);
+    if (MultiByteToWideChar(CP_UTF8, 0, Summary, -1, SummaryWide, dimof(SummaryWide)) <= 0)
+        SummaryWide[0] = L'\0';
+    SetDlgItemTextW(dialog, IDC_SUMMARY, SummaryWide);
 }
 
 /* The system's file-open dialog, starting in the folder of the image shown
    (or the program directory). */
 static void Browse(HWND dialog)
 {
-    char typed[CDIMAGE_PATH_SIZE], file[CDIMAGE_PATH_SIZE], folder[CDIMAGE_PATH_SIZE];
-    GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
-    file[0] = '\0';
-    if (!FullImagePath(ProgramDir, typed, folder, sizeof folder))
-        BufSet(folder, ProgramDir);
+    wchar_t typed[DISC_PATH_SIZE], file[DISC_PATH_SIZE], folder[DISC_PATH_SIZE];
+    GetDlgItemTextW(dialog, IDC_IMAGE_PATH, typed, DISC_PATH_SIZE);
+    file[0] = L'\0';
+    if (!FullImagePath(ProgramDirWide, typed, folder, DISC_PATH_SIZE))
+        wcscpy(folder, ProgramDirWide);
     else
-        folder[PathName(folder) - folder] = '\0';
-    OPENFILENAMEA ofn;
+        folder[DiscPathName(folder) - folder] = L'\0';
+    OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = "Disc images (*.cue;*.bin;*.iso;*.img)\0*.cue;*.bin;*.iso;*.img\0"
-                      "All files (*.*)\0*.*\0";
+    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.chd)\0*.cue;*.bin;*.iso;*.img;*.chd\0"
+                      L"All files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
+    ofn.nMaxFile = DISC_PATH_SIZE;
     ofn.lpstrInitialDir = folder[0] ? folder : NULL;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     /* The file-open dialog's library (and the shell it brings along) is
        loaded only here: the emulator, which never shows this dialog, does
        not pay for it in its address space. */
     HMODULE library = LoadLibraryA("comdlg32.dll");
-    typedef BOOL(WINAPI * OpenFn)(OPENFILENAMEA *);
-    OpenFn open = library ? GetProcAs<OpenFn>(library, "GetOpenFileNameA") : NULL;
+    typedef BOOL(WINAPI * OpenFn)(OPENFILENAMEW *);
+    OpenFn open = library ? GetProcAs<OpenFn>(library, "GetOpenFileNameW") : NULL;
     if (open && open(&ofn))
-        SetDlgItemTextA(dialog, IDC_IMAGE_PATH, file);  /* the edit's change refreshes */
+        SetDlgItemTextW(dialog, IDC_IMAGE_PATH, file);  /* the edit's change refreshes */
     if (library)
         FreeLibrary(library);
 }
@@ -94,40 +111,81 @@ static void Browse(HWND dialog)
 static void FillDialog(HWND dialog)
 {
     HostProgramDirectory(SavedServices, ProgramDir, sizeof ProgramDir);
+    WidePath(ProgramDir, ProgramDirWide, DISC_PATH_SIZE);
     RecentCount = 0;
     for (int i = 0; i < CDIMAGE_RECENT_COUNT; i++) {
         char key[16];
         BufFormat(key, sizeof key, CDIMAGE_KEY_RECENT_FORMAT, i + 1);
         ReadStored(key, Recent[RecentCount]);
         if (Recent[RecentCount][0]) {
-            SendDlgItemMessageA(dialog, IDC_RECENT, LB_ADDSTRING, 0,
-                                reinterpret_cast<LPARAM>(Recent[RecentCount]));
+            wchar_t wide[DISC_PATH_SIZE];
+            WidePath(Recent[RecentCount], wide, DISC_PATH_SIZE);
+            SendDlgItemMessageW(dialog, IDC_RECENT, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
             RecentCount++;
         }
     }
     char image[CDIMAGE_PATH_SIZE];
     ReadStored(CDIMAGE_KEY_IMAGE, image);
-    SendDlgItemMessageA(dialog, IDC_IMAGE_PATH, EM_LIMITTEXT, CDIMAGE_PATH_SIZE - 1, 0);
-    SetDlgItemTextA(dialog, IDC_IMAGE_PATH, image);
+    SendDlgItemMessageW(dialog, IDC_IMAGE_PATH, EM_LIMITTEXT, DISC_PATH_SIZE - 1, 0);
+    ShowStored(dialog, IDC_IMAGE_PATH, image);
     RefreshSummary(dialog);
 }
 
-static void Store(HWND dialog)
+/* path in the ANSI code page, every character as it is; false when one
+   has no place there or the whole does not fit. */
+static bool AnsiPath(const wchar_t *path, char *out, size_t outSize)
+{
+    BOOL lost = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, out, static_cast<int>(outSize),
+                                NULL, &lost);
+    return n > 0 && !lost;
+}
+
+/* The typed image as "ImageFile" keeps it: in the ANSI code page, which
+   KOVA.INI is written in; a path that cannot be written there by its short
+   path, where its volume has one. False, having said so, when neither. */
+static bool StoredForm(HWND dialog, const wchar_t *typed, char *value, size_t valueSize)
+{
+    char ansi[CDIMAGE_PATH_SIZE];
+    if (!AnsiPath(typed, ansi, sizeof ansi)) {
+        static wchar_t full[DISC_PATH_SIZE], shortPath[DISC_PATH_SIZE];
+        DWORD n = FullImagePath(ProgramDirWide, typed, full, DISC_PATH_SIZE)
+                      ? GetShortPathNameW(full, shortPath, DISC_PATH_SIZE)
+                      : 0;
+        if (n == 0 || n >= DISC_PATH_SIZE || !AnsiPath(shortPath, ansi, sizeof ansi)) {
+            MessageBoxW(dialog,
+                        L"The path of this image cannot be stored: the system's code page cannot "
+                        L"write some of its characters, and it has no short name to stand for it.\n\n"
+                        L"Rename the file or its folders so that their names use no such "
+                        L"characters, and choose it again.",
+                        kCaption, MB_OK | MB_ICONEXCLAMATION);
+            return false;
+        }
+    }
+    StoredImagePath(ProgramDir, ansi, value, valueSize);
+    return true;
+}
+
+/* False when nothing could be stored: the dialog stays. */
+static bool Store(HWND dialog)
 {
     if (!SavedServices || !SavedServices->writeSetting)
-        return;
-    char typed[CDIMAGE_PATH_SIZE], value[CDIMAGE_PATH_SIZE];
-    GetDlgItemTextA(dialog, IDC_IMAGE_PATH, typed, sizeof typed);
-    StoredImagePath(ProgramDir, typed, value, sizeof value);
+        return true;
+    wchar_t typed[DISC_PATH_SIZE];
+    char value[CDIMAGE_PATH_SIZE];
+    GetDlgItemTextW(dialog, IDC_IMAGE_PATH, typed, DISC_PATH_SIZE);
+    if (!StoredForm(dialog, typed, value, sizeof value))
+        return false;
     SavedServices->writeSetting(CDIMAGE_SECTION, CDIMAGE_KEY_IMAGE, value);
     if (!value[0])
-        return;
+        return true;
     RecentCount = PutRecent(Recent, RecentCount, value);
     for (int i = 0; i < RecentCount; i++) {
         char key[16];
         BufFormat(key, sizeof key, CDIMAGE_KEY_RECENT_FORMAT, i + 1);
         SavedServices->writeSetting(CDIMAGE_SECTION, key, Recent[i]);
     }
+    return true;
 }
 
 static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -139,8 +197,8 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_COMMAND:
         /* The whole wParam: a button click or Enter (IDOK), Esc (IDCANCEL). */
         if (wParam == IDOK) {
-            Store(dialog);
-            EndDialog(dialog, 0);
+            if (Store(dialog))
+                EndDialog(dialog, 0);
             return TRUE;
         }
         if (wParam == IDCANCEL) {
@@ -152,9 +210,9 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
             return TRUE;
         }
         if (wParam == MAKEWPARAM(IDC_RECENT, LBN_SELCHANGE)) {
-            LRESULT index = SendDlgItemMessageA(dialog, IDC_RECENT, LB_GETCURSEL, 0, 0);
+            LRESULT index = SendDlgItemMessageW(dialog, IDC_RECENT, LB_GETCURSEL, 0, 0);
             if (index >= 0 && index < RecentCount)
-                SetDlgItemTextA(dialog, IDC_IMAGE_PATH, Recent[index]);
+                ShowStored(dialog, IDC_IMAGE_PATH, Recent[index]);
             return TRUE;
         }
         if (wParam == MAKEWPARAM(IDC_IMAGE_PATH, EN_CHANGE)) {
@@ -169,7 +227,8 @@ static INT_PTR CALLBACK ImageDialogProc(HWND dialog, UINT message, WPARAM wParam
 extern "C" int32_t KOVA_CALL CD_Configure(HostServices *host)
 {
     SavedServices = host;
-    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CDIMAGE), host ? host->mainWindow : NULL,
+    /* Wide-character controls: every name shows as it is. */
+    DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_CDIMAGE), host ? host->mainWindow : NULL,
                     ImageDialogProc, 0);
     SavedServices = NULL;
     return 0;

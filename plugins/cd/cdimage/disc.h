@@ -75,7 +75,10 @@ struct Disc {
 struct DiscFormat {
     const char *name;              /* "CUE sheet", "CHD", ... */
     /* True when the file is of this format: magic bytes in head (the first
-       got bytes of the file), or, where a format has none, its extension. */
+       got bytes of the file), or, where a format has none, its extension.
+       DiscOpen asks every row by magic bytes first (path "", the head), then
+       every row by extension (the path, got 0); a file that no row takes
+       goes to the table's last row. */
     bool (*recognise)(const wchar_t *path, const uint8_t *head, size_t got);
     /* Lays the disc out: tracks, leadOut, kind and details, or problems.
        choice: the disc of a multi-disc container. True with the reader's
@@ -88,11 +91,35 @@ struct DiscFormat {
     void (*close)(Disc *disc);
 };
 
+/* What is read of an image to tell its format. */
+#define DISC_HEAD_SIZE 4096
+
+/* The table of formats (disc_formats.cpp): the reader of a file whose
+   first got bytes are head. */
+const DiscFormat *DiscFormatOf(const wchar_t *path, const uint8_t *head, size_t got);
+
 /* Opens the image at path with the reader that recognises it. choice: the
-   disc of a multi-disc container (0 for the first). */
+   disc of a multi-disc container (0 for the first). False with the
+   problems in disc and nothing open; the kind and details stay for the
+   summary either way. */
 bool DiscOpen(Disc *disc, const wchar_t *path, int choice);
 bool DiscRead(Disc *disc, int32_t sector, uint8_t raw[CD_RAW_SECTOR_SIZE]);
+/* Closes what is open; a disc never opened (all zeros) may be closed. */
 void DiscClose(Disc *disc);
+/* The index of the track that holds sector (its pregap included), or -1. */
+int DiscTrackAt(const Disc *disc, int32_t sector);
+
+/* For readers. Opens one file of the image, or adds the problem that says
+   why not: about the image itself (line 0), or about the file that line of
+   the image's own text names. */
+struct DiscFile;
+bool DiscOpenFile(Disc *disc, DiscFile *file, const wchar_t *path, int line);
+/* The last element of a path ("C:\A\B.CUE" -> "B.CUE"). */
+const wchar_t *DiscPathName(const wchar_t *path);
+/* Whether path ends in extension (".cue"), letter case aside. */
+bool DiscExtensionIs(const wchar_t *path, const char *extension);
+/* text in UTF-8; cut to outSize - 1 bytes at a whole character. */
+void DiscUtf8(const wchar_t *text, char *out, size_t outSize);
 
 /* Adds one problem line: "<file's name>[ line n]: <what>" (UTF-8). */
 void DiscProblem(Disc *disc, const wchar_t *file, int line, const char *format, ...)
@@ -101,8 +128,14 @@ void DiscDetail(Disc *disc, const char *format, ...) __attribute__((format(print
 
 /* Fills what a track type does not store of a sector: sync, header, mode,
    subheader, EDC and ECC, from the sector number. raw holds the stored
-   bytes at SectorDataOffset(type) of its sector image (raw + 12). */
+   bytes at SectorDataOffset(type) of its sector image (raw + 12). A
+   2048-byte track (an ISO, a CUE sheet's MODE1/2048) is taken for what a
+   PlayStation disc's data track holds: Form 1 sectors of Mode 2, whose
+   user data lies where the emulator takes it, 12 bytes into the image. */
 void FillCookedSector(uint8_t *raw, int type, int32_t sector);
+/* A sector of a gap that no file holds: silence for audio, an empty data
+   sector (Mode 1, or Mode 2 Form 2) for data. */
+void FillGapSector(uint8_t *raw, int type, int32_t sector);
 int SectorDataOffset(int type);
 uint32_t TrackSectorSize(int type);
 const char *TrackTypeName(int type);
