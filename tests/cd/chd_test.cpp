@@ -400,7 +400,7 @@ std::vector<DiscRow> DiscRows()
     const TrackSpec audio2 = { "AUDIO", 180, 150, 0, 0 };
     const TrackSpec audio3 = { "AUDIO", 91, 32, 0, 0 };
     return {
-        { "data only", kDefault, { data }, false, true },
+        { "data only (Mode 2, Form 1 and Form 2 sectors)", kDefault, { data }, false, true },
         { "data and audio with INDEX 00 pregaps", kDefault, { data, audio2, audio3 }, false, true },
         { "PREGAP and POSTGAP in no file", kDefault,
           { data, { "AUDIO", 120, 0, 150, 0 }, { "AUDIO", 61, 0, 75, 30 } }, false, true },
