@@ -74,6 +74,9 @@ TEST(ShippedBinaries, PluginsStaySmall)
         if (!row || !row->isLibrary)
             continue;
         std::vector<uint8_t> bytes = ReadFileBytes(ShippedPath(file));
-        EXPECT_LT(bytes.size(), 64u * 1024) << file;
+        /* cdimage carries the decoders of compressed images (zlib, liblzma,
+           libFLAC, libzstd: some 150 KB). */
+        size_t limit = strcmp(file, "cdimage.dll") == 0 ? 256u * 1024 : 64u * 1024;
+        EXPECT_LT(bytes.size(), limit) << file;
     }
 }

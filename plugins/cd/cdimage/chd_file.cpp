@@ -373,7 +373,7 @@ static bool Number(const char *line, const char *key, int32_t *out)
 static bool ReadTrackLine(Chd *chd, const char *line, bool withGaps)
 {
     int32_t number = 0, frames = 0, pregap = 0, postgap = 0;
-    char type[24], pregapType[24];
+    char type[24];
     if (!Number(line, "TRACK", &number) || number < 1 || number > CHD_MAX_TRACKS ||
         !Field(line, "TYPE", type, sizeof type) || !Number(line, "FRAMES", &frames))
         return false;
@@ -381,6 +381,7 @@ static bool ReadTrackLine(Chd *chd, const char *line, bool withGaps)
     if (withGaps) {
         if (!Number(line, "PREGAP", &pregap) || !Number(line, "POSTGAP", &postgap))
             return false;
+        char pregapType[24];
         stored = Field(line, "PGTYPE", pregapType, sizeof pregapType) && pregapType[0] == 'V';
     }
     ChdTrack *t = &chd->tracks[number - 1];
