@@ -142,18 +142,22 @@ static void ReadSaveHeader(const uint8_t *card, size_t size, CardSave *save)
         save->iconFrames = flag - 0x10;
 }
 
-/* Follows the links of the save that begins at block `first`; true when
-   the chain is whole: every link in range, each block a middle one until
-   a last one ends it, none visited twice or held by another save. */
+/* Follows the links of the save that begins at block `first`: the chain is
+   whole when every link is in range, each block a middle one until a last
+   one ends it, none visited twice or held by another save. A broken chain
+   keeps the blocks up to the break, when the save's first block is whole
+   ("SC"): its save is listed, marked broken. False when nothing of it can
+   be listed. */
 static bool FollowSave(const uint8_t *card, size_t size, EntryView *entries, int first,
                        CardSave *save, CardListing *listing)
 {
     save->blockCount = 0;
+    save->broken = true;
     int block = first;
     for (;;) {
         if (save->blockCount == CARD_SAVE_BLOCKS) {
             Damage(listing, CARD_DAMAGE_LINKS, "the save in block %d links in a loop", first);
-            return false;
+            break;
         }
         save->blocks[save->blockCount++] = static_cast<uint8_t>(block);
         unsigned next = entries[block].next;
@@ -161,41 +165,51 @@ static bool FollowSave(const uint8_t *card, size_t size, EntryView *entries, int
             /* Ends at a last block, or is a save of one block. */
             if (entries[block].state == CARD_STATE_MIDDLE) {
                 Damage(listing, CARD_DAMAGE_LINKS, "the save in block %d ends too soon", first);
-                return false;
+                break;
             }
+            save->broken = false;
             break;
         }
         if (entries[block].state == CARD_STATE_LAST) {
             Damage(listing, CARD_DAMAGE_LINKS, "block %d links past the end of its save", block);
-            return false;
+            break;
         }
         if (next >= CARD_SAVE_BLOCKS) {
             Damage(listing, CARD_DAMAGE_LINKS, "block %d links outside the card", block);
-            return false;
+            break;
         }
         int to = static_cast<int>(next) + 1;
-        for (int i = 0; i < save->blockCount; i++) {
-            if (save->blocks[i] == to) {
-                Damage(listing, CARD_DAMAGE_LINKS, "the save in block %d links in a loop", first);
-                return false;
-            }
+        bool seen = false;
+        for (int i = 0; i < save->blockCount; i++)
+            seen = seen || save->blocks[i] == to;
+        if (seen) {
+            Damage(listing, CARD_DAMAGE_LINKS, "the save in block %d links in a loop", first);
+            break;
         }
         if (!entries[to].readable ||
             (entries[to].state != CARD_STATE_MIDDLE && entries[to].state != CARD_STATE_LAST) ||
             entries[to].owner != 0) {
             Damage(listing, CARD_DAMAGE_LINKS, "block %d links to a block of no save of its own", block);
-            return false;
+            break;
         }
         block = to;
     }
     for (int i = 0; i < save->blockCount; i++) {
         if ((save->blocks[i] + 1) * static_cast<size_t>(CARD_BLOCK_SIZE) > size) {
             /* The size damage is already reported: the file ends before it. */
-            return false;
+            save->blockCount = i;
+            save->broken = true;
+            break;
         }
     }
+    if (save->blockCount == 0)
+        return false;
+    const uint8_t *head = card + first * CARD_BLOCK_SIZE;
+    if (save->broken && (head[0] != 'S' || head[1] != 'C'))
+        return false;
     const uint8_t *entry = Frame(card, first);
-    if (Get32(entry + DIR_SIZE) != static_cast<uint32_t>(save->blockCount) * CARD_BLOCK_SIZE)
+    if (!save->broken &&
+        Get32(entry + DIR_SIZE) != static_cast<uint32_t>(save->blockCount) * CARD_BLOCK_SIZE)
         Damage(listing, CARD_DAMAGE_LINKS, "the size of the save in block %d does not match its blocks",
                first);
     memcpy(save->name, entry + DIR_NAME, CARD_NAME_SIZE - 1);
@@ -270,6 +284,14 @@ static void FirstEntry(uint8_t *entry, int blockCount, const char *name)
     Seal(entry);
 }
 
+size_t MakeSaveFile(const uint8_t *const *blocks, int blockCount, const char *name, uint8_t *mcs)
+{
+    FirstEntry(mcs, blockCount, name);
+    for (int i = 0; i < blockCount; i++)
+        memcpy(mcs + CARD_FRAME_SIZE + i * CARD_BLOCK_SIZE, blocks[i], CARD_BLOCK_SIZE);
+    return CARD_FRAME_SIZE + static_cast<size_t>(blockCount) * CARD_BLOCK_SIZE;
+}
+
 CardResult ExportSave(const uint8_t *card, size_t size, int firstBlock, uint8_t *mcs,
                       size_t *mcsSize)
 {
@@ -278,11 +300,10 @@ CardResult ExportSave(const uint8_t *card, size_t size, int firstBlock, uint8_t 
     const CardSave *save = FindSave(listing, firstBlock);
     if (!save)
         return CARD_NO_SAVE;
-    FirstEntry(mcs, save->blockCount, save->name);
+    const uint8_t *blocks[CARD_SAVE_BLOCKS];
     for (int i = 0; i < save->blockCount; i++)
-        memcpy(mcs + CARD_FRAME_SIZE + i * CARD_BLOCK_SIZE, card + save->blocks[i] * CARD_BLOCK_SIZE,
-               CARD_BLOCK_SIZE);
-    *mcsSize = CARD_FRAME_SIZE + static_cast<size_t>(save->blockCount) * CARD_BLOCK_SIZE;
+        blocks[i] = card + save->blocks[i] * CARD_BLOCK_SIZE;
+    *mcsSize = MakeSaveFile(blocks, save->blockCount, save->name, mcs);
     return CARD_OK;
 }
 
@@ -440,6 +461,10 @@ void SaveProductCode(const char *name, char *dst, size_t dstSize)
     size_t out = 0;
     for (size_t i = 0; i < count && out + 1 < dstSize; i++) {
         char c = name[start + i];
+        /* "SLUSP01041", "SLES_01182": a pocket device's save or a game's
+           own naming in the dash's place. */
+        if (start == 2 && i == 4 && (c == 'P' || c == '_'))
+            c = '-';
         dst[out++] = c >= 0x20 && c <= 0x7E ? c : '?';
     }
     dst[out] = '\0';

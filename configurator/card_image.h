@@ -51,11 +51,15 @@ struct CardSave {
     char name[CARD_NAME_SIZE];         /* the directory entry's file name, as stored */
     uint8_t title[CARD_TITLE_SIZE + 1];  /* Shift-JIS, terminated; empty without "SC" */
     int iconFrames;                    /* 1-3, 0 without an icon */
+    bool broken;                       /* on a damaged card: its chain breaks after blocks[blockCount - 1] */
 };
 
 struct CardListing {
     int saveCount;
-    CardSave saves[CARD_SAVE_BLOCKS];  /* the saves that can be read, by first block */
+    /* The saves that can be read, by first block: those whose chain is
+       whole, and on a damaged card those whose first block is ("SC"), as far
+       as their chain goes. */
+    CardSave saves[CARD_SAVE_BLOCKS];
     int freeBlocks;
     unsigned damage;                   /* CARD_DAMAGE_* bits, 0 for a sound card */
     char problem[96];                  /* the first damage found, for the user; "" when sound */
@@ -87,6 +91,11 @@ enum CardResult {
 CardResult ExportSave(const uint8_t *card, size_t size, int firstBlock, uint8_t *mcs,
                       size_t *mcsSize);
 
+/* The .mcs bytes of a save of blockCount blocks (1-15, CARD_BLOCK_SIZE
+   bytes each) with the file name: a fresh directory frame, then the
+   blocks. Returns their length. */
+size_t MakeSaveFile(const uint8_t *const *blocks, int blockCount, const char *name, uint8_t *mcs);
+
 /* Why .mcs bytes are no save, or NULL when they are one. */
 const char *SaveFileProblem(const uint8_t *mcs, size_t mcsSize);
 
@@ -107,7 +116,8 @@ void SaveTitleText(const uint8_t *title, wchar_t *dst, size_t dstCount);
 
 /* From a file name such as "BASLUS-00594GAME": the region ("America" for
    "BA", "Europe" for "BE", "Japan" for "BI", "" otherwise) and the product
-   code ("SLUS-00594"; without a known region, the whole name). Bytes
+   code ("SLUS-00594", also for the forms "SLUSP00594" and "SLUS_00594";
+   without a known region, the whole name). Bytes
    outside printable ASCII show as '?'. */
 const char *SaveRegion(const char *name);
 void SaveProductCode(const char *name, char *dst, size_t dstSize);

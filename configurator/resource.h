@@ -99,5 +99,9 @@
 #define IDC_NEW_CARD       1220
 #define IDC_SAME_CARD      1221
 #define IDC_NEW_CARD_NAME  1222
+#define IDC_OPEN_LEFT      1224
+#define IDC_OPEN_RIGHT     1225
+#define IDC_SAVE_AS_LEFT   1226
+#define IDC_SAVE_AS_RIGHT  1227
 
 #endif

@@ -4,6 +4,7 @@
 #include "settings.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "catalogue.h"
 #include "configurator.h"
@@ -402,14 +403,14 @@ static unsigned long KiloBytes(ULONGLONG bytes)
     return kb > 0xFFFFFFFFu ? 0xFFFFFFFFul : static_cast<unsigned long>(kb);
 }
 
-void RemoveLeftoverTemporaryFiles()
+void RemoveLeftoverTemporaryFiles(const char *relative)
 {
     char pattern[MAX_PATH];
-    if (!ProgramPath(pattern, sizeof pattern, SAVE_TEMPORARY_PREFIX "*.tmp"))
+    if (!ProgramPath(pattern, sizeof pattern, relative, SAVE_TEMPORARY_PREFIX "*.tmp"))
         return;
-    ForEachFile(pattern, [](const char *name) {
+    ForEachFile(pattern, [relative](const char *name) {
         char path[MAX_PATH];
-        if (IsSaveTemporaryName(name) && ProgramPath(path, sizeof path, name))
+        if (IsSaveTemporaryName(name) && ProgramPath(path, sizeof path, relative, name))
             DeleteFileA(path);
         return true;
     });
@@ -512,15 +513,29 @@ void SaveSettings(HWND dialog)
 
 bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsigned long moveFlags)
 {
-    char folder[MAX_PATH], temporary[MAX_PATH];
-    if (!BufSet(folder, path)) {
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    CutAfterLastBackslash(folder);
-    if (!GetTempFileNameA(folder, SAVE_TEMPORARY_PREFIX, 0, temporary))
+    return WriteWholeFileW(wide, data, size, moveFlags);
+}
+
+bool WriteWholeFileW(const wchar_t *path, const void *data, unsigned long size, unsigned long moveFlags)
+{
+    wchar_t folder[MAX_PATH], temporary[MAX_PATH];
+    size_t length = wcslen(path);
+    if (length >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
-    HANDLE out = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    }
+    wmemcpy(folder, path, length + 1);
+    wchar_t *slash = wcsrchr(folder, L'\\');
+    if (slash)
+        slash[1] = L'\0';
+    if (!GetTempFileNameW(folder, L"" SAVE_TEMPORARY_PREFIX, 0, temporary))
+        return false;
+    HANDLE out = CreateFileW(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              NULL);
     DWORD written = 0;
     bool ok = out != INVALID_HANDLE_VALUE &&
@@ -528,10 +543,10 @@ bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsi
               FlushFileBuffers(out);
     if (out != INVALID_HANDLE_VALUE && !CloseHandle(out))
         ok = false;
-    if (ok && MoveFileExA(temporary, path, moveFlags | MOVEFILE_WRITE_THROUGH))
+    if (ok && MoveFileExW(temporary, path, moveFlags | MOVEFILE_WRITE_THROUGH))
         return true;
     DWORD error = GetLastError();
-    DeleteFileA(temporary);
+    DeleteFileW(temporary);
     SetLastError(error);
     return false;
 }

@@ -15,9 +15,10 @@ void LoadSettings();
    KOVA.INI ends up whole or as it was; a Save that the volume has no room
    for is refused before anything is written. */
 void SaveSettings(HWND dialog);
-/* Removes what an interrupted Save left in the program directory: its
-   temporary files, named by IsSaveTemporaryName. */
-void RemoveLeftoverTemporaryFiles();
+/* Removes what an interrupted whole-file write left in the program
+   directory (or its folder relative, "MEMCARDS\\"): its temporary files,
+   named by IsSaveTemporaryName. */
+void RemoveLeftoverTemporaryFiles(const char *relative = "");
 int32_t KOVA_CALL ReadSetting(const char *section, const char *key, char *out);
 int32_t KOVA_CALL WriteSetting(const char *section, const char *key, const char *value);
 /* Whether a WriteSetting since the last call did not reach KOVA.INI (a
@@ -50,5 +51,7 @@ unsigned long long ClustersFor(unsigned long long bytes, unsigned long long clus
    temporary file is gone and GetLastError says why. The plugins that Save
    installs and the memory cards are all written so. */
 bool WriteWholeFile(const char *path, const void *data, unsigned long size, unsigned long moveFlags);
+/* The same for a path that ANSI may not hold (a user's file anywhere). */
+bool WriteWholeFileW(const wchar_t *path, const void *data, unsigned long size, unsigned long moveFlags);
 
 #endif

@@ -90,6 +90,7 @@ int RunConfigurator(HINSTANCE instance)
         return 1;
     }
     RemoveLeftoverTemporaryFiles();
+    RemoveLeftoverTemporaryFiles("MEMCARDS\\");
     RunSplash();
     RunMainDialog();
     return 0;

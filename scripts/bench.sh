@@ -126,13 +126,19 @@ for c in six-plugins 256-plugins; do
         "$(at_most "$share" 0.05)"
 done
 
-# ---- padjoy: one poll against XInputGetState alone ----
+# ---- padjoy: one poll against XInputGetState alone, analog against digital, DirectInput ----
 run scripts/bench-padjoy.sh
 for c in scripted system; do
     row "padjoy JOY0_Poll against XInputGetState alone, $(get "padjoy.$c.xinput"), connected: $(get "padjoy.$c.connected")" \
         "$(get "padjoy.$c.ratio") x direct ($(get "padjoy.$c.direct_ns") ns direct, $(get "padjoy.$c.padjoy_ns") ns through padjoy)" \
         "none: the cost of the map and the report" "-"
+    row "padjoy analog JOY0_Poll against the digital one, $(get "padjoy.$c.xinput")" \
+        "$(get "padjoy.$c.analog_ratio") x digital ($(get "padjoy.$c.analog_ns") ns analog, $(get "padjoy.$c.padjoy_ns") ns digital)" \
+        "none: the cost of the stick bytes" "-"
 done
+row "padjoy JOY0_Poll of a DirectInput pad against GetDeviceState alone, $(get "padjoy.scripted.dinput") (scripted)" \
+    "$(get "padjoy.scripted.dinput_ratio") x direct ($(get "padjoy.scripted.state_ns") ns GetDeviceState, $(get "padjoy.scripted.dinput_ns") ns through padjoy)" \
+    "none: the cost of the map and the report" "-"
 
 # ---- the report ----
 echo "Machine: $(nproc) cores (nproc), $(lscpu | sed -n 's/^Model name: *//p') (lscpu)," \

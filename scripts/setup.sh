@@ -34,7 +34,7 @@ set -eu
 
 PACKAGES="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 \
 cmake ninja-build wine wine32:i386 xvfb xdotool x11-utils imagemagick googletest cppcheck zip unzip \
-genisoimage libz-mingw-w64-dev mame-tools"
+genisoimage libz-mingw-w64-dev mame-tools fonts-ipafont-gothic"
 # apt-get source's unpacker, and the tools that make the decoders' test data.
 PACKAGES="$PACKAGES dpkg-dev xz-utils flac zstd"
 # Debian's source packages of the libraries the build compiles itself

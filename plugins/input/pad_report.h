@@ -22,6 +22,27 @@ inline int32_t PadWriteHeader(uint8_t *report, uint8_t deviceId)
     return PAD_REPORT_LENGTH(deviceId);
 }
 
+/* The digital pad's header: 0x41, 0x5A; returns 5. */
+inline int32_t PadWriteDigitalHeader(uint8_t *report)
+{
+    return PadWriteHeader(report, PAD_ID_DIGITAL);
+}
+
+/* The analog pad (a DualShock in analog mode): 0x73, 3 data words. */
+#define PAD_ID_ANALOG 0x73
+
+/* Analog pad data bytes 3 to 8: the buttons as PadWriteButtons writes
+   them, then the sticks: right X, right Y, left X, left Y (0x00 left or
+   up, 0x80 at rest, 0xFF right or down). */
+inline void PadWriteAnalog(uint8_t *report, uint16_t pressed, const uint8_t sticks[4])
+{
+    uint16_t released = static_cast<uint16_t>(~pressed);
+    report[3] = static_cast<uint8_t>(released >> 8);
+    report[4] = static_cast<uint8_t>(released & 0xFF);
+    for (int i = 0; i < 4; i++)
+        report[5 + i] = sticks[i];
+}
+
 /* Digital pad data bytes 3 and 4 from a 16-bit word of pressed buttons
    (bit i set while button i is held: bits 0..7 go to byte 4, 8..15 to
    byte 3). The report is active-low, so the word is inverted. */

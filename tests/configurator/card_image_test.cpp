@@ -3,6 +3,7 @@
    byte for byte with the card the test expects. */
 #include <string.h>
 
+#include "card_format.h"
 #include "card_image.h"
 #include "cfg_test.h"
 
@@ -14,7 +15,8 @@ std::string Describe(const CardSave &save)
     std::string text = std::to_string(save.blocks[0]) + ":";
     for (int i = 0; i < save.blockCount; i++)
         text += " " + std::to_string(save.blocks[i]);
-    return text + "; " + save.name + "; icon " + std::to_string(save.iconFrames);
+    return text + "; " + save.name + "; icon " + std::to_string(save.iconFrames) +
+           (save.broken ? "; broken" : "");
 }
 
 void Break(CardBytes &card, int frame)
@@ -94,7 +96,8 @@ TEST(CardImage, ListsSavesFreeBlocksAndDamage)
               PutSave(c, { 5 }, "BASLUS-00005", "", 2);
               Break(c, 8);
           },
-          { "5: 5; BASLUS-00005; icon 1" }, 12, CARD_DAMAGE_DIRECTORY | CARD_DAMAGE_LINKS,
+          { "3: 3; BASLUS-00003; icon 1; broken", "5: 5; BASLUS-00005; icon 1" }, 12,
+          CARD_DAMAGE_DIRECTORY | CARD_DAMAGE_LINKS,
           "the directory entry of block 8 is wrong" },
         { "an unknown state",
           [](CardBytes &c) {
@@ -106,33 +109,49 @@ TEST(CardImage, ListsSavesFreeBlocksAndDamage)
               PutSave(c, { 2, 3, 4 }, "BASLUS-00002", "", 1);
               SetEntry(c, 4, 0x52, 0, 2); /* block 4 back to block 3 */
           },
-          {}, 12, CARD_DAMAGE_LINKS, "the save in block 2 links in a loop" },
+          { "2: 2 3 4; BASLUS-00002; icon 1; broken" }, 12, CARD_DAMAGE_LINKS, "the save in block 2 links in a loop" },
         { "a loop through the first block",
           [](CardBytes &c) {
               PutSave(c, { 2, 3 }, "BASLUS-00002", "", 1);
               SetEntry(c, 3, 0x52, 0, 1); /* block 3 back to block 2 */
           },
-          {}, 13, CARD_DAMAGE_LINKS, "the save in block 2 links in a loop" },
+          { "2: 2 3; BASLUS-00002; icon 1; broken" }, 13, CARD_DAMAGE_LINKS, "the save in block 2 links in a loop" },
         { "a link outside the card",
           [](CardBytes &c) {
               PutSave(c, { 2, 3 }, "BASLUS-00002", "", 1);
               SetEntry(c, 2, 0x51, 2 * 8192, 15, "BASLUS-00002");
           },
-          {}, 13, CARD_DAMAGE_LINKS, "block 2 links outside the card" },
+          { "2: 2; BASLUS-00002; icon 1; broken" }, 13, CARD_DAMAGE_LINKS, "block 2 links outside the card" },
         { "a middle block that ends the save",
           [](CardBytes &c) {
               PutSave(c, { 2, 3, 4 }, "BASLUS-00002", "", 1);
               SetEntry(c, 3, 0x52, 0, 0xFFFF);
           },
-          {}, 12, CARD_DAMAGE_LINKS, "the save in block 2 ends too soon" },
+          { "2: 2 3; BASLUS-00002; icon 1; broken" }, 12, CARD_DAMAGE_LINKS,
+          "the save in block 2 ends too soon" },
         { "two saves sharing a block",
           [](CardBytes &c) {
               PutSave(c, { 2, 3 }, "BASLUS-00002", "", 1);
               PutSave(c, { 5, 6 }, "BASLUS-00005", "", 2);
               SetEntry(c, 5, 0x51, 2 * 8192, 2, "BASLUS-00005"); /* to block 3 */
           },
-          { "2: 2 3; BASLUS-00002; icon 1" }, 11, CARD_DAMAGE_LINKS,
+          { "2: 2 3; BASLUS-00002; icon 1", "5: 5; BASLUS-00005; icon 1; broken" }, 11, CARD_DAMAGE_LINKS,
           "block 5 links to a block of no save of its own" },
+        { "a one-block save whose link holds garbage: its block is whole, it is listed",
+          [](CardBytes &c) {
+              PutSave(c, { 4 }, "BASLUS-01041", "", 1);
+              SetEntry(c, 4, 0x51, 8192, 0x3A7C, "BASLUS-01041");
+              PutSave(c, { 7, 8 }, "BASLUS-00007", "", 2);
+          },
+          { "4: 4; BASLUS-01041; icon 1; broken", "7: 7 8; BASLUS-00007; icon 1" }, 12,
+          CARD_DAMAGE_LINKS, "block 4 links outside the card" },
+        { "a broken chain whose first block has no SC is not listed",
+          [](CardBytes &c) {
+              PutSave(c, { 2, 3 }, "BASLUS-00002", "", 1);
+              SetEntry(c, 2, 0x51, 2 * 8192, 15, "BASLUS-00002");
+              c[2 * 8192] = 0;
+          },
+          {}, 13, CARD_DAMAGE_LINKS, "block 2 links outside the card" },
         { "a stray last block",
           [](CardBytes &c) {
               SetEntry(c, 9, 0x53, 0, 0xFFFF);
@@ -151,7 +170,8 @@ TEST(CardImage, ListsSavesFreeBlocksAndDamage)
               PutSave(c, { 3, 9 }, "BASLUS-00003", "", 2);
               c.resize(65536);
           },
-          { "2: 2 7; BASLUS-00002; icon 1" }, 11, CARD_DAMAGE_SIZE | CARD_DAMAGE_LINKS,
+          { "2: 2 7; BASLUS-00002; icon 1", "3: 3; BASLUS-00003; icon 1; broken" }, 11,
+          CARD_DAMAGE_SIZE | CARD_DAMAGE_LINKS,
           "the file is 65536 bytes long, not 131,072" },
         { "one byte too long",
           [](CardBytes &c) {
@@ -287,6 +307,20 @@ TEST(CardImage, ExportGivesAFreshDirectoryFrameAndTheBlocksInOrder)
     EXPECT_TRUE(SaveFileBytes(3, "BISLPS-00001SAVE", title, 4) == mcs);
     EXPECT_EQ(CARD_NO_SAVE, ExportSave(card.data(), card.size(), 3, mcs.data(), &size));
 
+    /* A broken chain gives the blocks up to the break. */
+    CardBytes broken = BlankCard();
+    PutSave(broken, { 6, 9, 11 }, "BASLUS-00594FF7", title, 2);
+    SetEntry(broken, 9, 0x52, 0, 0x7777);
+    std::vector<uint8_t> salvaged(CARD_MCS_MAX, 0xCC), expectedSalvage = SaveFileBytes(2, "BASLUS-00594FF7", "", 0);
+    expectedSalvage.resize(128);
+    for (int i = 0; i < 2; i++) {
+        std::vector<uint8_t> block = SaveBlockBytes(title, 3, i, 2);
+        expectedSalvage.insert(expectedSalvage.end(), block.begin(), block.end());
+    }
+    ASSERT_EQ(CARD_OK, ExportSave(broken.data(), broken.size(), 6, salvaged.data(), &size));
+    salvaged.resize(size);
+    EXPECT_TRUE(expectedSalvage == salvaged);
+
     /* And back: exported from one card and imported into another, the save
        keeps every byte. */
     CardBytes other = BlankCard();
@@ -388,6 +422,10 @@ TEST(CardImage, RegionAndProductCodeComeFromTheFileName)
         { "BASLUS-00594GAME", "America", "SLUS-00594" },
         { "BESLES-01234", "Europe", "SLES-01234" },
         { "BISLPS-00001ABCDEFGH", "Japan", "SLPS-00001" },
+        { "BASLUSP01041", "America", "SLUS-01041" },  /* a pocket device's save */
+        { "BESLES_01182GAME", "Europe", "SLES-01182" },
+        { "BISLPSP0000", "Japan", "SLPS-0000" },
+        { "BXSLUSP01041", "", "BXSLUSP01041" },
         { "BASLU", "America", "SLU" },
         { "BA", "America", "" },
         { "BX123", "", "BX123" },
@@ -459,4 +497,78 @@ TEST(CardImage, NewCardNamesGetMcdAndRefuseWhatWindowsCannotName)
     EXPECT_TRUE(NewCardFileName("abcd", small, sizeof small));
     EXPECT_FALSE(NewCardFileName("abcde", small, sizeof small)) << "abcde.mcd does not fit";
     EXPECT_STREQ("", small);
+}
+
+TEST(CardFiles, EachFormatIsRecognisedByItsBytesAndRead)
+{
+    const std::string title = "\x82\x65\x82\x68\x82\x6D\x82\x60\x82\x6B";
+    CardBytes card = BlankCard();
+    PutSave(card, { 3, 1 }, "BASLUS-00594FF7", title, 7);
+    CardBytes half(card.begin(), card.begin() + 65536), halfCard = half;
+    halfCard.resize(131072, 0);
+    std::vector<uint8_t> gme = GmeFile(card), shortGme = gme;
+    shortGme.resize(3904 + 65536);
+    std::vector<uint8_t> mcs = SaveFileBytes(3, "BASLUS-00594FF7", title, 9);
+    std::vector<uint8_t> psv = PsvFile(3, "BASLUS-00594FF7", title, 9), farPsv = psv;
+    farPsv[0x45] = 0x10; /* the save at 0x1084: past the end */
+    std::vector<uint8_t> raw = RawSaveBytes(3, title, 9);
+    struct Row {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        CardFileKind kind;
+        const wchar_t *name;
+        const char *format;
+        bool writable;
+        const char *problem; /* null: read */
+        std::vector<uint8_t> read;
+        size_t size;
+    };
+    const Row rows[] = {
+        { "a raw card", card, CARD_FILE_CARD, L"", "a raw card", true, NULL, card, 131072 },
+        { "a raw card cut short", half, CARD_FILE_CARD, L"", "a raw card", true, NULL, halfCard, 65536 },
+        { "anything else is a damaged raw card", std::vector<uint8_t>(1000, 0), CARD_FILE_CARD, L"",
+          "a raw card", true, NULL, CardBytes(131072, 0), 1000 },
+        { ".gme", gme, CARD_FILE_CARD, L"", "a DexDrive card (.gme)", false, NULL, card, 131072 },
+        { ".gme cut short", shortGme, CARD_FILE_CARD, L"", "a DexDrive card (.gme)", false, NULL, halfCard,
+          65536 },
+        { ".vmp", VmpFile(card), CARD_FILE_CARD, L"", "a PSP card (.vmp)", false, NULL, card, 131072 },
+        { ".mcs", mcs, CARD_FILE_SAVE, L"x", "a single save (.mcs)", true, NULL, mcs, mcs.size() },
+        { "no save at all", std::vector<uint8_t>(10, 'x'), CARD_FILE_SAVE, L"x", "a single save (.mcs)", true,
+          "its length is not that of a save of 1 to 15 blocks", {}, 0 },
+        { ".psv", psv, CARD_FILE_SAVE, L"x", "a PS3 single save (.psv)", false, NULL, mcs, mcs.size() },
+        { ".psv of a PS2 save", PsvFile(3, "BASLUS-00594FF7", title, 9, 2), CARD_FILE_SAVE, L"x",
+          "a PS3 single save (.psv)", false, "it holds no PlayStation save", {}, 0 },
+        { ".psv whose save lies past its end", farPsv, CARD_FILE_SAVE, L"x", "a PS3 single save (.psv)", false,
+          "its save lies beyond the file's end", {}, 0 },
+        { ".psv without a name", PsvFile(1, "", title, 9), CARD_FILE_SAVE, L"x", "a PS3 single save (.psv)",
+          false, "it has no file name", {}, 0 },
+        { "a raw save takes its file's name", raw, CARD_FILE_SAVE, L"BASLUS-00594FF7", "a raw save", false,
+          NULL, mcs, mcs.size() },
+        { "a raw save whose file name is too long", raw, CARD_FILE_SAVE, L"BASLUS-00594FF7-copy-2",
+          "a raw save", false, "its file name, which names the save, is not 1 to 20 characters long", {}, 0 },
+        { "a raw save whose file name is not plain ASCII", raw, CARD_FILE_SAVE, L"BASLUS-00594\x00E9",
+          "a raw save", false,
+          "its file name, which names the save, has characters other than plain ASCII", {}, 0 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const CardFileFormat *format = RecogniseCardFile(row.kind, row.bytes.data(), row.bytes.size());
+        ASSERT_TRUE(format != NULL);
+        EXPECT_STREQ(row.format, format->what);
+        EXPECT_EQ(row.writable, format->write != NULL);
+        std::vector<uint8_t> out(CARD_FILE_MAX, 0xCC);
+        size_t size = 0;
+        EXPECT_STREQ(row.problem, format->read(row.bytes.data(), row.bytes.size(), row.name, out.data(), &size));
+        if (row.problem)
+            continue;
+        EXPECT_EQ(row.size, size);
+        out.resize(row.kind == CARD_FILE_CARD ? 131072 : size);
+        EXPECT_TRUE(row.read == out) << "not the bytes expected";
+        if (format->write) {
+            /* Written back, the file is as it was. */
+            std::vector<uint8_t> written(CARD_FILE_MAX);
+            written.resize(format->write(out.data(), size, written.data()));
+            EXPECT_TRUE(row.bytes.size() != written.size() || row.bytes == written);
+        }
+    }
 }

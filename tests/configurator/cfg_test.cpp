@@ -202,6 +202,62 @@ std::vector<uint8_t> SaveFileBytes(int blockCount, const std::string &name, cons
     return mcs;
 }
 
+std::vector<uint8_t> GmeFile(const CardBytes &card)
+{
+    std::vector<uint8_t> file(3904 + card.size(), 0);
+    memcpy(file.data(), "123-456-STD", 11);
+    file[0x40] = 'K'; /* the reader's notes: anything */
+    std::copy(card.begin(), card.end(), file.begin() + 3904);
+    return file;
+}
+
+std::vector<uint8_t> VmpFile(const CardBytes &card)
+{
+    std::vector<uint8_t> file(128 + card.size(), 0);
+    memcpy(file.data(), "\0PMV", 4);
+    file[4] = 0x80; /* the header's length, then the PSP's salt and signature */
+    for (int i = 12; i < 52; i++)
+        file[i] = static_cast<uint8_t>(i * 7);
+    std::copy(card.begin(), card.end(), file.begin() + 128);
+    return file;
+}
+
+static void Put32(std::vector<uint8_t> &bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; i++)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+std::vector<uint8_t> PsvFile(int blockCount, const std::string &name, const std::string &title,
+                             uint8_t seed, uint32_t kind)
+{
+    std::vector<uint8_t> file(0x84, 0);
+    memcpy(file.data(), "\0VSP", 4);
+    for (int i = 8; i < 0x30; i++)
+        file[i] = static_cast<uint8_t>(i * 13); /* key seed and signature */
+    Put32(file, 0x38, 0x14);
+    Put32(file, 0x3C, kind);
+    Put32(file, 0x40, blockCount * 8192u);
+    Put32(file, 0x44, 0x84);
+    Put32(file, 0x48, 0x200);
+    memcpy(&file[0x64], name.data(), std::min<size_t>(name.size(), 20));
+    for (int i = 0; i < blockCount; i++) {
+        std::vector<uint8_t> bytes = SaveBlockBytes(title, blockCount, i, seed);
+        file.insert(file.end(), bytes.begin(), bytes.end());
+    }
+    return file;
+}
+
+std::vector<uint8_t> RawSaveBytes(int blockCount, const std::string &title, uint8_t seed)
+{
+    std::vector<uint8_t> file;
+    for (int i = 0; i < blockCount; i++) {
+        std::vector<uint8_t> bytes = SaveBlockBytes(title, blockCount, i, seed);
+        file.insert(file.end(), bytes.begin(), bytes.end());
+    }
+    return file;
+}
+
 /* ---- looking at dialogs ---- */
 
 /* The dialogs (class #32770) of a process (0: of any), or of a thread. */

@@ -88,6 +88,16 @@ void PutSave(CardBytes &card, const std::vector<int> &blocks, const std::string 
 std::vector<uint8_t> SaveFileBytes(int blockCount, const std::string &name, const std::string &title,
                                    uint8_t seed);
 
+/* Card and save files of other tools around such bytes: a DexDrive .gme
+   (3,904-byte header, "123-456-STD"), a PSP .vmp (128-byte header,
+   "\0PMV"), a PS3 .psv of a save (0x84-byte header, "\0VSP", kind 1 for
+   a PlayStation save) and a raw save (the blocks alone). */
+std::vector<uint8_t> GmeFile(const CardBytes &card);
+std::vector<uint8_t> VmpFile(const CardBytes &card);
+std::vector<uint8_t> PsvFile(int blockCount, const std::string &name, const std::string &title,
+                             uint8_t seed, uint32_t kind = 1);
+std::vector<uint8_t> RawSaveBytes(int blockCount, const std::string &title, uint8_t seed);
+
 /* ---- looking at dialogs (works across threads and processes) ---- */
 
 /* Waits for a dialog (class #32770) with the caption, of the process

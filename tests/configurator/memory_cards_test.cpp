@@ -301,40 +301,60 @@ struct FileDialogs {
     std::vector<std::string> calls;  /* "open <title> <filter's first pattern>" */
 } fileDialogs;
 
-BOOL Choose(const char *kind, OPENFILENAMEA *choice)
+std::string Ansi(const wchar_t *text)
 {
-    fileDialogs.calls.push_back(std::string(kind) + " " + choice->lpstrTitle + " " +
-                                (choice->lpstrFilter + strlen(choice->lpstrFilter) + 1) + " " +
-                                choice->lpstrFile);
+    char ansi[MAX_PATH * 2];
+    if (!WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, NULL, NULL))
+        ansi[0] = '\0';
+    return ansi;
+}
+
+BOOL Choose(const char *kind, OPENFILENAMEW *choice)
+{
+    fileDialogs.calls.push_back(std::string(kind) + " " + Ansi(choice->lpstrTitle) + " " +
+                                Ansi(choice->lpstrFilter + wcslen(choice->lpstrFilter) + 1) + " " +
+                                Ansi(choice->lpstrFile));
     if (fileDialogs.answers.empty() || fileDialogs.answers.front().empty()) {
         if (!fileDialogs.answers.empty())
             fileDialogs.answers.erase(fileDialogs.answers.begin());
         return FALSE;
     }
-    BufSet(choice->lpstrFile, choice->nMaxFile, fileDialogs.answers.front().c_str());
+    /* Answers in UTF-8, for names that ANSI cannot hold. */
+    wchar_t answer[MAX_PATH];
+    if (!MultiByteToWideChar(CP_UTF8, 0, fileDialogs.answers.front().c_str(), -1, answer, MAX_PATH))
+        answer[0] = L'\0';
     fileDialogs.answers.erase(fileDialogs.answers.begin());
+    if (wcslen(answer) >= choice->nMaxFile)
+        return FALSE;
+    wcscpy(choice->lpstrFile, answer);
     return TRUE;
 }
 
-BOOL WINAPI RecordedOpen(OPENFILENAMEA *choice)
+BOOL WINAPI RecordedOpen(OPENFILENAMEW *choice)
 {
     return Choose("open", choice);
 }
 
-BOOL WINAPI RecordedSave(OPENFILENAMEA *choice)
+BOOL WINAPI RecordedSave(OPENFILENAMEW *choice)
 {
     return Choose("save", choice);
 }
+
+/* The system's file dialogs answered by fileDialogs while it lives. */
+struct FileDialogHooks {
+    ImportHook open{ GetModuleHandleA(NULL), "comdlg32.dll", "GetOpenFileNameW",
+                     reinterpret_cast<void *>(RecordedOpen) };
+    ImportHook save{ GetModuleHandleA(NULL), "comdlg32.dll", "GetSaveFileNameW",
+                     reinterpret_cast<void *>(RecordedSave) };
+    bool installed() const { return open.installed() && save.installed(); }
+};
 
 } // namespace
 
 TEST(MemoryCards, ExportAndImportGoThroughTheSystemsFileDialogs)
 {
-    ImportHook open(GetModuleHandleA(NULL), "comdlg32.dll", "GetOpenFileNameA",
-                    reinterpret_cast<void *>(RecordedOpen));
-    ImportHook save(GetModuleHandleA(NULL), "comdlg32.dll", "GetSaveFileNameA",
-                    reinterpret_cast<void *>(RecordedSave));
-    ASSERT_TRUE(open.installed() && save.installed());
+    FileDialogHooks hooks;
+    ASSERT_TRUE(hooks.installed());
     ProgramDir dir("cards files");
     CardBytes a = BlankCard(), b = BlankCard();
     PutSave(a, { 8, 2 }, "BASLUS-00594FF7", kFinal, 5);
@@ -363,4 +383,212 @@ TEST(MemoryCards, ExportAndImportGoThroughTheSystemsFileDialogs)
     EXPECT_EQ(Lines({ "save Export save *.mcs BASLUS-00594FF7", "open Import save *.mcs ",
                       "open Import save *.mcs ", "open Import save *.mcs " }),
               fileDialogs.calls);
+}
+
+TEST(MemoryCards, ExportTakesTheCardAsItIsNowAndNoSaveWithoutAName)
+{
+    FileDialogHooks hooks;
+    ASSERT_TRUE(hooks.installed());
+    ProgramDir dir("cards export");
+    CardBytes a = BlankCard(), changed;
+    PutSave(a, { 2 }, "BASLUS-00001", "first", 1);
+    PutSave(a, { 5 }, "", "nameless", 2);
+    changed = a;
+    PutSave(changed, { 9 }, "BASLUS-00009", "newer", 3);
+    PutCard(dir, "a.mcd", a);
+    PutCard(dir, "b.mcd", BlankCard());
+    const std::string mcs = dir / "first.mcs";
+    fileDialogs = { { mcs }, {} };
+    RunInProcess(dir.path, [&](HWND main) {
+        HWND cards = OpenCards(main);
+        ASSERT_TRUE(cards != NULL);
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 1);
+        const char *nameless = ": the save in block 5 has no file name, and a save without one can "
+                               "never be put on a card again.";
+        EXPECT_EQ(std::string("Not exported") + nameless, ClickAndAnswer(cards, IDC_EXPORT_LEFT, kCards));
+        EXPECT_EQ(std::string("Not copied") + nameless, ClickAndAnswer(cards, IDC_COPY_TO_RIGHT, kCards));
+
+        /* The emulator wrote the card since it was shown: nothing is exported. */
+        PutCard(dir, "a.mcd", changed);
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        EXPECT_EQ("The card a.mcd has changed since it was shown. It is shown again as it is now; "
+                  "nothing was written.",
+                  ClickAndAnswer(cards, IDC_EXPORT_LEFT, kCards));
+        EXPECT_EQ(3u, ListViewRows(cards, IDC_SAVES_LEFT).size());
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        Click(cards, IDC_EXPORT_LEFT);
+        EXPECT_EQ(SaveFileBytes(1, "BASLUS-00001", "first", 1), ReadFileBytes(mcs));
+        EXPECT_EQ(BlankCard(), Bytes(dir, "b.mcd"));
+    });
+    EXPECT_EQ(Lines({ "save Export save *.mcs BASLUS-00001" }), fileDialogs.calls);
+}
+
+TEST(MemoryCards, CardsAndSavesOfOtherToolsOpenWithoutConverting)
+{
+    FileDialogHooks hooks;
+    ASSERT_TRUE(hooks.installed());
+    ProgramDir dir("cards other tools");
+    CardBytes a = BlankCard(), dex = BlankCard(), psp = BlankCard(), mcr = BlankCard(), broken = BlankCard();
+    PutSave(a, { 1 }, "BASLUS-00001", "plain", 1);
+    PutSave(dex, { 2, 5 }, "BESLES_01182", kGame, 2);
+    PutSave(psp, { 4 }, "BASLUSP01041", kFinal, 3);
+    PutSave(mcr, { 1 }, "BISLPS-00001", "", 4);
+    PutSave(mcr, { 2 }, "BISLPS-00002", "", 5);
+    /* One save whose link holds garbage: the card is damaged, the save whole. */
+    PutSave(broken, { 6 }, "BASLUS-00594FF7", kFinal, 6);
+    SetEntry(broken, 6, 0x51, 8192, 0x3A7C, "BASLUS-00594FF7");
+    PutCard(dir, "a.mcd", a);
+    PutCard(dir, "broken.mcd", broken);
+    PutCard(dir, "renamed.mcd", GmeFile(dex)); /* a DexDrive card renamed */
+    PutCard(dir, "slot.mcd", PsvFile(1, "BESLES-00002PSV", "ps3", 7)); /* and a save */
+    dir.AddFile("other\\x");
+    struct { const char *name; std::vector<uint8_t> bytes; } files[] = {
+        { "other\\psp.vmp", VmpFile(psp) },
+        { "other\\SLOT1.MCR", mcr },
+        { "other\\dex.gme", GmeFile(dex) },
+        { "other\\slot.psv", PsvFile(1, "BESLES-00002PSV", "ps3", 7) },
+        { "other\\BASLUS-00594FF7", RawSaveBytes(2, "raw", 8) },
+        { "other\\BASLUS-00594FF7-copy-2.bin", RawSaveBytes(1, "raw", 8) },
+    };
+    for (const auto &file : files)
+        ASSERT_TRUE(WriteFileBytes(dir / file.name, file.bytes.data(), file.bytes.size()));
+    fileDialogs = { { dir / "other\\psp.vmp", dir / "other\\SLOT1.MCR",
+                      dir / "other\\\xE3\x82\xAB\xE3\x83\xBC\xE3\x83\x89.mcr", dir / "other\\slot.psv",
+                      dir / "other\\BASLUS-00594FF7", dir / "other\\BASLUS-00594FF7-copy-2.bin",
+                      dir / "other\\dex.gme" },
+                    {} };
+    RunInProcess(dir.path, [&](HWND main) {
+        HWND cards = OpenCards(main);
+        ASSERT_TRUE(cards != NULL);
+        ChooseCard(cards, IDC_CARD_LEFT, "a.mcd");
+        ChooseCard(cards, IDC_CARD_RIGHT, "renamed.mcd");
+        /* A container is shown read-only and never offered for Format. */
+        EXPECT_EQ(Lines({ "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 | SLES-01182 | Europe | 2" }),
+                  ListViewRows(cards, IDC_SAVES_RIGHT));
+        EXPECT_EQ("Read-only, a DexDrive card (.gme): Save as .mcd... makes a card of it.\r\nFree blocks: 13",
+                  ItemText(cards, IDC_STATUS_RIGHT));
+        SelectListViewRow(cards, IDC_SAVES_RIGHT, 0);
+        struct { int id; bool enabled; } states[] = {
+            { IDC_FORMAT_RIGHT, false }, { IDC_IMPORT_RIGHT, false }, { IDC_DELETE_RIGHT, false },
+            { IDC_EXPORT_RIGHT, true }, { IDC_COPY_TO_LEFT, true }, { IDC_SAVE_AS_RIGHT, true },
+            { IDC_SAVE_AS_LEFT, false }, { IDC_FORMAT_LEFT, true },
+        };
+        for (const auto &state : states)
+            EXPECT_EQ(state.enabled, Enabled(cards, state.id)) << state.id;
+        Click(cards, IDC_COPY_TO_LEFT);
+        CardBytes expectedA = a;
+        PutSave(expectedA, { 2, 3 }, "BESLES_01182", kGame, 2);
+        EXPECT_TRUE(expectedA == Bytes(dir, "a.mcd"));
+
+        /* A damaged card lists its whole save, which copies off. */
+        ChooseCard(cards, IDC_CARD_RIGHT, "broken.mcd");
+        EXPECT_EQ(Lines({ "FINAL | SLUS-00594 | America | 1, damaged" }), ListViewRows(cards, IDC_SAVES_RIGHT));
+        EXPECT_EQ("Damaged: block 6 links outside the card.\r\nFree blocks: 14", ItemText(cards, IDC_STATUS_RIGHT));
+        EXPECT_TRUE(Enabled(cards, IDC_FORMAT_RIGHT));
+        SelectListViewRow(cards, IDC_SAVES_RIGHT, 0);
+        Click(cards, IDC_COPY_TO_LEFT);
+        PutSave(expectedA, { 4 }, "BASLUS-00594FF7", kFinal, 6);
+        EXPECT_TRUE(expectedA == Bytes(dir, "a.mcd"));
+
+        /* A save is no card either. */
+        ChooseCard(cards, IDC_CARD_RIGHT, "slot.mcd");
+        EXPECT_EQ("This file is a PS3 single save (.psv), not a card: Import... puts its save on a card.",
+                  ItemText(cards, IDC_STATUS_RIGHT));
+        EXPECT_FALSE(Enabled(cards, IDC_FORMAT_RIGHT));
+        EXPECT_TRUE(ListViewRows(cards, IDC_SAVES_RIGHT).empty());
+
+        /* Open... a PSP card, and Save as .mcd... makes a raw card of it in MEMCARDS\. */
+        Click(cards, IDC_OPEN_RIGHT);
+        EXPECT_EQ(dir / "other\\psp.vmp", ComboSelectedText(cards, IDC_CARD_RIGHT));
+        EXPECT_EQ(Lines({ "FINAL | SLUS-01041 | America | 1" }), ListViewRows(cards, IDC_SAVES_RIGHT));
+        auto saveAs = [&](const char *typed) {
+            ClickLater(cards, IDC_SAVE_AS_RIGHT);
+            HWND ask = WaitForDialog("Save as .mcd", GetCurrentProcessId());
+            ASSERT_TRUE(ask != NULL);
+            EXPECT_EQ("psp", ItemText(ask, IDC_NEW_CARD_NAME)) << "the file's own name is offered";
+            SetItemText(ask, IDC_NEW_CARD_NAME, typed);
+            PostMessageW(ask, WM_COMMAND, IDOK, 0);
+        };
+        saveAs("a");
+        EXPECT_EQ("There is already a card named a.mcd. Nothing was replaced.", AnswerOwned(cards, kCards));
+        EXPECT_TRUE(expectedA == Bytes(dir, "a.mcd"));
+        saveAs("psp");
+        ASSERT_TRUE(WaitUntil([&] { return ComboSelectedText(cards, IDC_CARD_RIGHT) == "psp.mcd"; }));
+        EXPECT_TRUE(psp == Bytes(dir, "psp.mcd"));
+        EXPECT_EQ("Free blocks: 14", ItemText(cards, IDC_STATUS_RIGHT));
+
+        /* A raw card of another name elsewhere is written where it lies. */
+        Click(cards, IDC_OPEN_LEFT);
+        EXPECT_EQ(dir / "other\\SLOT1.MCR", ComboSelectedText(cards, IDC_CARD_LEFT));
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        EXPECT_EQ("Delete the save BISLPS-00001 (1 block) from the card " + dir / "other\\SLOT1.MCR" + "?",
+                  ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES));
+        ASSERT_TRUE(WaitUntil([&] { return ListViewRows(cards, IDC_SAVES_LEFT).size() == 1; }));
+        CardBytes expectedMcr = mcr;
+        SetEntry(expectedMcr, 1, 0xA1, 8192, 0xFFFF, "BISLPS-00001");
+        EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\SLOT1.MCR"));
+        /* And one whose name ANSI cannot hold is read and written by that name. */
+        const std::wstring kana = Widen(dir / "other\\") + L"\u30AB\u30FC\u30C9.mcr";
+        ASSERT_TRUE(CopyFileW(Widen(dir / "other\\SLOT1.MCR").c_str(), kana.c_str(), FALSE));
+        Click(cards, IDC_OPEN_LEFT);
+        ASSERT_EQ(1u, ListViewRows(cards, IDC_SAVES_LEFT).size());
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES);
+        ASSERT_TRUE(WaitUntil([&] { return ListViewRows(cards, IDC_SAVES_LEFT).empty(); }));
+        ASSERT_TRUE(CopyFileW(kana.c_str(), Widen(dir / "other\\back.mcr").c_str(), FALSE));
+        SetEntry(expectedMcr, 2, 0xA1, 8192, 0xFFFF, "BISLPS-00002");
+        EXPECT_TRUE(expectedMcr == ReadFileBytes(dir / "other\\back.mcr"));
+
+        /* Import takes a PS3 save and a raw save named after its file. */
+        Click(cards, IDC_IMPORT_RIGHT);
+        Click(cards, IDC_IMPORT_RIGHT);
+        CardBytes expectedPsp = psp;
+        PutSave(expectedPsp, { 1 }, "BESLES-00002PSV", "ps3", 7);
+        PutSave(expectedPsp, { 2, 3 }, "BASLUS-00594FF7", "raw", 8);
+        EXPECT_TRUE(expectedPsp == Bytes(dir, "psp.mcd"));
+        EXPECT_EQ("Not imported: " + dir / "other\\BASLUS-00594FF7-copy-2.bin" +
+                      " is a raw save, but its file name, which names the save, is not 1 to 20 characters long.",
+                  ClickAndAnswer(cards, IDC_IMPORT_RIGHT, kCards));
+        EXPECT_EQ("Not imported: " + dir / "other\\dex.gme" +
+                      " is a DexDrive card (.gme), not a single save: Open... shows its saves.",
+                  ClickAndAnswer(cards, IDC_IMPORT_RIGHT, kCards));
+        EXPECT_TRUE(expectedPsp == Bytes(dir, "psp.mcd"));
+        EXPECT_TRUE(End(cards, IDCANCEL));
+        /* The slots list only MEMCARDS\*.mcd. */
+        EXPECT_EQ(Lines({ "a.mcd", "broken.mcd", "psp.mcd", "renamed.mcd", "slot.mcd" }),
+                  ComboItems(main, IDC_MEMCARD1));
+    });
+    EXPECT_EQ(VmpFile(psp), ReadFileBytes(dir / "other\\psp.vmp"));
+    const std::string cardsFilter = "*.mcd;*.mcr;*.mc;*.gme;*.vmp;*.bin;*.mem;*.ddf;*.srm;*.psm;*.ps ";
+    EXPECT_EQ(Lines({ "open Open memory card " + cardsFilter, "open Open memory card " + cardsFilter,
+                      "open Open memory card " + cardsFilter,
+                      "open Import save *.mcs ", "open Import save *.mcs ", "open Import save *.mcs ",
+                      "open Import save *.mcs " }),
+              fileDialogs.calls);
+}
+
+TEST(MemoryCards, ACardThatIsASymbolicLinkIsWrittenAtItsTarget)
+{
+    ProgramDir dir("cards link");
+    CardBytes a = BlankCard();
+    PutSave(a, { 3 }, "BASLUS-00003", "", 1);
+    dir.AddFile("elsewhere\\real.mcd");
+    ASSERT_TRUE(WriteFileBytes(dir / "elsewhere\\real.mcd", a.data(), a.size()));
+    const std::string link = UnixPath(dir / "MEMCARDS\\linked.mcd");
+    ASSERT_EQ(0, RunUnix("ln -sf '" + UnixPath(dir / "elsewhere\\real.mcd") + "' '" + link + "'"));
+    RunInProcess(dir.path, [&](HWND main) {
+        HWND cards = OpenCards(main);
+        ASSERT_TRUE(cards != NULL);
+        ChooseCard(cards, IDC_CARD_LEFT, "linked.mcd");
+        SelectListViewRow(cards, IDC_SAVES_LEFT, 0);
+        ClickAndAnswer(cards, IDC_DELETE_LEFT, kCards, IDYES);
+        ASSERT_TRUE(WaitUntil([&] { return ListViewRows(cards, IDC_SAVES_LEFT).empty(); }));
+    });
+    CardBytes expected = a;
+    SetEntry(expected, 3, 0xA1, 8192, 0xFFFF, "BASLUS-00003");
+    EXPECT_TRUE(expected == ReadFileBytes(dir / "elsewhere\\real.mcd"));
+    EXPECT_EQ(0, RunUnix("test -L '" + link + "'")) << "the link was replaced by a file";
+    EXPECT_EQ(Lines({ "linked.mcd" }), CardFiles(dir)) << "nothing left behind";
+    /* The scratch folder's removal does not take a link to a removed file. */
+    RunUnix("rm -f '" + link + "'");
 }

@@ -136,6 +136,7 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
         /* What a Save cut short leaves, and a user's file of a like name. */
         base.AddFile(in + "kov1f.tmp", "[KOVA]\r\n");
         base.AddFile(in + "kovacs.tmp", "the user's");
+        base.AddFile(in + "MEMCARDS\\kov2a.tmp", "half a card");
 
         Files before, after;
         Snapshot(base.path, &before);
@@ -156,6 +157,7 @@ TEST(Program, StartingAndLeavingWithExitChangesNoFile)
                 EXPECT_EQ(std::vector<std::string>({ "CDIdle 1.0" }), ComboItems(main, IDC_CD_LIST));
                 EXPECT_EQ(0u, cfg.Exit());
                 before.erase(in + "kov1f.tmp");
+                before.erase(in + "MEMCARDS\\kov2a.tmp");
             }
         }
         Snapshot(base.path, &after);

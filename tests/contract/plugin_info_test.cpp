@@ -15,8 +15,8 @@ struct InfoRow {
 };
 
 static const char kPadJoyDescription[] =
-    "A digital pad on a game controller (XInput). Configure chooses the controller and which of its "
-    "controls presses each button.";
+    "A digital or analog pad on a game controller (XInput or DirectInput). Configure chooses the "
+    "controller, the pad type and which of its controls presses each button.";
 
 static const InfoRow kRows[] = {
     { "gpuhost.dll", "GPU_About", PLUGIN_GPU, "GPUHost",

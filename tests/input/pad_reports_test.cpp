@@ -4,10 +4,10 @@
    the controller. */
 #include <string.h>
 
+#include "padjoy_logic.h"  /* DirectInput 8's header, which serves the mouse too */
 #include "kova_test.h"
 #include "mousepad_logic.h"
 #include "pad_report.h"
-#include "padjoy_logic.h"
 #include "padkeys_logic.h"
 
 namespace {
@@ -276,7 +276,7 @@ TEST(PadJoyReport, TheMapSettingIsReadEntryByEntry)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.value);
-        JoyMap map;
+        JoyMap map = kJoyDefaultMap;
         JoyReadMap(row.value, &map);
         EXPECT_EQ(row.read, MapText(map));
         EXPECT_EQ(row.bytes, JoyBytes(row.state, map));
@@ -290,16 +290,56 @@ TEST(PadJoyReport, ControllerSettingAndTheDialogsRules)
 {
     const std::pair<const char *, int> controllers[] = {
         { "", 0 }, { "0", 0 }, { "1", 1 }, { "3", 3 }, { " 2 ", 2 }, { "4", 0 }, { "-1", 0 },
-        { "12", 0 }, { "x", 0 }, { "2x", 0 },
+        { "12", 0 }, { "x", 0 }, { "2x", 0 }, { "{6B6F7600-1234-5678-9ABC-DEF011223300}", JOY_DIRECT },
+        { "{6B6F7600-1234-5678-9ABC-DEF01122330}", 0 }, { "{6B6F7600-1234-5678-9ABC_DEF011223300} Pad", 0 },
+        { "{6B6F7600-1234-5678-9ABC-DEF01122330X} Pad", 0 },
     };
-    for (const auto &row : controllers)
-        EXPECT_EQ(row.second, JoyReadController(row.first)) << "\"" << row.first << "\"";
+    for (const auto &row : controllers) {
+        JoyController c;
+        JoyReadController(row.first, &c);
+        EXPECT_EQ(row.second, c.user) << "\"" << row.first << "\"";
+    }
+    /* A DirectInput device: its GUID and product name, written back as
+       read; the name finds it when the GUID is another. */
+    JoyController pad;
+    JoyReadController(" {6b6f7600-1234-5678-9abc-def011223300}  USB Gamepad ", &pad);
+    char text[KOVA_SETTING_SIZE];
+    ASSERT_TRUE(JoyWriteController(pad, text, sizeof text));
+    EXPECT_EQ("{6B6F7600-1234-5678-9ABC-DEF011223300} USB Gamepad", std::string(text));
+    JoyDevice devices[3] = {};
+    JoyReadController("{00000001-0000-0000-0000-000000000000}", &pad);
+    ASSERT_TRUE(JoyWriteController(pad, text, sizeof text));
+    EXPECT_EQ("{00000001-0000-0000-0000-000000000000}", std::string(text)) << "without a name";
+    devices[0].instance = pad.instance;
+    BufSet(devices[1].product, "USB Gamepad");
+    BufSet(devices[2].product, "USB Gamepad");
+    JoyReadController(" {6b6f7600-1234-5678-9abc-def011223300}  USB Gamepad ", &pad);
+    EXPECT_EQ(1, JoyFindDevice(pad, devices, 3)) << "by name: the first";
+    devices[2].instance = pad.instance;
+    EXPECT_EQ(2, JoyFindDevice(pad, devices, 3)) << "by GUID before any name";
+    EXPECT_EQ(-1, JoyFindDevice(pad, devices, 1));
+    EXPECT_TRUE(JoyIsXInputPath(L"\\\\?\\hid#vid_045e&pid_028e&IG_00#1"));
+    EXPECT_TRUE(JoyIsXInputPath(L"\\\\?\\hid#vid_045e&pid_028e&ig_00#1"));
+    EXPECT_FALSE(JoyIsXInputPath(L"\\\\?\\hid#vid_054c&pid_05c4#1"));
+    EXPECT_FALSE(JoyIsXInputPath(L""));
+    EXPECT_TRUE(JoyReadAnalog(" Analog "));
+    EXPECT_FALSE(JoyReadAnalog("digital"));
+    EXPECT_FALSE(JoyReadAnalog("analogue"));
 
-    /* "Set": the first new control; held ones do not count. */
-    EXPECT_EQ(JOY_NONE, JoyNewControl(0, 0));
-    EXPECT_EQ(JOY_A, JoyNewControl(0, (1u << JOY_A) | (1u << JOY_RSUP)));
-    EXPECT_EQ(JOY_RSUP, JoyNewControl(1u << JOY_A, (1u << JOY_A) | (1u << JOY_RSUP)));
-    EXPECT_EQ(JOY_NONE, JoyNewControl(1u << JOY_A, 1u << JOY_A));
+    /* "Set": the first new control; held ones do not count; for a stick
+       only an axis. */
+    JoyActive none = {}, a = {}, aAndUp = {}, aAndB7 = {};
+    a.bits[0] = 1u << JOY_A;
+    aAndUp.bits[0] = (1u << JOY_A) | (1u << JOY_RSUP);
+    aAndB7 = a;
+    aAndB7.bits[JOY_DI_BUTTON_OF(6) / 32] |= 1u << (JOY_DI_BUTTON_OF(6) % 32);
+    EXPECT_EQ(JOY_NONE, JoyNewControl(none, none, false));
+    EXPECT_EQ(JOY_A, JoyNewControl(none, aAndUp, false));
+    EXPECT_EQ(JOY_RSUP, JoyNewControl(none, aAndUp, true));
+    EXPECT_EQ(JOY_RSUP, JoyNewControl(a, aAndUp, false));
+    EXPECT_EQ(JOY_NONE, JoyNewControl(a, a, false));
+    EXPECT_EQ(JOY_DI_BUTTON_OF(6), JoyNewControl(a, aAndB7, false));
+    EXPECT_EQ(JOY_NONE, JoyNewControl(a, aAndB7, true));
 
     /* Set on one button, in turn: first, second, the same again, a third
        starts again; Clear. */
@@ -329,4 +369,203 @@ TEST(PadJoyReport, ControllerSettingAndTheDialogsRules)
     JoyFormatPressed(0xFFFF, pressed, sizeof pressed);
     EXPECT_EQ("Select, L3, R3, Start, Up, Right, Down, Left, L2, R2, L1, R1, Triangle, Circle, Cross, Square",
               std::string(pressed));
+}
+
+namespace {
+
+/* A DirectInput pad at rest: 12 buttons, one hat, X, Y, Z and RZ centred
+   and a slider (a trigger) resting at 0. */
+struct DiPad {
+    DIJOYSTATE2 state;
+    JoyDirectShape shape;
+    DiPad()
+    {
+        memset(&state, 0, sizeof state);
+        state.lX = state.lY = state.lZ = state.lRz = JOY_AXIS_CENTRE;
+        for (DWORD &pov : state.rgdwPOV)
+            pov = 0xFFFFFFFF;
+        memset(&shape, 0, sizeof shape);
+        shape.buttons = 12;
+        shape.povs = 1;
+        for (int a : { JOY_AXIS_X, JOY_AXIS_Y, JOY_AXIS_Z, JOY_AXIS_RZ, JOY_AXIS_S0 })
+            shape.hasAxis[a] = true;
+        const LONG first[JOY_DI_AXES] = { state.lX, state.lY, state.lZ, 0, 0, state.lRz, 0, 0 };
+        for (int a = 0; a < JOY_DI_AXES; a++)
+            shape.rest[a] = JoyRestOf(first[a]);
+    }
+};
+
+/* Bytes 3 and 4 of the pad through the map, and the names of the
+   controls it holds. */
+std::string DiBytes(const DiPad &pad, const JoyMap &map)
+{
+    JoyWords words;
+    JoyMapWords(map, &words);
+    JoyActive active;
+    JoyDirectControls(pad.state, pad.shape, &active);
+    uint8_t report[5] = {};
+    PadWriteButtons(report, JoyButtonsOf(active, words));
+    std::string names;
+    for (int c = 1; c < JOY_CONTROL_END; c++) {
+        if ((active.bits[c / 32] >> (c % 32)) & 1) {
+            char name[16];
+            JoyControlName(c, name, sizeof name);
+            names += std::string(" ") + name;
+        }
+    }
+    return Bytes(report + 3, 2) + names;
+}
+
+} // namespace
+
+TEST(PadJoyReport, DirectInputButtonsAxesAndHatsPressThroughTheirDefaults)
+{
+    struct Row {
+        const char *what;
+        std::function<void(DIJOYSTATE2 &)> change;
+        const char *bytes; /* 3 and 4, then the controls held */
+    };
+    const Row rows[] = {
+        { "at rest: the slider resting at 0 holds nothing", [](DIJOYSTATE2 &) {}, "ff ff" },
+        { "button 1: Square", [](DIJOYSTATE2 &s) { s.rgbButtons[0] = 0x80; }, "ff 7f B1" },
+        { "buttons 2, 3, 4: Cross, Circle, Triangle",
+          [](DIJOYSTATE2 &s) { s.rgbButtons[1] = s.rgbButtons[2] = s.rgbButtons[3] = 0x80; }, "ff 8f B2 B3 B4" },
+        { "buttons 5 to 8: L1, R1, L2, R2",
+          [](DIJOYSTATE2 &s) { memset(s.rgbButtons + 4, 0x80, 4); }, "ff f0 B5 B6 B7 B8" },
+        { "9, 10, 11, 12: Select, Start, L3, R3",
+          [](DIJOYSTATE2 &s) { memset(s.rgbButtons + 8, 0x80, 4); }, "f0 ff B9 B10 B11 B12" },
+        { "a button byte without bit 7 is not held", [](DIJOYSTATE2 &s) { s.rgbButtons[0] = 0x7F; }, "ff ff" },
+        { "button 13, past the 12 the pad has", [](DIJOYSTATE2 &s) { s.rgbButtons[12] = 0x80; }, "ff ff" },
+        { "hat up (0): Up", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 0; }, "ef ff POV0UP" },
+        { "hat up-right (4500): Up and Right", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 4500; },
+          "cf ff POV0UP POV0RIGHT" },
+        { "hat 2249 from right: Right only", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 9000 + 2249; }, "df ff POV0RIGHT" },
+        { "hat down-left (22500)", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 22500; }, "3f ff POV0DOWN POV0LEFT" },
+        { "hat up-left (31500)", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 31500; }, "6f ff POV0UP POV0LEFT" },
+        { "hat centred with a low word of 0xFFFF", [](DIJOYSTATE2 &s) { s.rgdwPOV[0] = 0x0000FFFF; }, "ff ff" },
+        { "second hat, which the pad has not", [](DIJOYSTATE2 &s) { s.rgdwPOV[1] = 0; }, "ff ff" },
+        { "X at 49150: not yet", [](DIJOYSTATE2 &s) { s.lX = 49150; }, "ff ff" },
+        { "X at 49151: Right", [](DIJOYSTATE2 &s) { s.lX = 49151; }, "df ff X+" },
+        { "Y at 16384: not yet", [](DIJOYSTATE2 &s) { s.lY = 16384; }, "ff ff" },
+        { "Y at 16383: Up", [](DIJOYSTATE2 &s) { s.lY = 16383; }, "ef ff Y-" },
+        { "Y at 65535: Down", [](DIJOYSTATE2 &s) { s.lY = 65535; }, "bf ff Y+" },
+        { "X at 0: Left", [](DIJOYSTATE2 &s) { s.lX = 0; }, "7f ff X-" },
+        { "Z and RZ to the ends: no button by default",
+          [](DIJOYSTATE2 &s) { s.lZ = 0; s.lRz = 65535; }, "ff ff Z- RZ+" },
+        { "slider from rest 0: 32767 not yet", [](DIJOYSTATE2 &s) { s.rglSlider[0] = 32767; }, "ff ff" },
+        { "slider from rest 0: 32768 is S0+", [](DIJOYSTATE2 &s) { s.rglSlider[0] = 32768; }, "ff ff S0+" },
+        { "RX moved, which the pad has not", [](DIJOYSTATE2 &s) { s.lRx = 65535; }, "ff ff" },
+    };
+    const JoyMap &digital = JoyDefaultMap(true, false);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        DiPad pad;
+        row.change(pad.state);
+        EXPECT_EQ(row.bytes, DiBytes(pad, digital));
+    }
+    /* The analog defaults leave the stick off the D-pad. */
+    DiPad pad;
+    pad.state.lX = 0;
+    pad.state.rgdwPOV[0] = 18000;
+    EXPECT_EQ("bf ff X- POV0DOWN", DiBytes(pad, JoyDefaultMap(true, true)));
+    /* Resting values: the nearest of the ends and the centre. */
+    const std::pair<LONG, LONG> rests[] = { { 0, 0 }, { 16383, 0 }, { 16384, JOY_AXIS_CENTRE },
+                                            { 32767, JOY_AXIS_CENTRE }, { 49151, JOY_AXIS_CENTRE },
+                                            { 49152, JOY_AXIS_MAX }, { 65535, JOY_AXIS_MAX } };
+    for (const auto &rest : rests)
+        EXPECT_EQ(rest.second, JoyRestOf(rest.first)) << rest.first;
+}
+
+TEST(PadJoyReport, DirectInputNamesAreReadAndWrittenBack)
+{
+    struct Row {
+        const char *value, *read;
+    };
+    const Row rows[] = {
+        { "b7,x+ ,RZ-,pov0up,POV3LEFT,B128,s1+,A/B1,-,-,-,-,-,-,-,-",
+          "B7,X+,RZ-,POV0UP,POV3LEFT,B128,S1+,A/B1,-,-,-,-,-,-,-,-" },
+        /* not names: keep the defaults of those entries */
+        { "B0,B129,Z,X*,POV4UP,POV0,B07x,Q+,POV0UPP,-,-,-,-,-,-,-",
+          "B9,B11,B12,B10,POV0UP/Y-,POV0RIGHT/X+,POV0DOWN/Y+,POV0LEFT/X-,B7,-,-,-,-,-,-,-" },
+    };
+    for (const Row &row : rows) {
+        JoyMap map = JoyDefaultMap(true, false);
+        JoyReadMap(row.value, &map);
+        EXPECT_EQ(row.read, MapText(map));
+    }
+    EXPECT_EQ("B9,B11,B12,B10,POV0UP,POV0RIGHT,POV0DOWN,POV0LEFT,B7,B8,B5,B6,B4,B3,B2,B1",
+              MapText(JoyDefaultMap(true, true)));
+    EXPECT_EQ("BACK,LS,RS,START,UP,RIGHT,DOWN,LEFT,LT,RT,LB,RB,Y,B,A,X", MapText(JoyDefaultMap(false, true)));
+
+    /* "Sticks": one axis control each; a button or a hat is not one. */
+    const Row sticks[] = {
+        { "", "Z+,RZ+,X+,Y+" },
+        { "rx-, Y- ,-,S0+", "RX-,Y-,-,S0+" },
+        { "B1,POV0UP,LSRIGHT,nope,Y+", "Z+,RZ+,LSRIGHT,Y+" },
+    };
+    for (const Row &row : sticks) {
+        JoyMap map = JoyDefaultMap(true, true);
+        JoyReadSticks(row.value, &map);
+        char text[KOVA_SETTING_SIZE];
+        EXPECT_TRUE(JoyWriteSticks(map, text, sizeof text));
+        EXPECT_EQ(row.read, std::string(text)) << row.value;
+    }
+    char label[32];
+    const std::pair<int, const char *> labels[] = {
+        { JOY_DI_BUTTON_OF(6), "Button 7" }, { JOY_DI_AXIS_OF(JOY_AXIS_RZ, false), "RZ axis -" },
+        { JOY_DI_POV_OF(0, 0), "Hat 1 up" }, { JOY_LSUP, "Left stick up" }, { JOY_CONTROL_END, "(none)" },
+    };
+    for (const auto &l : labels) {
+        JoyControlLabel(l.first, label, sizeof label);
+        EXPECT_EQ(l.second, std::string(label));
+    }
+}
+
+TEST(PadJoyReport, StickBytesAtTheEndsTheCentreAndBetween)
+{
+    struct Row {
+        SHORT thumb;   /* XInput: X as is, Y grows upwards */
+        LONG axis;     /* DirectInput, range 0..65535 */
+        const char *x, *y, *axisPlus, *axisMinus;
+    };
+    const Row rows[] = {
+        { -32768, 0, "00", "ff", "00", "ff" },      /* the ends */
+        { -32641, 127, "00", "ff", "00", "ff" },
+        { -32640, 128, "01", "ff", "01", "ff" },    /* the first step off the end */
+        { -129, 32639, "7f", "80", "7f", "80" },
+        { -128, 32640, "80", "80", "80", "80" },    /* the centre's band */
+        { -1, 32767, "80", "80", "80", "80" },
+        { 0, 32768, "80", "80", "80", "80" },
+        { 129, 32897, "80", "7f", "80", "7f" },
+        { 130, 32898, "81", "7f", "81", "7f" },
+        { 32637, 65405, "fe", "01", "fe", "01" },
+        { 32638, 65406, "ff", "01", "ff", "01" },   /* the last step to the end */
+        { 32767, 65535, "ff", "00", "ff", "00" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.thumb);
+        JoyReading x = {};
+        x.pad.sThumbRX = x.pad.sThumbLX = row.thumb;
+        x.pad.sThumbRY = x.pad.sThumbLY = row.thumb;
+        uint8_t sticks[JOY_STICK_COUNT];
+        JoySticksOf(x, kJoyDefaultMap, sticks);
+        EXPECT_EQ(std::string(row.x) + " " + row.y + " " + row.x + " " + row.y, Bytes(sticks, 4));
+
+        DiPad pad;
+        JoyReading d = {};
+        d.direct = true;
+        d.state = pad.state;
+        d.shape = pad.shape;
+        d.state.lX = d.state.lZ = row.axis;
+        JoyMap map = JoyDefaultMap(true, true);
+        map.sticks[1] = JOY_DI_AXIS_OF(JOY_AXIS_Z, false); /* right Y on Z, upside down */
+        map.sticks[3] = JOY_DI_AXIS_OF(JOY_AXIS_RX, true); /* an axis the pad has not */
+        JoySticksOf(d, map, sticks);
+        EXPECT_EQ(std::string(row.axisPlus) + " " + row.axisMinus + " " + row.axisPlus + " 80", Bytes(sticks, 4));
+    }
+    uint8_t report[9] = { 0xCC, 0x73, 0x5A };
+    const uint8_t sticks[4] = { 0x00, 0x80, 0xFF, 0x12 };
+    PadWriteAnalog(report, JoyButtonBit(1) | JoyButtonBit(14), sticks);
+    EXPECT_EQ("cc 73 5a fd bf 00 80 ff 12", Bytes(report, 9)) << "L3 and Cross";
+    EXPECT_EQ(9, PadWriteHeader(NULL, PAD_ID_ANALOG));
 }

@@ -21,8 +21,8 @@ static const VersionRow kRows[] = {
     { "padidle.dll", "KOVA pad 1 plugin: a digital pad on which nothing is pressed", VFT_DLL, 0 },
     { "mousepad.dll", "KOVA pad 2 plugin: the PlayStation mouse, driven by the host's mouse",
       VFT_DLL, 0 },
-    { "padjoy1.dll", "KOVA pad 1 plugin: a digital pad on a game controller (XInput)", VFT_DLL, 101 },
-    { "padjoy2.dll", "KOVA pad 2 plugin: a digital pad on a game controller (XInput)", VFT_DLL, 101 },
+    { "padjoy1.dll", "KOVA pad 1 plugin: a digital or analog pad on a game controller", VFT_DLL, 101 },
+    { "padjoy2.dll", "KOVA pad 2 plugin: a digital or analog pad on a game controller", VFT_DLL, 101 },
     { "KOVACFG.exe", "KOVA configurator: chooses the options and plugins and starts KOVA.EXE",
       VFT_APP, 101 },
 };

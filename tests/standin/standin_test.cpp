@@ -210,26 +210,32 @@ TEST(StandIn, BrokenInstallationsAreTranscriptLinesAndAFailedExit)
 
 TEST(StandIn, GameControllersOnBothPadPortsReportWhatTheyPress)
 {
-    /* The scripted XInput beside KOVA.EXE, which the loader takes before
-       the system's: controller 1 (user 0) holds A, controller 2 (user 1)
-       Start. Pad 2 reads controller 2 and presses Select with Start too. */
+    /* The scripted XInput and DirectInput beside KOVA.EXE, which the
+       loader takes before the system's: XInput's controller 1 (user 0)
+       holds A; a DirectInput pad, "USB Pad", holds button 3. Pad 1 is an
+       analog pad on controller 1; pad 2 a digital pad on the USB pad whose
+       map puts Select on button 3 too (Circle by default). */
     StandInDir p("standin-padjoy",
-                 "[PADJOY2]\r\nController=1\r\nMap=START\r\n");
+                 "[PADJOY1]\r\nPadType=analog\r\n"
+                 "[PADJOY2]\r\nController={6B6F7600-1234-5678-9ABC-DEF011223300} USB Pad\r\nMap=B3\r\n");
     p.Install(ShippedPath("padjoy1.dll"), "Joy0Rend.dll");
     p.Install(ShippedPath("padjoy2.dll"), "Joy1Rend.dll");
     p.Install(TestBinPath("xinput1_4.dll"), "xinput1_4.dll");
-    ASSERT_TRUE(SetEnvironmentVariableA("KOVA_FAKE_XINPUT", "0=1000,1=0010"));
+    p.Install(TestBinPath("dinput8.dll"), "dinput8.dll");
+    ASSERT_TRUE(SetEnvironmentVariableA("KOVA_FAKE_XINPUT", "0=1000"));
+    ASSERT_TRUE(SetEnvironmentVariableA("KOVA_FAKE_DINPUT", "USB Pad=0004"));
     DWORD exitCode = p.Run();
     SetEnvironmentVariableA("KOVA_FAKE_XINPUT", NULL);
+    SetEnvironmentVariableA("KOVA_FAKE_DINPUT", NULL);
     EXPECT_EQ(0u, exitCode);
     Lines t = p.Transcript();
     const Lines pads = {
         "PAD1 Joy0Rend.dll: loaded", "PAD1 JOY0_Open -> 0", "PAD2 Joy1Rend.dll: loaded", "PAD2 JOY1_Open -> 0",
-        "PAD1 JOY0_InitHeader -> 5", "PAD1 after init report 42 41 5a 00 00",
+        "PAD1 JOY0_InitHeader -> 9", "PAD1 after init report 42 73 5a 00 00 00 00 00 00",
         "PAD2 JOY1_InitHeader -> 5", "PAD2 after init report 42 41 5a 00 00",
-        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
-        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
-        "PAD1 poll report 42 41 5a ff bf", "PAD2 poll report 42 41 5a f6 ff",
+        "PAD1 poll report 42 73 5a ff bf 80 80 80 80", "PAD2 poll report 42 41 5a fe df",
+        "PAD1 poll report 42 73 5a ff bf 80 80 80 80", "PAD2 poll report 42 41 5a fe df",
+        "PAD1 poll report 42 73 5a ff bf 80 80 80 80", "PAD2 poll report 42 41 5a fe df",
         "PAD2 JOY1_Close", "PAD1 JOY0_Close", "result: ok",
     };
     Lines seen;

@@ -3,7 +3,6 @@
 #define DIRECTINPUT_VERSION 0x0500
 #include <windows.h>
 #include <dinput.h>
-#include <string.h>
 
 #include "kova_plugin.h"
 #include "mousepad_logic.h"
@@ -30,11 +29,8 @@ static const DWORD kDeviceBufferSize = 16;
 static IDirectInputA *Input;
 static IDirectInputDeviceA *Mouse;
 static HANDLE Notify;          /* registered with the device, never waited on */
-static uint8_t *Report;        /* the emulator's buffer from the last init-header */
 
-extern "C" {
-
-void KOVA_CALL JOY1_Close(void)
+static void Close(int)
 {
     /* The device goes first: releasing it ends the acquisition and its use
        of the event, and it was made by the DirectInput object. */
@@ -55,14 +51,14 @@ void KOVA_CALL JOY1_Close(void)
 
 static int32_t FailOpen(void)
 {
-    JOY1_Close();
+    Close(1);
     return -1;
 }
 
-int32_t KOVA_CALL JOY1_Open(HostServices *host)
+static int32_t Open(HostServices *host, int)
 {
     /* A second open without a close starts afresh instead of leaking. */
-    JOY1_Close();
+    Close(1);
     if (!host)
         return -1;
 
@@ -106,23 +102,11 @@ int32_t KOVA_CALL JOY1_Open(HostServices *host)
     return 0;
 }
 
-void KOVA_CALL JOY1_Vibrate(void)
+static void Poll(uint8_t *report, int)
 {
-}
-
-int32_t KOVA_CALL JOY1_InitHeader(uint8_t *report)
-{
-    Report = report;
-    return PadWriteMouseHeader(report);
-}
-
-void KOVA_CALL JOY1_Poll(void)
-{
-    if (!Report)
-        return;
     if (!Mouse) {
         /* Not open (yet, or any more): a mouse at rest. */
-        MouseWriteNeutral(Report);
+        MouseWriteNeutral(report);
         return;
     }
 
@@ -140,22 +124,13 @@ void KOVA_CALL JOY1_Poll(void)
         result = Mouse->GetDeviceState(sizeof state, &state);
     }
     if (result != DI_OK) {
-        MouseWriteNeutral(Report);
+        MouseWriteNeutral(report);
         return;
     }
-    MouseWriteState(Report, state);
+    MouseWriteState(report, state);
 }
 
-int32_t KOVA_CALL JOY1_Configure(HostServices *host)
-{
-    MessageBoxA(host ? host->mainWindow : NULL, "This Plugin doesn't need to be configured",
-                "MousePad config", MB_OK);
-    return 0;
-}
-
-void KOVA_CALL JOY1_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
-}
-
-} /* extern "C" */
+const PadPlugin kPadPlugin = {
+    { NULL, &kInfo }, PadWriteMouseHeader, Open, Close, Poll, NULL,
+    "This Plugin doesn't need to be configured", "MousePad config",
+};

@@ -1,7 +1,4 @@
 /* padidle: a digital pad on port 1 on which nothing is ever pressed. */
-#include <windows.h>
-#include <string.h>
-
 #include "kova_plugin.h"
 #include "pad_entry.h"
 #include "pad_report.h"
@@ -13,46 +10,12 @@ static const PluginInfo kInfo = {
     "This Plugin simply emulates digital gamepad.\r\nNO DirectX required.",
 };
 
-/* The emulator's report buffer from the last init-header; null before. */
-static uint8_t *Report;
-
-extern "C" {
-
-int32_t KOVA_CALL JOY0_Open(HostServices *)
+static void Poll(uint8_t *report, int)
 {
-    return 0;
+    PadWriteButtons(report, 0);
 }
 
-void KOVA_CALL JOY0_Close(void)
-{
-}
-
-void KOVA_CALL JOY0_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY0_InitHeader(uint8_t *report)
-{
-    Report = report;
-    return PadWriteHeader(report, PAD_ID_DIGITAL);
-}
-
-void KOVA_CALL JOY0_Poll(void)
-{
-    /* Before any init-header there is no buffer to write to. */
-    if (Report)
-        PadWriteButtons(Report, 0);
-}
-
-int32_t KOVA_CALL JOY0_Configure(HostServices *host)
-{
-    MessageBoxA(host ? host->mainWindow : NULL, "This plugin doesn't require configuration", "PadIdle Config", MB_OK);
-    return 0;
-}
-
-void KOVA_CALL JOY0_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
-}
-
-} /* extern "C" */
+const PadPlugin kPadPlugin = {
+    { &kInfo, NULL }, PadWriteDigitalHeader, NULL, NULL, Poll, NULL,
+    "This plugin doesn't require configuration", "PadIdle Config",
+};

@@ -1,9 +1,10 @@
-/* padjoy: a digital pad on a game controller, read through XInput. One
- * code for two libraries: padjoy1.dll on port 1 (JOY0_) and padjoy2.dll on
- * port 2 (JOY1_); this file defines the entry points of both ports and each
- * library's .def exports the set of its own port. Each port has its own
- * section in KOVA.INI: which controller, and which of its controls presses
- * each pad button (padjoy_dialog.cpp). */
+/* padjoy: a digital or analog pad on a game controller, read through
+ * XInput or DirectInput (padjoy_direct.cpp). One code for two libraries:
+ * padjoy1.dll on port 1 (JOY0_) and padjoy2.dll on port 2 (JOY1_); the
+ * entry points of both ports forward here (pad_entry.h) and each library's
+ * .def exports the set of its own port. Each port has its own section in
+ * KOVA.INI: which controller, the pad type, and which of its controls
+ * presses each pad button or moves each stick (padjoy_dialog.cpp). */
 #include "padjoy.h"
 
 #include <string.h>
@@ -13,9 +14,9 @@
 #include "pad_entry.h"
 #include "pad_report.h"
 
-#define PADJOY_DESCRIPTION                                                            \
-    "A digital pad on a game controller (XInput). Configure chooses the controller " \
-    "and which of its controls presses each button."
+#define PADJOY_DESCRIPTION                                                                  \
+    "A digital or analog pad on a game controller (XInput or DirectInput). Configure chooses " \
+    "the controller, the pad type and which of its controls presses each button."
 
 static const PluginInfo kInfo1 = { PLUGIN_JOY0, 0, 1, 0, "KOVA", "PadJoy1", PADJOY_DESCRIPTION };
 static const PluginInfo kInfo2 = { PLUGIN_JOY1, 0, 1, 0, "KOVA", "PadJoy2", PADJOY_DESCRIPTION };
@@ -24,10 +25,11 @@ HINSTANCE ModuleInstance;
 
 /* Module state, one set per loaded library (which serves one port). */
 static HMODULE XInput;                /* null when closed or the machine has none */
-static XInputGetStateFn GetState;
+static JoyDirect Direct;              /* started at open for a DirectInput controller */
+static JoySource Source;              /* the controller the polls read */
 static PadJoySettings Settings;       /* read at open */
 static JoyWords Words;                /* Settings.map as the polls use it */
-static uint8_t *Report;               /* the emulator's buffer from the last init-header */
+static JoyReading Reading;            /* the last poll's; kept here, it is large */
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
@@ -38,21 +40,30 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     return TRUE;
 }
 
+/* One key of the section, "" when absent or without a reader. */
+static void ReadKey(const HostServices *host, const char *section, const char *key, char *value)
+{
+    value[0] = '\0';
+    if (!host || !host->readSetting)
+        return;
+    host->readSetting(section, key, value);
+    BufTerminate(value, KOVA_SETTING_SIZE);
+}
+
 void ReadPadJoySettings(const HostServices *host, const char *section, PadJoySettings *settings)
 {
     char value[KOVA_SETTING_SIZE];
-    settings->controller = 0;
-    settings->map = kJoyDefaultMap;
-    if (!host || !host->readSetting)
-        return;
-    value[0] = '\0';
-    host->readSetting(section, PADJOY_KEY_CONTROLLER, value);
-    BufTerminate(value, sizeof value);
-    settings->controller = JoyReadController(value);
-    value[0] = '\0';
-    host->readSetting(section, PADJOY_KEY_MAP, value);
-    BufTerminate(value, sizeof value);
+    ReadKey(host, section, PADJOY_KEY_CONTROLLER, value);
+    JoyReadController(value, &settings->controller);
+    ReadKey(host, section, PADJOY_KEY_PADTYPE, value);
+    settings->analog = JoyReadAnalog(value);
+    /* What cannot be read keeps the defaults of this kind of controller
+       and pad. */
+    settings->map = JoyDefaultMap(settings->controller.user == JOY_DIRECT, settings->analog);
+    ReadKey(host, section, PADJOY_KEY_MAP, value);
     JoyReadMap(value, &settings->map);
+    ReadKey(host, section, PADJOY_KEY_STICKS, value);
+    JoyReadSticks(value, &settings->map);
 }
 
 HMODULE LoadXInput(XInputGetStateFn *getState)
@@ -75,122 +86,69 @@ HMODULE LoadXInput(XInputGetStateFn *getState)
     return NULL;
 }
 
-static void Close(void)
+static void Close(int)
 {
-    GetState = NULL;
+    CloseSource(&Source);
+    StopDirect(&Direct);
+    memset(&Source, 0, sizeof Source);
     if (XInput) {
         FreeLibrary(XInput);
         XInput = NULL;
     }
 }
 
-/* Never fails: without XInput the pad is there and nothing is pressed, so
-   the emulator runs as with any other pad. */
-static int32_t Open(HostServices *host, const char *section)
+static const char *const kSections[2] = { PADJOY1_SECTION, PADJOY2_SECTION };
+
+/* Never fails: without XInput or DirectInput the pad is there and nothing
+   is pressed, so the emulator runs as with any other pad. DirectInput is
+   started only for a DirectInput controller. */
+static int32_t Open(HostServices *host, int port)
 {
-    Close();
-    ReadPadJoySettings(host, section, &Settings);
+    Close(port);
+    ReadPadJoySettings(host, kSections[port], &Settings);
     JoyMapWords(Settings.map, &Words);
-    XInput = LoadXInput(&GetState);
+    XInput = LoadXInput(&Source.getState);
+    Source.controller = Settings.controller;
+    Source.window = host ? host->mainWindow : NULL;
+    if (Settings.controller.user == JOY_DIRECT && StartDirect(&Direct))
+        Source.direct = &Direct;
     return 0;
 }
 
-static int32_t InitHeader(uint8_t *report)
+/* The pad type is read at open: before it, the digital pad. */
+static int32_t WriteHeader(uint8_t *report)
 {
-    Report = report;
-    return PadWriteHeader(report, PAD_ID_DIGITAL);
+    return PadWriteHeader(report, Settings.analog ? PAD_ID_ANALOG : PAD_ID_DIGITAL);
 }
 
-/* One XInputGetState per poll. A controller that is not connected reports
-   every button released; the first poll that finds it again uses it. */
-static void Poll(void)
+/* One read of the controller per poll: XInputGetState, or DirectInput's
+   state of the device. A controller that is not there reports every
+   button released and the sticks at rest; the first poll that finds it
+   again uses it. */
+static void Poll(uint8_t *report, int)
 {
-    if (!Report)
-        return;
     uint16_t pressed = 0;
-    if (GetState) {
-        XINPUT_STATE state;
-        memset(&state, 0, sizeof state);
-        if (GetState(static_cast<DWORD>(Settings.controller), &state) == ERROR_SUCCESS)
-            pressed = JoyButtonsOf(JoyActiveControls(state.Gamepad), Words);
+    bool there = ReadSource(&Source, &Reading);
+    if (there) {
+        JoyActive active;
+        JoyActiveOf(Reading, &active);
+        pressed = JoyButtonsOf(active, Words);
     }
-    PadWriteButtons(Report, pressed);
+    if (!Settings.analog) {
+        PadWriteButtons(report, pressed);
+        return;
+    }
+    uint8_t sticks[JOY_STICK_COUNT] = { 0x80, 0x80, 0x80, 0x80 };
+    if (there)
+        JoySticksOf(Reading, Settings.map, sticks);
+    PadWriteAnalog(report, pressed, sticks);
 }
 
-extern "C" {
-
-/* ---- port 1: padjoy1.dll ---- */
-
-int32_t KOVA_CALL JOY0_Open(HostServices *host)
+static void Configure(HostServices *host, int port)
 {
-    return Open(host, PADJOY1_SECTION);
+    RunPadJoyDialog(host, kSections[port]);
 }
 
-void KOVA_CALL JOY0_Close(void)
-{
-    Close();
-}
-
-void KOVA_CALL JOY0_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY0_InitHeader(uint8_t *report)
-{
-    return InitHeader(report);
-}
-
-void KOVA_CALL JOY0_Poll(void)
-{
-    Poll();
-}
-
-int32_t KOVA_CALL JOY0_Configure(HostServices *host)
-{
-    RunPadJoyDialog(host, PADJOY1_SECTION);
-    return 0;
-}
-
-void KOVA_CALL JOY0_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo1, sizeof kInfo1);
-}
-
-/* ---- port 2: padjoy2.dll ---- */
-
-int32_t KOVA_CALL JOY1_Open(HostServices *host)
-{
-    return Open(host, PADJOY2_SECTION);
-}
-
-void KOVA_CALL JOY1_Close(void)
-{
-    Close();
-}
-
-void KOVA_CALL JOY1_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY1_InitHeader(uint8_t *report)
-{
-    return InitHeader(report);
-}
-
-void KOVA_CALL JOY1_Poll(void)
-{
-    Poll();
-}
-
-int32_t KOVA_CALL JOY1_Configure(HostServices *host)
-{
-    RunPadJoyDialog(host, PADJOY2_SECTION);
-    return 0;
-}
-
-void KOVA_CALL JOY1_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo2, sizeof kInfo2);
-}
-
-} /* extern "C" */
+const PadPlugin kPadPlugin = {
+    { &kInfo1, &kInfo2 }, WriteHeader, Open, Close, Poll, Configure, NULL, NULL,
+};

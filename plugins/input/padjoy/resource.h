@@ -11,6 +11,7 @@
 #define IDC_DEFAULTS 1004
 #define IDC_PROMPT 1005
 #define IDC_LIVE 1006
+#define IDC_PADTYPE 1007
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,6 +1,5 @@
 /* padkeys: a digital pad on port 1 played on the keyboard. */
 #include <windows.h>
-#include <string.h>
 
 #include "kova_plugin.h"
 #include "pad_entry.h"
@@ -17,48 +16,14 @@ static const PluginInfo kInfo = {
     " PageUp = R1\r\n PageDn = R2\r\n\r\nNO DirectX required.",
 };
 
-/* The emulator's report buffer from the last init-header; null before. */
-static uint8_t *Report;
-
-extern "C" {
-
-int32_t KOVA_CALL JOY0_Open(HostServices *)
+/* The keys are read afresh at every poll, whichever window has the
+   focus. */
+static void Poll(uint8_t *report, int)
 {
-    return 0;
+    PadWriteButtons(report, PadKeysPressed(GetAsyncKeyState));
 }
 
-void KOVA_CALL JOY0_Close(void)
-{
-}
-
-void KOVA_CALL JOY0_Vibrate(void)
-{
-}
-
-int32_t KOVA_CALL JOY0_InitHeader(uint8_t *report)
-{
-    Report = report;
-    return PadWriteHeader(report, PAD_ID_DIGITAL);
-}
-
-void KOVA_CALL JOY0_Poll(void)
-{
-    /* The keys are read afresh at every poll, whichever window has the
-       focus; before any init-header there is no buffer to write to. */
-    if (Report)
-        PadWriteButtons(Report, PadKeysPressed(GetAsyncKeyState));
-}
-
-int32_t KOVA_CALL JOY0_Configure(HostServices *host)
-{
-    MessageBoxA(host ? host->mainWindow : NULL, "This plugin doesn't require configuration",
-                "PadKeys Config", MB_OK);
-    return 0;
-}
-
-void KOVA_CALL JOY0_About(PluginInfo *info)
-{
-    memcpy(info, &kInfo, sizeof kInfo);
-}
-
-} /* extern "C" */
+const PadPlugin kPadPlugin = {
+    { &kInfo, NULL }, PadWriteDigitalHeader, NULL, NULL, Poll, NULL,
+    "This plugin doesn't require configuration", "PadKeys Config",
+};
