@@ -18,7 +18,8 @@ endforeach()
 get_property(_psemu GLOBAL PROPERTY KOVA_DEMO_PSEMU_FILES)
 
 # The demo's disc image for cdimage (tools/demo/make-disc.sh), made with
-# everything: the stand-in's tests read it too. It goes to DISCS\.
+# everything: the stand-in's tests read it too. It goes to DISCS\, with
+# KOVADEMO.CHD, the same disc made by chdman where it is installed.
 set(KOVA_DEMO_DISC_DIR ${CMAKE_BINARY_DIR}/disc)
 add_custom_command(OUTPUT ${KOVA_DEMO_DISC_DIR}/KOVADEMO.CUE
     COMMAND sh ${CMAKE_SOURCE_DIR}/tools/demo/make-disc.sh ${KOVA_DEMO_DISC_DIR}

@@ -11,6 +11,7 @@
 # Runs scripts/bench-gpuhost.sh, scripts/bench-cd.sh, scripts/bench-cdimage.sh,
 # scripts/bench-cdimage-ecm.sh,
 # scripts/bench-pbp.sh (a PBP against the BIN of the same disc),
+# scripts/bench-chd.sh (a CHD against the CUE/BIN of the same disc),
 # scripts/bench-padjoy.sh (a pad poll against XInput alone) and
 # scripts/bench-startup.sh (KOVACFG.EXE from process start to its main
 # dialog, with the six plugins and with 256 plugins in PLUGIN\), and takes
@@ -114,6 +115,19 @@ row "cdimage PBP of $(get pbp.disc_mb) MB (compressed to $(get pbp.pbp_mb) MB) i
 row "cdimage PBP 10,000 sectors in a random order, PBP time / BIN time" \
     "$(get pbp.random_time_ratio) median ($(get pbp.random_pbp_ms) and $(get pbp.random_bin_ms) ms)" \
     "none: a block inflated for nearly every sector" "-"
+# ---- cdimage: a CHD against the CUE/BIN of the same disc ----
+run scripts/bench-chd.sh "$RUNS"
+x=$(get chd.sequential_times_2x_drive)
+row "cdimage CHD of a $(get chd.bin_mb) MB disc ($(get chd.chd_mb) MB, cdlz, cdzl, cdfl) in order, rate / a 2x drive's 300 KB/s" \
+    "$x x ($(get chd.sequential_chd_mb_s) MB/s; the CUE/BIN $(get chd.sequential_bin_mb_s) MB/s, CHD / BIN $(get chd.sequential_rate_ratio))" \
+    "at least 20" "$(at_least "$x" 20)"
+r=$(get chd.random_chd_ms_per_read)
+row "cdimage CHD, 10,000 sectors in a random order, time per read" \
+    "$r ms (the CUE/BIN $(get chd.random_bin_ms_per_read) ms)" "under 1 ms" "$(at_most "$r" 1)"
+row "cdimage CD_Open of the CHD" "median $(get chd.open_ms) ms, best $(get chd.open_best_ms) ms" "none" "-"
+row "cdimage address space with the CHD open and read through" \
+    "$(get chd.address_space_kb) KB more than before CD_Open ($(get chd.committed_kb) KB more committed; a 700 MB disc's CHD: $(get chd.big_address_space_kb) KB)" \
+    "a few MB at most" "$(at_most "$(get chd.address_space_kb)" 4096)"
 
 # ---- configurator start-up ----
 run scripts/bench-startup.sh

@@ -151,6 +151,14 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
                             "Boot program: cdrom:\\SLUS_012.34;1\r\nRegion: America\r\nLength " +
                             lengthLine + "\r\nTrack 01  MODE1/2048  start 00:02:00  length " +
                             std::string(lengthLine, 8) + "\r\n";
+    /* The same disc as a CHD, made by chdman from a CUE sheet of the ISO. */
+    ASSERT_TRUE(WriteFileText(program + "DISCS\\GAME.CUE", "FILE \"GAME.ISO\" BINARY\n  TRACK 01 MODE1/2048\n"
+                                                           "    INDEX 01 00:00:00\n"));
+    ASSERT_EQ(0, RunUnix("chdman createcd -c cdzl -i '" + UnixPath(program + "DISCS\\GAME.CUE") + "' -o '" +
+                         UnixPath(program + "DISCS\\GAME.CHD") + "' >/dev/null 2>&1"));
+    char hunks[64];
+    BufFormat(hunks, sizeof hunks, "    GAME.CHD: %ld hunks of 8 sectors\r\n", static_cast<long>((sectors + 7) / 8));
+    const std::string chd = std::string("CHD v5, codecs cdzl\r\n") + hunks + iso.substr(iso.find("\r\n") + 2);
     const std::string lost = "CUE sheet LOST.CUE, 1 file:\r\n    LOST.BIN\r\n"
                              "LOST.CUE line 1: file \"LOST.BIN\" is missing\r\n";
     const std::string lostCue = dir / "LOST.CUE", gameIso = program + "DISCS\\GAME.ISO";
@@ -195,6 +203,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
         { "the stored image (relative), Cancel", "DISCS\\GAME.ISO", { "DISCS\\GAME.ISO", lostCue },
           cancel, iso, "", {} },
         { "Esc", "DISCS\\GAME.ISO", {}, [](Seen *) { return Steps{ Key(VK_ESCAPE) }; }, iso, "", {} },
+        { "a CHD: its kind and codecs, then as for the ISO", "DISCS\\GAME.CHD", {}, cancel, chd, "", {} },
         { "a missing file is a line of the summary", lostCue.c_str(), {}, cancel, lost, "", {} },
         { "nothing stored; Browse to the CUE sheet, OK", "", { "DISCS\\GAME.ISO" },
           [&lostCue](Seen *s) {
@@ -266,7 +275,7 @@ TEST(CdImageDialog, ShowsTheDiscAndStoresTheChoice)
             EXPECT_EQ(row.later, last.summary);
         }
         bool browsed = strstr(row.what, "Browse") != NULL;
-        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u)", "All files (*.*)" }) : Lines(),
+        EXPECT_EQ(browsed ? Lines({ "Disc images (*.cue;*.bin;*.iso;*.img;*.chd;*.pbp;*.m3u;*.ecm;*.ccd)", "All files (*.*)" }) : Lines(),
                   last.filters);
         EXPECT_EQ(row.writes, host.Calls("write"));
     }

@@ -40,7 +40,7 @@ static const InfoRow kRows[] = {
     { "padjoy2.dll", "JOY1_About", PLUGIN_JOY1, "PadJoy2", kPadJoyDescription, "KOVA" },
     { "cdimage.dll", "CD_About", PLUGIN_CD, "CDImage",
       "Reads PlayStation discs from image files: CUE sheets with their BIN files, single BIN "
-      "images and ISO images.", "KOVA" },
+      "images, ISO, CHD, PBP, ECM and CloneCD images, and playlists of the discs of a game.", "KOVA" },
 };
 
 

@@ -9,7 +9,8 @@
 #
 #   make-disc.sh <output folder>
 # Writes KOVADEMO.CUE, "KOVADEMO (Track 1).bin" and "KOVADEMO (Track 2).bin"
-# there. Needs genisoimage.
+# there, and where chdman is installed the same disc as one CHD file,
+# KOVADEMO.CHD (chdman's default CD codecs). Needs genisoimage.
 set -eu
 out=$1
 work="$out/.work"
@@ -55,3 +56,6 @@ head -c $(( 150 * 2352 )) "$work/period" >> "$track2"
 printf 'FILE "KOVADEMO (Track 1).bin" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\nFILE "KOVADEMO (Track 2).bin" BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:02:00\r\n' \
     > "$out/KOVADEMO.CUE"
 rm -rf "$work"
+if command -v chdman >/dev/null 2>&1; then
+    chdman createcd -i "$out/KOVADEMO.CUE" -o "$out/KOVADEMO.CHD" >/dev/null
+fi

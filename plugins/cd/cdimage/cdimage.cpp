@@ -23,7 +23,7 @@ const PluginInfo kInfo = {
     "KOVA",
     "CDImage",
     "Reads PlayStation discs from image files: CUE sheets with their BIN files, single BIN "
-    "images and ISO images.",
+    "images, ISO, CHD, PBP, ECM and CloneCD images, and playlists of the discs of a game.",
 };
 
 HINSTANCE ModuleInstance;

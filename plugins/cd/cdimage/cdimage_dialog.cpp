@@ -134,7 +134,7 @@ static void Browse(HWND dialog)
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u)\0*.cue;*.bin;*.iso;*.img;*.ecm;*.ccd;*.pbp;*.m3u;*.m3u8\0"
+    ofn.lpstrFilter = L"Disc images (*.cue;*.bin;*.iso;*.img;*.chd;*.pbp;*.m3u;*.ecm;*.ccd)\0*.cue;*.bin;*.iso;*.img;*.chd;*.pbp;*.m3u;*.m3u8;*.ecm;*.ccd\0"
                       L"All files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;

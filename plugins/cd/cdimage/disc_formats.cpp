@@ -7,6 +7,7 @@
 
 #include "kova_str.h"
 
+extern const DiscFormat kDiscChd;
 extern const DiscFormat kDiscCue;
 extern const DiscFormat kDiscCcd;
 extern const DiscFormat kDiscBin;
@@ -15,6 +16,7 @@ extern const DiscFormat kDiscPbp;
 extern const DiscFormat kDiscM3u;
 
 static const DiscFormat *const kFormats[] = {
+    &kDiscChd,   /* "MComprHD", or extension .chd */
     &kDiscCue,   /* text: extension .cue, or a CUE sheet's first keyword */
     &kDiscCcd,   /* CloneCD: extension .ccd, or its first section [CloneCD] */
     &kDiscPbp,   /* "\0PBP", or extension .pbp */
