@@ -106,6 +106,25 @@ TEST(MemoryCards, ShowsTheSlotsCardsCopiesASaveByteForByteAndSaysWhyNot)
                           "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 | SLES-01234 | Europe | 3" }),
                   ListViewRows(cards, IDC_SAVES_LEFT));
         EXPECT_EQ(Lines({ "plain | SLPS-00001 | Japan | 1" }), ListViewRows(cards, IDC_SAVES_RIGHT));
+        /* Latin text in the dialogs' own face (a backslash, not a Japanese
+           font's yen sign, and widths the layout was made for); the titles'
+           kana and full-width forms from the Japanese font linked behind it. */
+        struct Drawn {
+            const char *what;
+            HWND window;
+            std::wstring text;
+        };
+        const Drawn drawn[] = {
+            { "main dialog", main, L"C:\\KOVA" },
+            /* C:\ ＦＩＮＡＬ ゲーム ― */
+            { "saves", GetDlgItem(cards, IDC_SAVES_LEFT),
+              L"C:\\\xFF26\xFF29\xFF2E\xFF21\xFF2C\x30B2\x30FC\x30E0\x2015" },
+        };
+        for (const Drawn &d : drawn) {
+            EXPECT_EQ(std::string::npos, DrawnFace(d.window).find("IPA"))
+                << d.what << ": " << DrawnFace(d.window);
+            EXPECT_TRUE(DrawnAsGlyphs(d.window, d.text)) << d.what << ": " << Utf8(d.text);
+        }
         EXPECT_EQ("Free blocks: 11", ItemText(cards, IDC_STATUS_LEFT));
         EXPECT_EQ("Free blocks: 14", ItemText(cards, IDC_STATUS_RIGHT));
         EXPECT_EQ("", ItemText(cards, IDC_SAME_CARD));

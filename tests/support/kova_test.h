@@ -201,6 +201,13 @@ SeenBox AnswerDuring(const char *caption, int button, const std::function<void()
 std::string WindowText(HWND window);
 Lines ComboItems(HWND dialog, int id);
 Lines ListItems(HWND dialog, int id);
+/* The family of the font file a window's font (WM_GETFONT) is drawn from,
+   not the face it asks for: what the prefix maps "MS Sans Serif" to. */
+std::string DrawnFace(HWND window);
+/* Whether every character of the text, in the window's font, is drawn as a
+   glyph of that font or of one linked behind it, and none as the box of a
+   character no font has. */
+bool DrawnAsGlyphs(HWND window, const std::wstring &text);
 
 /* A dialog template as a module stores it (DLGTEMPLATE, what a DIALOG
    statement compiles to). Class names are in capitals ("BUTTON"). */

@@ -269,3 +269,73 @@ void ExpectControls(const DialogTemplate &t, const std::vector<ControlRow> &rows
         EXPECT_EQ(want.style, got.style & want.styleMask);
     }
 }
+
+namespace {
+
+/* A device context with the window's font selected, released when done. */
+struct FontDc {
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old;
+    explicit FontDc(HWND window)
+    {
+        HFONT font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+        old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    }
+    ~FontDc()
+    {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+};
+
+/* The pixels of one character drawn alone, black on white. */
+std::vector<uint8_t> CharacterPixels(HDC dc, wchar_t c)
+{
+    const int side = 64;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = side;
+    info.bmiHeader.biHeight = -side;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all = { 0, 0, side, side };
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 2, 2, &c, 1);
+    GdiFlush();
+    const uint8_t *p = static_cast<const uint8_t *>(bits);
+    std::vector<uint8_t> pixels(p, p + side * side * 4);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+} // namespace
+
+std::string DrawnFace(HWND window)
+{
+    FontDc fdc(window);
+    UINT size = GetOutlineTextMetricsW(fdc.dc, 0, NULL);
+    if (!size)
+        return "<not an outline font>";
+    std::vector<uint8_t> buffer(size);
+    OUTLINETEXTMETRICW *metrics = reinterpret_cast<OUTLINETEXTMETRICW *>(buffer.data());
+    GetOutlineTextMetricsW(fdc.dc, size, metrics);
+    return Narrow(reinterpret_cast<const wchar_t *>(
+        buffer.data() + reinterpret_cast<uintptr_t>(metrics->otmpFamilyName)));
+}
+
+bool DrawnAsGlyphs(HWND window, const std::wstring &text)
+{
+    FontDc fdc(window);
+    /* A noncharacter: no font has it, so it is drawn as the missing box. */
+    std::vector<uint8_t> missing = CharacterPixels(fdc.dc, 0xFFFF);
+    for (wchar_t c : text)
+        if (CharacterPixels(fdc.dc, c) == missing)
+            return false;
+    return true;
+}

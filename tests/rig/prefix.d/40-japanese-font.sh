@@ -1,9 +1,16 @@
 # A Japanese font for the dialogs: IPAGothic (Debian's fonts-ipafont-gothic)
-# linked behind the faces that dialogs and list views use, as a Japanese
-# Windows links its own, so that the Shift-JIS titles of saves (kana, kanji,
-# the long dash of Western titles) show as text and not as boxes. Sourced by
-# kova_prefix_ensure with WINEPREFIX exported, for the tests' prefix and the
-# demo's and tour's.
+# linked behind the face the dialogs are drawn in, as a Western Windows with
+# Japanese fonts installed links its own, so that the Shift-JIS titles of
+# saves (kana, kanji, full-width forms) show as text and not as boxes while
+# Latin text keeps its face. Sourced by kova_prefix_ensure with WINEPREFIX
+# exported, for the tests' prefix and the demo's and tour's.
+#
+# The prefix has none of the Windows faces the dialogs ask for ("MS Sans
+# Serif", "MS Shell Dlg", Tahoma): Wine draws them all in DejaVu Sans, so the
+# link sits behind that face. A link keyed by a face the prefix does not have
+# would make Wine draw that face wholly in the linked font, Latin text too
+# (backslashes as yen signs), so no link names a missing face and no
+# substitute renames the dialogs' faces.
 kova_japanese_font_setup() {
     local font=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
     if [ ! -f "$font" ]; then
@@ -11,14 +18,7 @@ kova_japanese_font_setup() {
         return 0
     fi
     ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/ipag.ttf"
-    local face
-    for face in "Tahoma" "Microsoft Sans Serif"; do
-        DISPLAY= wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v "$face" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f </dev/null >/dev/null 2>&1
-    done
-    # The dialogs' "MS Sans Serif" is drawn as Tahoma, as Windows draws it
-    # since Windows 2000, so that it has the link too.
-    DISPLAY= wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-        /v "MS Sans Serif" /d Tahoma /f </dev/null >/dev/null 2>&1
+    DISPLAY= wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "DejaVu Sans" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f </dev/null >/dev/null 2>&1
 }
 kova_japanese_font_setup
