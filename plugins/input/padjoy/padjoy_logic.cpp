@@ -150,34 +150,36 @@ const char *JoyStickName(int stick)
     return stick >= 0 && stick < JOY_STICK_COUNT ? kStickNames[stick] : "";
 }
 
+/* A control's short name (label false: the map's "B3", "X+", "POV0UP") or
+   its label (the dialog's "Button 3", "X axis +", "Hat 1 up"). */
+static void ControlText(int control, bool label, char *dst, size_t dstSize)
+{
+    if (!IsControl(control)) {
+        BufSet(dst, dstSize, label ? "(none)" : "-");
+    } else if (control < JOY_XINPUT_END) {
+        BufSet(dst, dstSize, label ? kControls[control].label : kControls[control].name);
+    } else if (control < JOY_DI_AXIS) {
+        BufFormat(dst, dstSize, label ? "Button %d" : "B%d", control - JOY_DI_BUTTON + 1);
+    } else if (control < JOY_DI_POV) {
+        BufFormat(dst, dstSize, label ? "%s axis %c" : "%s%c", kAxisNames[(control - JOY_DI_AXIS) / 2],
+                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
+    } else {
+        int pov = (control - JOY_DI_POV) / 4, direction = (control - JOY_DI_POV) % 4;
+        if (label)
+            BufFormat(dst, dstSize, "Hat %d %s", pov + 1, kPovLabels[direction]);
+        else
+            BufFormat(dst, dstSize, "POV%d%s", pov, kPovNames[direction]);
+    }
+}
+
 void JoyControlName(int control, char *dst, size_t dstSize)
 {
-    if (!IsControl(control))
-        BufSet(dst, dstSize, "-");
-    else if (control < JOY_XINPUT_END)
-        BufSet(dst, dstSize, kControls[control].name);
-    else if (control < JOY_DI_AXIS)
-        BufFormat(dst, dstSize, "B%d", control - JOY_DI_BUTTON + 1);
-    else if (control < JOY_DI_POV)
-        BufFormat(dst, dstSize, "%s%c", kAxisNames[(control - JOY_DI_AXIS) / 2],
-                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
-    else
-        BufFormat(dst, dstSize, "POV%d%s", (control - JOY_DI_POV) / 4, kPovNames[(control - JOY_DI_POV) % 4]);
+    ControlText(control, false, dst, dstSize);
 }
 
 void JoyControlLabel(int control, char *dst, size_t dstSize)
 {
-    if (!IsControl(control))
-        BufSet(dst, dstSize, "(none)");
-    else if (control < JOY_XINPUT_END)
-        BufSet(dst, dstSize, kControls[control].label);
-    else if (control < JOY_DI_AXIS)
-        BufFormat(dst, dstSize, "Button %d", control - JOY_DI_BUTTON + 1);
-    else if (control < JOY_DI_POV)
-        BufFormat(dst, dstSize, "%s axis %c", kAxisNames[(control - JOY_DI_AXIS) / 2],
-                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
-    else
-        BufFormat(dst, dstSize, "Hat %d %s", (control - JOY_DI_POV) / 4 + 1, kPovLabels[(control - JOY_DI_POV) % 4]);
+    ControlText(control, true, dst, dstSize);
 }
 
 uint16_t JoyButtonBit(int button)
