@@ -85,13 +85,6 @@ const JoyMap kJoyDefaultMap = { {
     { JOY_X, JOY_NONE },     /* Square */
 }, { JOY_RSRIGHT, JOY_RSDOWN, JOY_LSRIGHT, JOY_LSDOWN } };
 
-static const JoyMap kJoyAnalogMap = { {
-    { JOY_BACK, JOY_NONE }, { JOY_LS, JOY_NONE }, { JOY_RS, JOY_NONE }, { JOY_START, JOY_NONE },
-    { JOY_UP, JOY_NONE }, { JOY_RIGHT, JOY_NONE }, { JOY_DOWN, JOY_NONE }, { JOY_LEFT, JOY_NONE },
-    { JOY_LT, JOY_NONE }, { JOY_RT, JOY_NONE }, { JOY_LB, JOY_NONE }, { JOY_RB, JOY_NONE },
-    { JOY_Y, JOY_NONE }, { JOY_B, JOY_NONE }, { JOY_A, JOY_NONE }, { JOY_X, JOY_NONE },
-}, { JOY_RSRIGHT, JOY_RSDOWN, JOY_LSRIGHT, JOY_LSDOWN } };
-
 static const JoyMap kJoyDirectMap = { {
     { DI_BUTTON(9), JOY_NONE }, { DI_BUTTON(11), JOY_NONE }, { DI_BUTTON(12), JOY_NONE },
     { DI_BUTTON(10), JOY_NONE },
@@ -104,16 +97,20 @@ static const JoyMap kJoyDirectMap = { {
 }, { DI_AXIS(JOY_AXIS_Z, true), DI_AXIS(JOY_AXIS_RZ, true), DI_AXIS(JOY_AXIS_X, true),
      DI_AXIS(JOY_AXIS_Y, true) } };
 
-static const JoyMap kJoyDirectAnalogMap = { {
-    { DI_BUTTON(9), JOY_NONE }, { DI_BUTTON(11), JOY_NONE }, { DI_BUTTON(12), JOY_NONE },
-    { DI_BUTTON(10), JOY_NONE },
-    { DI_POV(0), JOY_NONE }, { DI_POV(1), JOY_NONE }, { DI_POV(2), JOY_NONE }, { DI_POV(3), JOY_NONE },
-    { DI_BUTTON(7), JOY_NONE }, { DI_BUTTON(8), JOY_NONE }, { DI_BUTTON(5), JOY_NONE },
-    { DI_BUTTON(6), JOY_NONE },
-    { DI_BUTTON(4), JOY_NONE }, { DI_BUTTON(3), JOY_NONE }, { DI_BUTTON(2), JOY_NONE },
-    { DI_BUTTON(1), JOY_NONE },
-}, { DI_AXIS(JOY_AXIS_Z, true), DI_AXIS(JOY_AXIS_RZ, true), DI_AXIS(JOY_AXIS_X, true),
-     DI_AXIS(JOY_AXIS_Y, true) } };
+/* The analog pad's defaults: the digital pad's without the left stick on
+   the D-pad (its second controls), as the analog pad has sticks of its own. */
+static JoyMap AnalogOf(const JoyMap &digital)
+{
+    JoyMap map = digital;
+    for (int b = 0; b < JOY_BUTTON_COUNT; b++) {
+        for (int c = 1; c < JOY_CONTROLS_PER_BUTTON; c++)
+            map.controls[b][c] = JOY_NONE;
+    }
+    return map;
+}
+
+static const JoyMap kJoyAnalogMap = AnalogOf(kJoyDefaultMap);
+static const JoyMap kJoyDirectAnalogMap = AnalogOf(kJoyDirectMap);
 
 const JoyMap &JoyDefaultMap(bool direct, bool analog)
 {
