@@ -16,7 +16,6 @@
  * its figures as key=value lines (cdimage.*), the runs as # comments. Not a
  * test: scripts/bench-cdimage.sh runs it. */
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -24,25 +23,13 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "cd_bench_common.h"
 #include "cd_disc.h"
 #include "kova_test.h"
 
 namespace {
 
 const DWORD kRaw = 2352;
-std::string ImagePath;
-
-int32_t KOVA_CALL ReadImageFile(const char *, const char *key, char *out)
-{
-    BufSet(out, KOVA_SETTING_SIZE, strcmp(key, "ImageFile") == 0 ? ImagePath.c_str() : "");
-    return 0;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 /* Writes size bytes of a pattern that differs from sector to sector (or
    nothing but the size, for sparse). */
@@ -70,64 +57,18 @@ bool MakeFile(const std::string &path, int64_t size, bool sparse)
     return ok;
 }
 
-/* Bytes of the process's address space in use (reserved or committed). */
-uint64_t AddressSpaceInUse()
-{
-    uint64_t used = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<void *>(at), &info, sizeof info);) {
-        if (info.State != MEM_FREE)
-            used += info.RegionSize;
-        uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
-    }
-    return used;
-}
-
-struct Plugin {
-    PluginOpenFn open;
-    PluginCloseFn close;
-    CdReadFn read;
-    CdWaitFn wait;
-    HostServices host;
-    bool Open(const std::string &image)
-    {
-        ImagePath = image;
-        return open(&host) == 0;
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: cdimage_bench <folder> [runs]\n");
-        return 2;
-    }
-    std::string dir = argv[1];
-    if (dir.back() != '\\')
-        dir += '\\';
-    int runs = argc > 2 ? atoi(argv[2]) : 7;
-    if (runs < 1)
-        runs = 1;
-
+    /* Before the library is loaded. */
     uint64_t beforeLoad = AddressSpaceInUse();
-    std::string dll = ShippedPath("cdimage.dll");
-    HMODULE lib = LoadLibraryA(dll.c_str());
-    if (!lib) {
-        printf("cannot load %s\n", dll.c_str());
-        return 1;
-    }
-    Plugin cd = { GetProcAs<PluginOpenFn>(lib, "CD_Open"), GetProcAs<PluginCloseFn>(lib, "CD_Close"),
-                  GetProcAs<CdReadFn>(lib, "CD_Read"), GetProcAs<CdWaitFn>(lib, "CD_Wait"), {} };
-    cd.host.readSetting = ReadImageFile;
-    if (!cd.open || !cd.close || !cd.read || !cd.wait) {
-        printf("%s lacks an entry point\n", dll.c_str());
-        return 1;
-    }
+    std::string dir;
+    int runs;
+    CdPlugin cd;
+    int failed = CdBenchStart(argc, argv, "cdimage_bench", 7, &dir, &runs, &cd);
+    if (failed)
+        return failed;
 
     /* ---- 64 MB of raw sectors: in order, then in a random order ---- */
     const int32_t sectors = static_cast<int32_t>((64 << 20) / kRaw);
@@ -138,12 +79,7 @@ int main(int argc, char **argv)
     }
     HANDLE file = CreateFileA(bin.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     std::vector<uint8_t> buffer(kRaw);
-    std::vector<int32_t> order(10000);
-    uint32_t seed = 12345;
-    for (int32_t &n : order) {
-        seed = seed * 1103515245 + 12345;
-        n = static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(sectors));
-    }
+    std::vector<int32_t> order = RandomSectors(sectors);
     auto readFileAt = [&](int32_t n) {
         LARGE_INTEGER at;
         at.QuadPart = static_cast<int64_t>(n) * kRaw;
@@ -151,14 +87,9 @@ int main(int argc, char **argv)
         SetFilePointerEx(file, at, NULL, FILE_BEGIN);
         ReadFile(file, buffer.data(), kRaw, &got, NULL);
     };
-    auto cdRead = [&](int32_t n) {
-        uint8_t msf[3];
-        MsfFromSector(n, msf);
-        return cd.read(msf);
-    };
     for (int32_t n = 0; n < sectors; n++) {
         readFileAt(n);
-        if (memcmp(cdRead(n), buffer.data() + 12, CD_SECTOR_IMAGE_SIZE) != 0 || cd.wait() != 0) {
+        if (memcmp(cd.Read(n), buffer.data() + 12, CD_SECTOR_IMAGE_SIZE) != 0 || cd.wait() != 0) {
             printf("sector %ld differs between CD_Read and ReadFile\n", static_cast<long>(n));
             return 1;
         }
@@ -176,7 +107,7 @@ int main(int argc, char **argv)
             double t0 = Now();
             if (cdTurn) {
                 for (int32_t n = 0; n < sectors; n++)
-                    cdRead(n);
+                    cd.Read(n);
             } else {
                 LARGE_INTEGER zero = {};
                 SetFilePointerEx(file, zero, NULL, FILE_BEGIN);
@@ -188,7 +119,7 @@ int main(int argc, char **argv)
             double t1 = Now();
             for (int32_t n : order) {
                 if (cdTurn)
-                    cdRead(n);
+                    cd.Read(n);
                 else
                     readFileAt(n);
             }
@@ -242,16 +173,9 @@ int main(int argc, char **argv)
     std::string cuePath = dir + "BENCH.CUE";
     WriteFileText(cuePath, cue);
     std::vector<double> opens;
-    for (int r = 0; r < runs * 5; r++) {
-        double t0 = Now();
-        bool opened = cd.Open(cuePath);
-        double t1 = Now();
-        cd.close();
-        if (!opened) {
-            printf("CD_Open of the 99-track CUE sheet failed\n");
-            return 1;
-        }
-        opens.push_back(t1 - t0);
+    if (!TimeOpens(&cd, cuePath, runs * 5, &opens)) {
+        printf("CD_Open of the 99-track CUE sheet failed\n");
+        return 1;
     }
     printf("cdimage.open_99_tracks_ms=%.2f\n", Median(opens) * 1000);
     printf("cdimage.open_99_tracks_best_ms=%.2f\n", *std::min_element(opens.begin(), opens.end()) * 1000);
@@ -272,7 +196,7 @@ int main(int argc, char **argv)
     uint64_t before = AddressSpaceInUse();
     bool opened = cd.Open(iso);
     for (int32_t n = 0; opened && n < static_cast<int32_t>(big / 2048); n += 997)
-        cdRead(n);
+        cd.Read(n);
     uint64_t after = AddressSpaceInUse();
     int32_t waited = cd.wait();
     cd.close();

@@ -16,7 +16,6 @@
  * Prints its figures as key=value lines (cdimage_ecm.*), the runs as #
  * comments. Not a test: scripts/bench-cdimage-ecm.sh runs it. */
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "cd_bench_common.h"
 #include "cd_disc.h"
 #include "cd_test_writers.h"
 #include "kova_test.h"
@@ -31,34 +31,6 @@
 namespace {
 
 const uint32_t kRaw = 2352;
-std::string ImagePath;
-
-int32_t KOVA_CALL ReadImageFile(const char *, const char *key, char *out)
-{
-    BufSet(out, KOVA_SETTING_SIZE, strcmp(key, "ImageFile") == 0 ? ImagePath.c_str() : "");
-    return 0;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-uint64_t AddressSpaceInUse()
-{
-    uint64_t used = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<void *>(at), &info, sizeof info);) {
-        if (info.State != MEM_FREE)
-            used += info.RegionSize;
-        uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
-    }
-    return used;
-}
 
 /* The ECM stream of sectors PlayStation sectors of zeros: per sector a
    record of its 16 bytes of sync and header, and one of its subheader and
@@ -103,33 +75,12 @@ bool WriteBigEcm(const std::string &path, int32_t sectors)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: cdimage_ecm_bench <folder> [runs]\n");
-        return 2;
-    }
-    std::string dir = argv[1];
-    if (dir.back() != '\\')
-        dir += '\\';
-    int runs = argc > 2 ? atoi(argv[2]) : 7;
-    if (runs < 1)
-        runs = 1;
-
-    std::string dll = ShippedPath("cdimage.dll");
-    HMODULE lib = LoadLibraryA(dll.c_str());
-    PluginOpenFn open = lib ? GetProcAs<PluginOpenFn>(lib, "CD_Open") : NULL;
-    PluginCloseFn close = lib ? GetProcAs<PluginCloseFn>(lib, "CD_Close") : NULL;
-    CdReadFn read = lib ? GetProcAs<CdReadFn>(lib, "CD_Read") : NULL;
-    CdWaitFn wait = lib ? GetProcAs<CdWaitFn>(lib, "CD_Wait") : NULL;
-    if (!open || !close || !read || !wait) {
-        printf("cannot load %s or it lacks an entry point\n", dll.c_str());
-        return 1;
-    }
-    HostServices host = {};
-    host.readSetting = ReadImageFile;
-    auto openImage = [&](const std::string &path) {
-        ImagePath = path;
-        return open(&host) == 0;
-    };
+    std::string dir;
+    int runs;
+    CdPlugin cd;
+    int failed = CdBenchStart(argc, argv, "cdimage_ecm_bench", 7, &dir, &runs, &cd);
+    if (failed)
+        return failed;
 
     /* ---- 64 MB of sectors, as a BIN and as its ECM ---- */
     const int32_t sectors = static_cast<int32_t>((64 << 20) / kRaw);
@@ -158,39 +109,23 @@ int main(int argc, char **argv)
     image.clear();
     image.shrink_to_fit();
 
-    auto readSector = [&](int32_t n) {
-        uint8_t msf[3];
-        MsfFromSector(n, msf);
-        return read(msf);
-    };
     /* Both images give the same bytes. */
-    std::vector<uint8_t> binBytes(static_cast<size_t>(sectors) * CD_SECTOR_IMAGE_SIZE);
-    if (!openImage(bin)) {
+    std::vector<uint8_t> binBytes;
+    if (!ReadSectorImages(&cd, bin, sectors, &binBytes)) {
         printf("CD_Open of the BIN failed\n");
         return 1;
     }
-    for (int32_t n = 0; n < sectors; n++)
-        memcpy(&binBytes[static_cast<size_t>(n) * CD_SECTOR_IMAGE_SIZE], readSector(n), CD_SECTOR_IMAGE_SIZE);
-    close();
-    if (!openImage(ecm)) {
+    int32_t differs = FirstDifferentSector(&cd, ecm, sectors, binBytes);
+    if (differs < 0) {
         printf("CD_Open of the ECM image failed\n");
         return 1;
     }
-    for (int32_t n = 0; n < sectors; n++) {
-        if (memcmp(readSector(n), &binBytes[static_cast<size_t>(n) * CD_SECTOR_IMAGE_SIZE], CD_SECTOR_IMAGE_SIZE) != 0 ||
-            wait() != 0) {
-            printf("sector %ld differs between the ECM image and its BIN\n", static_cast<long>(n));
-            return 1;
-        }
+    if (differs < sectors) {
+        printf("sector %ld differs between the ECM image and its BIN\n", static_cast<long>(differs));
+        return 1;
     }
-    close();
 
-    std::vector<int32_t> order(10000);
-    uint32_t seed = 12345;
-    for (int32_t &n : order) {
-        seed = seed * 1103515245 + 12345;
-        n = static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(sectors));
-    }
+    std::vector<int32_t> order = RandomSectors(sectors);
     printf("# run   BIN ms   ECM ms   (in order)   BIN ms   ECM ms   (random)\n");
     std::vector<double> seq[2], rnd[2];
     for (int r = 0; r < runs; r++) {
@@ -198,20 +133,10 @@ int main(int argc, char **argv)
         for (int turn = 0; turn < 2; turn++) {
             /* Turns in both orders, so that neither image always comes first. */
             int which = (turn + r) % 2;
-            if (!openImage(which ? ecm : bin)) {
+            if (!TimeReads(&cd, which ? ecm : bin, sectors, order, &s[which], &q[which])) {
                 printf("CD_Open failed in run %d\n", r + 1);
                 return 1;
             }
-            double t0 = Now();
-            for (int32_t n = 0; n < sectors; n++)
-                readSector(n);
-            double t1 = Now();
-            for (int32_t n : order)
-                readSector(n);
-            double t2 = Now();
-            close();
-            s[which] = t1 - t0;
-            q[which] = t2 - t1;
             seq[which].push_back(s[which]);
             rnd[which].push_back(q[which]);
         }
@@ -237,13 +162,13 @@ int main(int argc, char **argv)
     for (int r = 0; r < runs; r++) {
         before = AddressSpaceInUse();
         double t0 = Now();
-        bool opened = openImage(bigPath);
+        bool opened = cd.Open(bigPath);
         double t1 = Now();
         if (opened)
-            readSector(big - 1);
+            cd.Read(big - 1);
         during = AddressSpaceInUse();
-        int32_t waited = wait();
-        close();
+        int32_t waited = cd.wait();
+        cd.close();
         if (!opened || waited != 0) {
             printf("the 700 MB ECM image did not open or read\n");
             return 1;

@@ -17,50 +17,19 @@
  * figures as key=value lines (chd.*), the runs as # comments. Not a test:
  * scripts/bench-chd.sh runs it. */
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "bench_clock.h"
+#include "cd_bench_common.h"
 #include "cd_sector.h"
 #include "kova_test.h"
 
 namespace {
 
 const uint32_t kRaw = 2352;
-std::string ImagePath;
-
-int32_t KOVA_CALL ReadImageFile(const char *, const char *key, char *out)
-{
-    BufSet(out, KOVA_SETTING_SIZE, strcmp(key, "ImageFile") == 0 ? ImagePath.c_str() : "");
-    return 0;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-/* Bytes of the process's address space in use (reserved or committed),
-   or committed only. */
-uint64_t AddressSpaceInUse(bool committedOnly = false)
-{
-    uint64_t used = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<void *>(at), &info, sizeof info);) {
-        if (committedOnly ? info.State == MEM_COMMIT : info.State != MEM_FREE)
-            used += info.RegionSize;
-        uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
-    }
-    return used;
-}
 
 uint32_t Next(uint32_t *seed)
 {
@@ -123,51 +92,16 @@ uint64_t FileBytes(const std::string &path)
     return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-struct Plugin {
-    PluginOpenFn open;
-    PluginCloseFn close;
-    CdReadFn read;
-    CdWaitFn wait;
-    HostServices host;
-    bool Open(const std::string &image)
-    {
-        ImagePath = image;
-        return open(&host) == 0;
-    }
-    const uint8_t *Read(int32_t n)
-    {
-        uint8_t msf[3];
-        MsfFromSector(n, msf);
-        return read(msf);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: chd_bench <folder> [runs]\n");
-        return 2;
-    }
-    std::string dir = argv[1];
-    if (dir.back() != '\\')
-        dir += '\\';
-    int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
-
-    std::string dll = ShippedPath("cdimage.dll");
-    HMODULE lib = LoadLibraryA(dll.c_str());
-    if (!lib) {
-        printf("cannot load %s\n", dll.c_str());
-        return 1;
-    }
-    Plugin cd = { GetProcAs<PluginOpenFn>(lib, "CD_Open"), GetProcAs<PluginCloseFn>(lib, "CD_Close"),
-                  GetProcAs<CdReadFn>(lib, "CD_Read"), GetProcAs<CdWaitFn>(lib, "CD_Wait"), {} };
-    cd.host.readSetting = ReadImageFile;
-    if (!cd.open || !cd.close || !cd.read || !cd.wait) {
-        printf("%s lacks an entry point\n", dll.c_str());
-        return 1;
-    }
+    std::string dir;
+    int runs;
+    CdPlugin cd;
+    int failed = CdBenchStart(argc, argv, "chd_bench", 7, &dir, &runs, &cd);
+    if (failed)
+        return failed;
 
     const int32_t dataSectors = static_cast<int32_t>((64 << 20) / kRaw), audioSectors = 2 * 60 * 75;
     const int32_t sectors = dataSectors + audioSectors;
@@ -229,17 +163,10 @@ int main(int argc, char **argv)
         double times[2][2];
         for (int turn = 0; turn < 2; turn++) {
             int which = (turn + r) % 2;  /* 0: CUE/BIN, 1: CHD; each first in every other run */
-            cd.Open(which ? chd : cue);
-            double t0 = Now();
-            for (int32_t n = 0; n < sectors; n++)
-                cd.Read(n);
-            double t1 = Now();
-            for (int32_t n : order)
-                cd.Read(n);
-            double t2 = Now();
-            cd.close();
-            times[which][0] = t1 - t0;
-            times[which][1] = t2 - t1;
+            if (!TimeReads(&cd, which ? chd : cue, sectors, order, &times[which][0], &times[which][1])) {
+                printf("CD_Open failed in run %d\n", r + 1);
+                return 1;
+            }
         }
         seqBin.push_back(times[0][0]);
         seqChd.push_back(times[1][0]);
@@ -259,16 +186,9 @@ int main(int argc, char **argv)
     printf("chd.random_chd_ms_per_read=%.4f\n", Median(rndChd) * 1000 / order.size());
 
     std::vector<double> opens;
-    for (int r = 0; r < runs * 5; r++) {
-        double t0 = Now();
-        bool opened = cd.Open(chd);
-        double t1 = Now();
-        cd.close();
-        if (!opened) {
-            printf("CD_Open of the CHD failed\n");
-            return 1;
-        }
-        opens.push_back(t1 - t0);
+    if (!TimeOpens(&cd, chd, runs * 5, &opens)) {
+        printf("CD_Open of the CHD failed\n");
+        return 1;
     }
     printf("chd.open_ms=%.2f\n", Median(opens) * 1000);
     printf("chd.open_best_ms=%.2f\n", *std::min_element(opens.begin(), opens.end()) * 1000);

@@ -12,14 +12,12 @@
  * sector images. Prints key=value lines (pbp.*), the runs as # comments.
  * Not a test: scripts/bench-pbp.sh runs it. */
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
+#include "cd_bench_common.h"
 #include "cd_disc.h"
 #include "cd_test_pbp.h"
 #include "kova_test.h"
@@ -27,66 +25,17 @@
 namespace {
 
 const uint32_t kRaw = 2352;
-std::string ImagePath;
-
-int32_t KOVA_CALL ReadImageFile(const char *, const char *key, char *out)
-{
-    BufSet(out, KOVA_SETTING_SIZE, strcmp(key, "ImageFile") == 0 ? ImagePath.c_str() : "");
-    return 0;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-struct Plugin {
-    PluginOpenFn open;
-    PluginCloseFn close;
-    CdReadFn read;
-    CdWaitFn wait;
-    HostServices host;
-    bool Open(const std::string &image)
-    {
-        ImagePath = image;
-        return open(&host) == 0;
-    }
-    const uint8_t *Read(int32_t n)
-    {
-        uint8_t msf[3];
-        MsfFromSector(n, msf);
-        return read(msf);
-    }
-};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        printf("usage: pbp_bench <folder> [runs]\n");
-        return 2;
-    }
-    std::string dir = argv[1];
-    if (dir.back() != '\\')
-        dir += '\\';
-    int runs = argc > 2 ? atoi(argv[2]) : 5;
-    if (runs < 1)
-        runs = 1;
-    std::string dll = ShippedPath("cdimage.dll");
-    HMODULE lib = LoadLibraryA(dll.c_str());
-    if (!lib) {
-        printf("cannot load %s\n", dll.c_str());
-        return 1;
-    }
-    Plugin cd = { GetProcAs<PluginOpenFn>(lib, "CD_Open"), GetProcAs<PluginCloseFn>(lib, "CD_Close"),
-                  GetProcAs<CdReadFn>(lib, "CD_Read"), GetProcAs<CdWaitFn>(lib, "CD_Wait"), {} };
-    cd.host.readSetting = ReadImageFile;
-    if (!cd.open || !cd.close || !cd.read || !cd.wait) {
-        printf("%s lacks an entry point\n", dll.c_str());
-        return 1;
-    }
+    std::string dir;
+    int runs;
+    CdPlugin cd;
+    int failed = CdBenchStart(argc, argv, "pbp_bench", 5, &dir, &runs, &cd);
+    if (failed)
+        return failed;
 
     /* ---- the disc: one data track of raw Mode 2 sectors ---- */
     const int32_t sectors = static_cast<int32_t>((40 << 20) / kRaw);
@@ -128,34 +77,23 @@ int main(int argc, char **argv)
     printf("pbp.pbp_mb=%.1f\n", pbp.size() / 1048576.0);
     printf("pbp.runs=%d\n", runs);
 
-    std::vector<int32_t> order(10000);
-    uint32_t seed = 12345;
-    for (int32_t &n : order) {
-        seed = seed * 1103515245 + 12345;
-        n = static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(sectors));
-    }
+    std::vector<int32_t> order = RandomSectors(sectors);
 
     /* ---- the same sector images both ways ---- */
-    std::vector<uint8_t> images(static_cast<size_t>(sectors) * CD_SECTOR_IMAGE_SIZE);
-    if (!cd.Open(cue)) {
+    std::vector<uint8_t> images;
+    if (!ReadSectorImages(&cd, cue, sectors, &images)) {
         printf("cannot open %s\n", cue.c_str());
         return 1;
     }
-    for (int32_t n = 0; n < sectors; n++)
-        memcpy(&images[static_cast<size_t>(n) * CD_SECTOR_IMAGE_SIZE], cd.Read(n), CD_SECTOR_IMAGE_SIZE);
-    cd.close();
-    if (!cd.Open(pbpPath)) {
+    int32_t differs = FirstDifferentSector(&cd, pbpPath, sectors, images);
+    if (differs < 0) {
         printf("cannot open %s\n", pbpPath.c_str());
         return 1;
     }
-    for (int32_t n = 0; n < sectors; n++) {
-        if (memcmp(cd.Read(n), &images[static_cast<size_t>(n) * CD_SECTOR_IMAGE_SIZE], CD_SECTOR_IMAGE_SIZE) != 0 ||
-            cd.wait() != 0) {
-            printf("sector %ld differs between the PBP and the BIN\n", static_cast<long>(n));
-            return 1;
-        }
+    if (differs < sectors) {
+        printf("sector %ld differs between the PBP and the BIN\n", static_cast<long>(differs));
+        return 1;
     }
-    cd.close();
 
     printf("# run   BIN ms   PBP ms   (in order)   BIN ms   PBP ms   (random)\n");
     std::vector<double> seqBin, seqPbp, rndBin, rndPbp, seqRatio, rndRatio;
@@ -164,20 +102,10 @@ int main(int argc, char **argv)
         /* Turns in both orders, so that neither image always comes first. */
         for (int turn = 0; turn < 2; turn++) {
             int which = (turn + r) % 2;  /* 0 BIN, 1 PBP */
-            if (!cd.Open(which ? pbpPath : cue)) {
+            if (!TimeReads(&cd, which ? pbpPath : cue, sectors, order, &seq[which], &rnd[which])) {
                 printf("cannot open the image\n");
                 return 1;
             }
-            double t0 = Now();
-            for (int32_t n = 0; n < sectors; n++)
-                cd.Read(n);
-            double t1 = Now();
-            for (int32_t n : order)
-                cd.Read(n);
-            double t2 = Now();
-            cd.close();
-            seq[which] = t1 - t0;
-            rnd[which] = t2 - t1;
         }
         seqBin.push_back(seq[0]);
         seqPbp.push_back(seq[1]);

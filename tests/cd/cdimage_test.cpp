@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "cd_sector.h"
+#include "cd_test_cdimage.h"
 #include "cd_test_disc.h"
 #include "cd_test_pbp.h"
 #include "cd_test_writers.h"
@@ -307,17 +308,6 @@ TEST(CdImageCue, SheetsGiveTheirTrackTablesAndFileOffsets)
 }
 
 namespace {
-
-/* cdimage.dll with a host whose "ImageFile" is the given value. */
-struct CdImage : CdExports {
-    RecordingHost host;
-    CdImage() : CdExports(ShippedPath("cdimage.dll")) {}
-    int32_t Open(const std::string &image)
-    {
-        host.Answer("CDIMAGE", "ImageFile", image);
-        return CD_Open(&host.record);
-    }
-};
 
 /* What a read of disc sector n must give, built here from the file's bytes
    and the track type; the parts a 2048-byte or 2336-byte sector lacks are

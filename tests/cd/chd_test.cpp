@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "cd_sector.h"
+#include "cd_test_cdimage.h"
 #include "cd_test_disc.h"
 #include "cdimage_logic.h"
 #include "chd_file.h"
@@ -166,17 +167,6 @@ bool RunChdman(const std::string &arguments)
 {
     return RunUnix("chdman " + arguments + " >/dev/null 2>&1", 300000) == 0;
 }
-
-/* cdimage.dll with a host whose "ImageFile" is the given value. */
-struct CdImage : CdExports {
-    RecordingHost host;
-    CdImage() : CdExports(ShippedPath("cdimage.dll")) {}
-    int32_t Open(const std::string &image)
-    {
-        host.Answer("CDIMAGE", "ImageFile", image);
-        return CD_Open(&host.record);
-    }
-};
 
 /* Everything the emulator can ask of a disc: the track table and the
    sectors from before 00:02:00 to past the lead-out (every step-th), each

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <stdarg.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "cd_sector.h"
@@ -148,6 +149,24 @@ bool DiscOpenFile(Disc *disc, DiscFile *file, const wchar_t *path, int line)
 }
 
 /* ---- opening ---- */
+
+void *DiscNewState(Disc *disc, size_t size)
+{
+    void *state = calloc(1, size);
+    if (!state)
+        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    return state;
+}
+
+void *DiscNewFileState(Disc *disc, size_t size, size_t fileAt, const wchar_t *path)
+{
+    uint8_t *state = static_cast<uint8_t *>(DiscNewState(disc, size));
+    if (state && !DiscOpenFile(disc, reinterpret_cast<DiscFile *>(state + fileAt), path, 0)) {
+        free(state);
+        return NULL;
+    }
+    return state;
+}
 
 bool DiscOpen(Disc *disc, const wchar_t *path, int choice)
 {

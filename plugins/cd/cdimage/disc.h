@@ -114,6 +114,13 @@ int DiscTrackAt(const Disc *disc, int32_t sector);
    the image's own text names. */
 struct DiscFile;
 bool DiscOpenFile(Disc *disc, DiscFile *file, const wchar_t *path, int line);
+/* For readers. A reader's state of size bytes, zeroed, or null after the
+   problem line that says there is no memory for it. */
+void *DiscNewState(Disc *disc, size_t size);
+/* The same with the file at path (the image itself) open in the state's
+   DiscFile that lies fileAt bytes into it (offsetof); null, with the
+   problem line and nothing left allocated, when either fails. */
+void *DiscNewFileState(Disc *disc, size_t size, size_t fileAt, const wchar_t *path);
 /* The last element of a path ("C:\A\B.CUE" -> "B.CUE"). */
 const wchar_t *DiscPathName(const wchar_t *path);
 /* Whether path ends in extension (".cue"), letter case aside. */

@@ -330,15 +330,10 @@ static bool OpenCcd(Disc *disc, int)
         DiscProblem(disc, disc->path, 0, "the path is too long");
         return false;
     }
-    CcdImage *state = static_cast<CcdImage *>(calloc(1, sizeof(CcdImage)));
-    if (!state) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    CcdImage *state =
+        static_cast<CcdImage *>(DiscNewFileState(disc, sizeof(CcdImage), offsetof(CcdImage, image), imagePath));
+    if (!state)
         return false;
-    }
-    if (!DiscOpenFile(disc, &state->image, imagePath, 0)) {
-        free(state);
-        return false;
-    }
     int64_t sectors = DiscFileSize(&state->image) / CD_RAW_SECTOR_SIZE;
     int32_t leadOut = sheet.leadOut >= 0 ? sheet.leadOut : static_cast<int32_t>(sectors);
     if (DiscFileSize(&state->image) % CD_RAW_SECTOR_SIZE != 0)

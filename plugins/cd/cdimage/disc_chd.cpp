@@ -51,15 +51,10 @@ static void FreeState(ChdState *state)
 
 static bool OpenChd(Disc *disc, int)
 {
-    ChdState *state = static_cast<ChdState *>(calloc(1, sizeof(ChdState)));
-    if (!state) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    ChdState *state =
+        static_cast<ChdState *>(DiscNewFileState(disc, sizeof(ChdState), offsetof(ChdState, file), disc->path));
+    if (!state)
         return false;
-    }
-    if (!DiscOpenFile(disc, &state->file, disc->path, 0)) {
-        free(state);
-        return false;
-    }
     char problem[DISC_TEXT_SIZE / 2];
     Chd *chd = &state->chd;
     if (!ChdOpen(chd, ReadChdFile, &state->file, static_cast<uint64_t>(DiscFileSize(&state->file)), problem,

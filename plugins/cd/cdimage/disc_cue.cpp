@@ -627,11 +627,9 @@ static void LayOutTracks(Disc *disc, CueSheet *cue)
 
 static bool OpenCue(Disc *disc, int)
 {
-    CueSheet *cue = static_cast<CueSheet *>(calloc(1, sizeof(CueSheet)));
-    if (!cue) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    CueSheet *cue = static_cast<CueSheet *>(DiscNewState(disc, sizeof(CueSheet)));
+    if (!cue)
         return false;
-    }
     size_t length = 0;
     char *text = ReadSheetText(disc, &length);
     if (text) {

@@ -29,15 +29,10 @@ static bool RecogniseIso(const wchar_t *path, const uint8_t *, size_t)
 
 static bool OpenLone(Disc *disc, bool raw)
 {
-    LoneState *state = static_cast<LoneState *>(calloc(1, sizeof(LoneState)));
-    if (!state) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    LoneState *state =
+        static_cast<LoneState *>(DiscNewFileState(disc, sizeof(LoneState), offsetof(LoneState, file), disc->path));
+    if (!state)
         return false;
-    }
-    if (!DiscOpenFile(disc, &state->file, disc->path, 0)) {
-        free(state);
-        return false;
-    }
     uint8_t head[CD_SYNC_SIZE + 4];
     uint32_t got = DiscFileRead(&state->file, 0, head, sizeof head);
     int64_t size = DiscFileSize(&state->file);

@@ -238,11 +238,9 @@ static bool OpenM3u(Disc *disc, int choice)
         DiscProblem(disc, disc->path, Entries[choice].line, "%s", what);
         return false;
     }
-    M3uState *state = static_cast<M3uState *>(calloc(1, sizeof(M3uState)));
-    if (!state) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    M3uState *state = static_cast<M3uState *>(DiscNewState(disc, sizeof(M3uState)));
+    if (!state)
         return false;
-    }
     Disc *chosen = &state->chosen;
     bool opened = DiscOpen(chosen, Entries[choice].path, 0);
     Keep(disc->details, DISC_MAX_DETAILS, &disc->detailCount, chosen->kind);

@@ -340,15 +340,10 @@ static bool RecognisePbp(const wchar_t *path, const uint8_t *head, size_t got)
 
 static bool OpenPbp(Disc *disc, int choice)
 {
-    PbpState *state = static_cast<PbpState *>(calloc(1, sizeof(PbpState)));
-    if (!state) {
-        DiscProblem(disc, disc->path, 0, "no memory to read the image");
+    PbpState *state =
+        static_cast<PbpState *>(DiscNewFileState(disc, sizeof(PbpState), offsetof(PbpState, file), disc->path));
+    if (!state)
         return false;
-    }
-    if (!DiscOpenFile(disc, &state->file, disc->path, 0)) {
-        free(state);
-        return false;
-    }
     PbpImage *pbp = &state->image;
     PbpSource source = SourceOf(state);
     char problem[DISC_TEXT_SIZE];

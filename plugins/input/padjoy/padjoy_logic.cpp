@@ -85,13 +85,6 @@ const JoyMap kJoyDefaultMap = { {
     { JOY_X, JOY_NONE },     /* Square */
 }, { JOY_RSRIGHT, JOY_RSDOWN, JOY_LSRIGHT, JOY_LSDOWN } };
 
-static const JoyMap kJoyAnalogMap = { {
-    { JOY_BACK, JOY_NONE }, { JOY_LS, JOY_NONE }, { JOY_RS, JOY_NONE }, { JOY_START, JOY_NONE },
-    { JOY_UP, JOY_NONE }, { JOY_RIGHT, JOY_NONE }, { JOY_DOWN, JOY_NONE }, { JOY_LEFT, JOY_NONE },
-    { JOY_LT, JOY_NONE }, { JOY_RT, JOY_NONE }, { JOY_LB, JOY_NONE }, { JOY_RB, JOY_NONE },
-    { JOY_Y, JOY_NONE }, { JOY_B, JOY_NONE }, { JOY_A, JOY_NONE }, { JOY_X, JOY_NONE },
-}, { JOY_RSRIGHT, JOY_RSDOWN, JOY_LSRIGHT, JOY_LSDOWN } };
-
 static const JoyMap kJoyDirectMap = { {
     { DI_BUTTON(9), JOY_NONE }, { DI_BUTTON(11), JOY_NONE }, { DI_BUTTON(12), JOY_NONE },
     { DI_BUTTON(10), JOY_NONE },
@@ -104,16 +97,20 @@ static const JoyMap kJoyDirectMap = { {
 }, { DI_AXIS(JOY_AXIS_Z, true), DI_AXIS(JOY_AXIS_RZ, true), DI_AXIS(JOY_AXIS_X, true),
      DI_AXIS(JOY_AXIS_Y, true) } };
 
-static const JoyMap kJoyDirectAnalogMap = { {
-    { DI_BUTTON(9), JOY_NONE }, { DI_BUTTON(11), JOY_NONE }, { DI_BUTTON(12), JOY_NONE },
-    { DI_BUTTON(10), JOY_NONE },
-    { DI_POV(0), JOY_NONE }, { DI_POV(1), JOY_NONE }, { DI_POV(2), JOY_NONE }, { DI_POV(3), JOY_NONE },
-    { DI_BUTTON(7), JOY_NONE }, { DI_BUTTON(8), JOY_NONE }, { DI_BUTTON(5), JOY_NONE },
-    { DI_BUTTON(6), JOY_NONE },
-    { DI_BUTTON(4), JOY_NONE }, { DI_BUTTON(3), JOY_NONE }, { DI_BUTTON(2), JOY_NONE },
-    { DI_BUTTON(1), JOY_NONE },
-}, { DI_AXIS(JOY_AXIS_Z, true), DI_AXIS(JOY_AXIS_RZ, true), DI_AXIS(JOY_AXIS_X, true),
-     DI_AXIS(JOY_AXIS_Y, true) } };
+/* The analog pad's defaults: the digital pad's without the left stick on
+   the D-pad (its second controls), as the analog pad has sticks of its own. */
+static JoyMap AnalogOf(const JoyMap &digital)
+{
+    JoyMap map = digital;
+    for (int b = 0; b < JOY_BUTTON_COUNT; b++) {
+        for (int c = 1; c < JOY_CONTROLS_PER_BUTTON; c++)
+            map.controls[b][c] = JOY_NONE;
+    }
+    return map;
+}
+
+static const JoyMap kJoyAnalogMap = AnalogOf(kJoyDefaultMap);
+static const JoyMap kJoyDirectAnalogMap = AnalogOf(kJoyDirectMap);
 
 const JoyMap &JoyDefaultMap(bool direct, bool analog)
 {
@@ -150,34 +147,36 @@ const char *JoyStickName(int stick)
     return stick >= 0 && stick < JOY_STICK_COUNT ? kStickNames[stick] : "";
 }
 
+/* A control's short name (label false: the map's "B3", "X+", "POV0UP") or
+   its label (the dialog's "Button 3", "X axis +", "Hat 1 up"). */
+static void ControlText(int control, bool label, char *dst, size_t dstSize)
+{
+    if (!IsControl(control)) {
+        BufSet(dst, dstSize, label ? "(none)" : "-");
+    } else if (control < JOY_XINPUT_END) {
+        BufSet(dst, dstSize, label ? kControls[control].label : kControls[control].name);
+    } else if (control < JOY_DI_AXIS) {
+        BufFormat(dst, dstSize, label ? "Button %d" : "B%d", control - JOY_DI_BUTTON + 1);
+    } else if (control < JOY_DI_POV) {
+        BufFormat(dst, dstSize, label ? "%s axis %c" : "%s%c", kAxisNames[(control - JOY_DI_AXIS) / 2],
+                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
+    } else {
+        int pov = (control - JOY_DI_POV) / 4, direction = (control - JOY_DI_POV) % 4;
+        if (label)
+            BufFormat(dst, dstSize, "Hat %d %s", pov + 1, kPovLabels[direction]);
+        else
+            BufFormat(dst, dstSize, "POV%d%s", pov, kPovNames[direction]);
+    }
+}
+
 void JoyControlName(int control, char *dst, size_t dstSize)
 {
-    if (!IsControl(control))
-        BufSet(dst, dstSize, "-");
-    else if (control < JOY_XINPUT_END)
-        BufSet(dst, dstSize, kControls[control].name);
-    else if (control < JOY_DI_AXIS)
-        BufFormat(dst, dstSize, "B%d", control - JOY_DI_BUTTON + 1);
-    else if (control < JOY_DI_POV)
-        BufFormat(dst, dstSize, "%s%c", kAxisNames[(control - JOY_DI_AXIS) / 2],
-                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
-    else
-        BufFormat(dst, dstSize, "POV%d%s", (control - JOY_DI_POV) / 4, kPovNames[(control - JOY_DI_POV) % 4]);
+    ControlText(control, false, dst, dstSize);
 }
 
 void JoyControlLabel(int control, char *dst, size_t dstSize)
 {
-    if (!IsControl(control))
-        BufSet(dst, dstSize, "(none)");
-    else if (control < JOY_XINPUT_END)
-        BufSet(dst, dstSize, kControls[control].label);
-    else if (control < JOY_DI_AXIS)
-        BufFormat(dst, dstSize, "Button %d", control - JOY_DI_BUTTON + 1);
-    else if (control < JOY_DI_POV)
-        BufFormat(dst, dstSize, "%s axis %c", kAxisNames[(control - JOY_DI_AXIS) / 2],
-                  (control - JOY_DI_AXIS) % 2 ? '+' : '-');
-    else
-        BufFormat(dst, dstSize, "Hat %d %s", (control - JOY_DI_POV) / 4 + 1, kPovLabels[(control - JOY_DI_POV) % 4]);
+    ControlText(control, true, dst, dstSize);
 }
 
 uint16_t JoyButtonBit(int button)
