@@ -74,8 +74,21 @@ kova_display_start() {
 }
 
 kova_wine_start() {
-    wineserver -p </dev/null >/dev/null 2>&1
-    wine wineboot </dev/null >/dev/null 2>&1
+    # A server of this prefix left running by an earlier run (one that could
+    # not stop it, as when Wine was reinstalled meanwhile) refuses a second:
+    # it is asked to end first.
+    if ! wineserver -p </dev/null >/dev/null 2>&1; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+        if ! wineserver -p </dev/null >/dev/null 2>&1; then
+            echo "rig: no Wine server starts for $WINEPREFIX" >&2
+            return 1
+        fi
+    fi
+    if ! wine wineboot </dev/null >/dev/null 2>&1; then
+        echo "rig: Wine does not boot in $WINEPREFIX" >&2
+        return 1
+    fi
 }
 
 kova_session_stop() {
