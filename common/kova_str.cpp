@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 bool BufSet(char *dst, size_t dstSize, const char *src)
 {
@@ -13,6 +14,19 @@ bool BufSet(char *dst, size_t dstSize, const char *src)
         len = dstSize - 1;
     memcpy(dst, src, len);
     dst[len] = '\0';
+    return fits;
+}
+
+bool BufSet(wchar_t *dst, size_t dstSize, const wchar_t *src)
+{
+    if (dstSize == 0)
+        return src[0] == L'\0';
+    size_t len = wcslen(src);
+    bool fits = len < dstSize;
+    if (!fits)
+        len = dstSize - 1;
+    wmemcpy(dst, src, len);
+    dst[len] = L'\0';
     return fits;
 }
 

@@ -9,9 +9,12 @@
 
 #include <stdarg.h>
 #include <stddef.h>
+#include <wchar.h>
 
 /* Copies src into dst. Returns false when src had to be cut. */
 bool BufSet(char *dst, size_t dstSize, const char *src);
+/* The same for UTF-16 texts, dstSize counted in characters. */
+bool BufSet(wchar_t *dst, size_t dstSize, const wchar_t *src);
 /* Appends src to the text in dst. Returns false when src had to be cut. */
 bool BufAppend(char *dst, size_t dstSize, const char *src);
 /* printf-style formatting into dst. Returns false when the result was cut. */
@@ -31,6 +34,8 @@ bool TextEqualsNoCase(const char *a, const char *b);
 
 template <size_t N>
 inline bool BufSet(char (&dst)[N], const char *src) { return BufSet(dst, N, src); }
+template <size_t N>
+inline bool BufSet(wchar_t (&dst)[N], const wchar_t *src) { return BufSet(dst, N, src); }
 template <size_t N>
 inline bool BufAppend(char (&dst)[N], const char *src) { return BufAppend(dst, N, src); }
 

@@ -80,7 +80,7 @@ static bool SidePath(const Side &s, wchar_t *path, char *shown, size_t shownSize
 {
     if (s.opened) {
         const OpenedFile &file = openedFiles[s.opened - 1];
-        wcscpy(path, file.path);
+        BufSet(path, MAX_PATH, file.path);
         return BufSet(shown, shownSize, file.shown);
     }
     return CardPath(s.name, shown, shownSize) && Widen(shown, path, MAX_PATH);
@@ -139,7 +139,7 @@ static bool ReadCard(const Side &s, uint8_t *data, size_t *size, const CardFileF
 static void WriteTarget(const wchar_t *path, wchar_t *target)
 {
     typedef DWORD(WINAPI * FinalPathFn)(HANDLE, LPWSTR, DWORD, DWORD);
-    wcscpy(target, path);
+    BufSet(target, MAX_PATH, path);
     /* Not in Windows XP: there a card stays where it is named. */
     FinalPathFn finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
@@ -160,13 +160,13 @@ static void WriteTarget(const wchar_t *path, wchar_t *target)
         /* "\\server\...": one backslash before the "\server" that follows UNC. */
         if (wcslen(final + 7) + 1 < MAX_PATH) {
             target[0] = L'\\';
-            wcscpy(target + 1, final + 7);
+            BufSet(target + 1, MAX_PATH - 1, final + 7);
         }
         return;
     }
     const wchar_t *plain = wcsncmp(final, L"\\\\?\\", 4) == 0 ? final + 4 : final;
     if (wcslen(plain) < MAX_PATH)
-        wcscpy(target, plain);
+        BufSet(target, MAX_PATH, plain);
 }
 
 enum WriteResult { WRITTEN, HELD_OPEN, NOT_WRITTEN, EXISTS };
@@ -801,7 +801,7 @@ static void OpenCardFile(HWND dialog, int side)
             return;
         }
         found = openedCount++;
-        wcscpy(openedFiles[found].path, path);
+        BufSet(openedFiles[found].path, path);
         Narrow(path, openedFiles[found].shown, sizeof openedFiles[found].shown);
     }
     BufSet(sides[side].name, openedFiles[found].shown);

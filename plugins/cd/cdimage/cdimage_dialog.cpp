@@ -114,7 +114,7 @@ static void Verify(HWND dialog)
     static wchar_t files[ECM_FILES_KEPT][DISC_PATH_SIZE];
     int count = EcmFilesOpened();
     for (int i = 0; i < count; i++)
-        wcscpy(files[i], EcmFileOpened(i));
+        BufSet(files[i], EcmFileOpened(i));
     for (int i = 0; i < count && VerifyEcmImage(dialog, files[i]); i++) {
     }
 }
@@ -127,7 +127,7 @@ static void Browse(HWND dialog)
     GetDlgItemTextW(dialog, IDC_IMAGE_PATH, typed, DISC_PATH_SIZE);
     file[0] = L'\0';
     if (!FullImagePath(ProgramDirWide, typed, folder, DISC_PATH_SIZE))
-        wcscpy(folder, ProgramDirWide);
+        BufSet(folder, DISC_PATH_SIZE, ProgramDirWide);
     else
         folder[DiscPathName(folder) - folder] = L'\0';
     OPENFILENAMEW ofn;
