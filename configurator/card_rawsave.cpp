@@ -17,6 +17,10 @@ static int Recognise(const uint8_t *bytes, size_t size)
 static const char *Read(const uint8_t *bytes, size_t size, const wchar_t *fileName, uint8_t *mcs,
                         size_t *mcsSize)
 {
+    /* Its blocks are counted from the length: only what Recognise takes
+       (1 to 15 whole blocks) is read, whoever calls. */
+    if (Recognise(bytes, size) == CARD_NOT_MINE)
+        return "it is not 1 to 15 whole blocks of a save";
     /* A save's name is 1 to 20 characters of plain ASCII. */
     char name[CARD_NAME_SIZE];
     size_t length = wcslen(fileName);
