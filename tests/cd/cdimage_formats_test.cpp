@@ -331,6 +331,12 @@ TEST(CdImageCcd, ControlFilesGiveTheirTrackTables)
           {"line 8: track 1 has MODE 3"} },
         { "a lead-out before the last track", "[Entry 0]\nPoint=1\nPLBA=50\n[Entry 1]\nPoint=0xa2\nPLBA=50\n",
           "", -1, {"line 4: the lead-out at sector 50"} },
+        { "a time past any disc's: no overflow into another sector",
+          "[Entry 0]\nPoint=1\nControl=4\nPMin=99999999\nPSec=0\nPFrame=0\n", "", -1,
+          {"line 1: track 1 starts at 99999999:0:0, no time on a disc"} },
+        { "a lead-out time with a frame out of range",
+          "[Entry 0]\nPoint=1\nPLBA=0\n[Entry 1]\nPoint=0xa2\nPMin=0\nPSec=4\nPFrame=-1\n", "", -1,
+          {"line 4: the lead-out at 0:4:-1, no time on a disc"} },
         { "no tracks", "[CloneCD]\nVersion=3\n[Entry 0]\nPoint=0xa2\nPLBA=50\n", "", -1, {"line 0: no tracks"} },
         { "nothing", "", "", -1, {"line 0: no tracks"} },
     };

@@ -184,6 +184,18 @@ static void KeyLine(CcdSheet *sheet, CcdState *state, const char *p, const char 
     }
 }
 
+/* The sector of an entry's P time (PMin, PSec, PFrame), or false when the
+   time is none a disc has: the file's numbers go up to 2^31 - 1, whose
+   arithmetic would overflow. */
+static bool EntrySector(const CcdEntry *e, int32_t *sector)
+{
+    if (e->minute < 0 || e->minute > 99 || e->second < 0 || e->second >= CD_SECONDS_PER_MINUTE || e->frame < 0 ||
+        e->frame >= CD_FRAMES_PER_SECOND)
+        return false;
+    *sector = (e->minute * CD_SECONDS_PER_MINUTE + e->second) * CD_FRAMES_PER_SECOND + e->frame - CD_LEAD_IN_FRAMES;
+    return true;
+}
+
 /* The track table from the entries and the [TRACK n] sections. */
 static void LayOutCcd(CcdSheet *sheet, const CcdState *state)
 {
@@ -202,8 +214,11 @@ static void LayOutCcd(CcdSheet *sheet, const CcdState *state)
             t->start = e->plba;
         else if (keys->index1 != CCD_NONE)
             t->start = keys->index1;
-        else
-            t->start = (e->minute * 60 + e->second) * CD_FRAMES_PER_SECOND + e->frame - CD_LEAD_IN_FRAMES;
+        else if (!EntrySector(e, &t->start)) {
+            CcdProblem(sheet, e->line, "track %d starts at %d:%d:%d, no time on a disc", number,
+                       static_cast<int>(e->minute), static_cast<int>(e->second), static_cast<int>(e->frame));
+            return;
+        }
         t->first = keys->index0 != CCD_NONE && keys->index0 <= t->start ? keys->index0 : t->start;
         int mode = keys->mode;
         if (mode < 0)
@@ -229,9 +244,13 @@ static void LayOutCcd(CcdSheet *sheet, const CcdState *state)
     const CcdEntry *out = &state->points[CCD_LEAD_OUT_POINT];
     if (out->line == 0)
         return;
-    sheet->leadOut = out->plba != CCD_NONE
-        ? out->plba
-        : (out->minute * 60 + out->second) * CD_FRAMES_PER_SECOND + out->frame - CD_LEAD_IN_FRAMES;
+    if (out->plba != CCD_NONE) {
+        sheet->leadOut = out->plba;
+    } else if (!EntrySector(out, &sheet->leadOut)) {
+        CcdProblem(sheet, out->line, "the lead-out at %d:%d:%d, no time on a disc", static_cast<int>(out->minute),
+                   static_cast<int>(out->second), static_cast<int>(out->frame));
+        return;
+    }
     int32_t last = sheet->tracks[sheet->trackCount - 1].start;
     if (sheet->leadOut <= last || sheet->leadOut > CD_LAST_FRAME - CD_LEAD_IN_FRAMES + 1)
         CcdProblem(sheet, out->line, "the lead-out at sector %d", static_cast<int>(sheet->leadOut));
